@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/vip_array.h"
+
+using locket::CVipArray;
+using locket::CVipArrBase;
+
+TEST(VipArray, CopiesShareUntilOneWrites) {
+    CVipArrBase<int> a;
+    for (int i = 0; i < 5; ++i)
+        a.Add(i * 10);
+    CVipArrBase<int> b = a;
+    EXPECT_EQ(a.GetData(), b.GetData());
+    EXPECT_EQ(2, a.GetRefCount());
+
+    b.ElementAt(2) = 99;
+    EXPECT_NE(a.GetData(), b.GetData());
+    EXPECT_EQ(1, a.GetRefCount());
+    EXPECT_EQ(1, b.GetRefCount());
+    EXPECT_EQ(20, a[2]);
+    EXPECT_EQ(99, b[2]);
+    EXPECT_EQ(a.GetCapacity(), b.GetCapacity()) << "a private copy keeps the capacity";
+
+    // Assigning over a shared array releases only this side's share.
+    CVipArrBase<int> c = a;
+    c = b;
+    EXPECT_EQ(1, a.GetRefCount());
+    EXPECT_EQ(2, b.GetRefCount());
+    EXPECT_EQ(99, c[2]);
+
+    CVipArrBase<int> empty;
+    c = empty;
+    EXPECT_EQ(0, c.GetSize());
+    EXPECT_EQ(nullptr, c.GetData());
+}
+
+TEST(VipArray, GrowthDoublesButByteStoresGrowExactly) {
+    CVipArrBase<int> ints;
+    int three[3] = {1, 2, 3};
+    ints.Append(three, 3);
+    EXPECT_EQ(6, ints.GetCapacity());
+    ints.Append(three, 3);
+    EXPECT_EQ(6, ints.GetCapacity());
+    ints.Add(4);
+    EXPECT_EQ(14, ints.GetCapacity());
+    EXPECT_EQ(7, ints.GetSize());
+
+    CVipArrBase<unsigned char> bytes;
+    unsigned char data[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    bytes.Append(data, 10);
+    EXPECT_EQ(10, bytes.GetCapacity());
+    bytes.Append(data, 3);
+    EXPECT_EQ(13, bytes.GetCapacity());
+    EXPECT_EQ(2, bytes[12]);
+
+    // Reserved room is used without reallocation.
+    CVipArrBase<unsigned char> store(100);
+    const unsigned char* before = store.GetData();
+    store.Append(data, 10);
+    store.Append(data, 10);
+    EXPECT_EQ(before, store.GetData());
+    EXPECT_EQ(100, store.GetCapacity());
+}
+
+TEST(VipArray, RemoveMovesTailAndKeepsStorage) {
+    CVipArrBase<int> a;
+    for (int i = 0; i < 6; ++i)
+        a.Add(i);
+    int cap = a.GetCapacity();
+    a.RemoveAt(1, 2);
+    ASSERT_EQ(4, a.GetSize());
+    EXPECT_EQ(0, a[0]);
+    EXPECT_EQ(3, a[1]);
+    EXPECT_EQ(5, a[3]);
+    a.RemoveAt(3, 10);  // clipped to the end
+    EXPECT_EQ(3, a.GetSize());
+    a.RemoveAt(7, 1);  // out of range: nothing
+    EXPECT_EQ(3, a.GetSize());
+    a.RemoveAll();
+    EXPECT_EQ(0, a.GetSize());
+    EXPECT_EQ(cap, a.GetCapacity());
+
+    // A shared block is not changed by the other side's removal.
+    CVipArrBase<int> b;
+    b.Add(7);
+    b.Add(8);
+    CVipArrBase<int> c = b;
+    c.RemoveAt(0);
+    EXPECT_EQ(2, b.GetSize());
+    EXPECT_EQ(7, b[0]);
+    EXPECT_EQ(8, c[0]);
+}
+
+TEST(VipArray, ArrayOfByteArraysOwnsItsInnerArrays) {
+    CVipArray<CVipArrBase<unsigned char>> outer;
+    CVipArrBase<unsigned char> inner;
+    const unsigned char text[] = "hello";
+    inner.Append(text, 5);
+    outer.Add(inner);
+    outer.Add(inner);
+    EXPECT_EQ(3, inner.GetRefCount()) << "elements share the inner block";
+
+    outer[0].Add('!');
+    EXPECT_EQ(6, outer[0].GetSize());
+    EXPECT_EQ(5, outer[1].GetSize());
+    EXPECT_EQ(5, inner.GetSize());
+
+    CVipArray<CVipArrBase<unsigned char>> copy = outer;
+    copy[1].RemoveAll();
+    EXPECT_EQ(5, outer[1].GetSize()) << "writing a copy leaves the original alone";
+    outer.RemoveAll();
+    copy.Release();
+    EXPECT_EQ(1, inner.GetRefCount());
+}
