@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds one libFuzzer target with clang and runs it: scripts/fuzz.sh TARGET SECONDS
-# The corpus is kept in build-fuzz/corpus/TARGET between runs.
+# The corpus is kept in build-fuzz/corpus/TARGET between runs; LOCKET_FUZZ_BUILD picks another folder.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 target="${1:?usage: scripts/fuzz.sh TARGET SECONDS}"
 seconds="${2:-60}"
 
-build="$here/build-fuzz"
+build="${LOCKET_FUZZ_BUILD:-$here/build-fuzz}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCKET_WITH_GUI=OFF -DLOCKET_BENCH=OFF \
