@@ -45,8 +45,8 @@ enum TatStatus : int8_t {
     kTatEndDamaged = 3,
 };
 
-constexpr int kTatNameBytes = 40;         // names are at most 39 characters
-constexpr int kTatSizeBytes = 8;          // first 32-bit word: the file size
+constexpr int kTatNameBytes = 40;  // names are at most 39 characters
+constexpr int kTatSizeBytes = 8;   // first 32-bit word: the file size
 constexpr int kTatDescriptionBytes = 212;
 constexpr int kTatCountsTextBytes = 256;
 constexpr int kTatSettingsBytes = 2048;
@@ -72,12 +72,11 @@ int32_t TatListRecordings(TatHandle handle, char drive, int32_t category, int32_
 int32_t TatReadSettings(TatHandle handle, char* buffer, int32_t* size);
 
 // Non-zero on success. `description` (212 bytes) is zeroed first.
-int32_t TatQueryRecording(TatHandle handle, const char* name, uint8_t* description,
-                          int32_t* count0, int32_t* count1, uint8_t* block244, char* countsText,
-                          uint8_t* block40);
-int32_t TatQueryRecordingAt(TatHandle handle, const char* name, int32_t index,
-                            uint8_t* description, int32_t* count0, int32_t* count1,
-                            uint8_t* block244, char* countsText, uint8_t* block40);
+int32_t TatQueryRecording(TatHandle handle, const char* name, uint8_t* description, int32_t* count0,
+                          int32_t* count1, uint8_t* block244, char* countsText, uint8_t* block40);
+int32_t TatQueryRecordingAt(TatHandle handle, const char* name, int32_t index, uint8_t* description,
+                            int32_t* count0, int32_t* count1, uint8_t* block244, char* countsText,
+                            uint8_t* block40);
 
 // Stream positions for TatStartStream; negative when not found.
 int64_t TatLocate(TatHandle handle, int32_t category, const char* name);
