@@ -1,0 +1,119 @@
+// The recording reader over the TAT library: opens a native recording by name and reads it ahead
+// on a thread of its own into a bounded queue, delivering chunk-id-tagged packets.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/single_thread.h"
+#include "base/thread_queue.h"
+#include "base/wait_event.h"
+#include "files/media_parser.h"
+#include "tat/tat_library.h"
+
+namespace locket {
+
+// Stream description of the open recording; index 0 front, 1 rear.
+struct TatStreamInfo {
+    int32_t width[2] = {0, 0};
+    int32_t height[2] = {0, 0};
+    int32_t fps[2] = {0, 0};
+    int32_t frameCount[2] = {0, 0};
+    int32_t audioCount = 0;
+    int32_t gpsCount = 0;
+    int32_t accCount = 0;
+    int32_t bitsPerSample = 16;
+    int32_t sampleRate = 8000;
+};
+
+class CTATParser : public VMediaParser {
+public:
+    static constexpr int kBufferBytes = 0x100000;  // reader buffer and queue capacity
+
+    // Parser categories, from the first letter of a recording name.
+    enum Category : int32_t {
+        kCategoryContinuous = 0,  // 'R'
+        kCategoryEvent = 1,       // 'E'
+        kCategoryManual = 2,      // 'M'
+        kCategoryParking = 3,     // 'P'
+    };
+
+    // What a recording name asks for: "[/]NAME[, INDEX]".
+    struct RecordingName {
+        std::string name;
+        bool hasIndex = false;
+        int32_t index = 0;
+    };
+
+    CTATParser();
+    ~CTATParser() override;
+    CTATParser(const CTATParser&) = delete;
+    CTATParser& operator=(const CTATParser&) = delete;
+
+    bool StartReader() override;
+    void StopReader() override;
+    // Reports success whatever the library says: a recording that cannot be opened ends at once.
+    uint32_t OpenMedia(const char* path, MediaInfo* info) override;
+    void CloseMedia() override;
+    int32_t ReadPacket(uint8_t* buffer, uint32_t* size) override;
+    int32_t ParseMedia(char id[4], uint8_t* buffer, uint32_t* size) override;
+    bool BuildIndex(const char* path, MediaInfo* info) override;
+    void SetParam(uint32_t value) override;
+    VideoSize GetVideoSize(int stream) override;
+    int32_t GetFrameRate(int stream) override;
+    uint32_t GetAudioFormat(uint32_t* bitsPerSample, uint32_t* sampleRate) override;
+    uint32_t ReadRaw(void* buffer, uint32_t count) override;
+    int32_t SeekRaw(int32_t offset, int origin) override;
+    int32_t TellRaw() override;
+    int32_t GetTotalFrames() override;
+    // Moves to the key-frame group of `seconds`; returns the whole second that group starts at.
+    int32_t SeekTime(float seconds) override;
+    bool SeekSnapsToSecond() override;
+
+    // The process-wide library handle every call passes first.
+    static void SetLibraryHandle(TatHandle handle);
+    static TatHandle GetLibraryHandle();
+    // The process-wide key-frame group length (24 unless set); values below 1 are ignored.
+    static void SetKeyFrameGroupLength(int n);
+    static float GetKeyFrameGroupLength();
+
+    // Splits a name as OpenMedia reads it; the category letter is the caller's business.
+    static RecordingName SplitRecordingName(const char* path);
+    // Library category of a parser category.
+    static int32_t LibraryCategory(int32_t category);
+    // Reads "cntVideo0=%d; cntVideo1=%d; cntAudio=%d; cntACC=%d; cntGPS=%d" into `info`;
+    // fields from the first mismatch on keep their values. Returns the fields read.
+    static int ScanCountsText(const char* text, TatStreamInfo* info);
+
+    const TatStreamInfo& GetStreamInfo() const { return m_info; }
+    int32_t GetCategory() const { return m_category; }
+    int32_t GetKind0Count() const { return m_kind0Count.load(); }
+
+private:
+    static bool ReaderPass(void* self);
+    void ReaderStep();
+    // Clears m_running and returns once the reader makes no library call and pushes nothing.
+    void HaltReader();
+    void FillStreamInfo(const uint8_t* description, int32_t count0, int32_t count1,
+                        const char* countsText);
+
+    static std::atomic<TatHandle> s_handle;
+    static std::atomic<float> s_groupLength;
+
+    int32_t m_category = kCategoryContinuous;
+    TatStreamInfo m_info;
+    std::atomic<bool> m_ended{false};
+    CThreadQueue m_queue;
+    CSingleThread m_reader{"TATParser"};
+    CWaitEvent m_readerIdle;
+    std::atomic<bool> m_running{false};
+    // A recording is open: reading resumes after a seek even when it had reached the end.
+    std::atomic<bool> m_open{false};
+    // Written by the reader thread only while it runs; freed after it is joined.
+    std::unique_ptr<uint8_t[]> m_packetBuf;
+    std::atomic<int32_t> m_kind0Count{0};
+};
+
+}  // namespace locket
