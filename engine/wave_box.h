@@ -1,0 +1,63 @@
+// The sound output: PCM through two buffers of 3840 bytes; a writer waits until one is free.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "base/sync.h"
+#include "engine/alsa_pcm_device.h"
+#include "engine/audio.h"
+
+namespace locket {
+
+class CWaveBox : public VAudio {
+public:
+    static constexpr int kBufferBytes = 3840;
+    static constexpr int kBufferCount = 2;
+    // Consecutive attempts without a free buffer after which the output gives up.
+    static constexpr int kMaxBusyAttempts = 50;
+
+    // WriteBlock results.
+    enum BlockResult { kBlockDone = 1, kBlockBusy = 2, kBlockFailed = -1 };
+
+    // Without a device of the caller's, plays through ALSA's "default" device.
+    explicit CWaveBox(VPcmDevice* device = nullptr);
+    ~CWaveBox() override;
+    CWaveBox(const CWaveBox&) = delete;
+    CWaveBox& operator=(const CWaveBox&) = delete;
+
+    bool Open(int bits, int rate) override;
+    int Close() override;
+    void Write(const uint8_t* data, int size) override;
+    void SetVolume(int level) override;
+
+    // Opens again with the format last given; 0 or a negative errno.
+    int Reopen();
+    // Turns the output off on the device errors that cannot be recovered from.
+    void OnResult(int result);
+
+    bool IsUsable() const { return m_usable.load(); }
+    int GetBits() const { return m_bits; }
+    int GetRate() const { return m_rate; }
+    int GetAverageBytesPerSecond() const { return m_bits / 8 * m_rate; }
+    int GetBlockAlign() const { return m_bits / 8; }
+
+private:
+    int WriteBlock(const uint8_t* data, int size);
+    // Copies `n` bytes into the current buffer with the volume applied.
+    void Fill(uint8_t* target, const uint8_t* data, int n) const;
+
+    CAlsaPcmDevice m_alsa;
+    VPcmDevice* m_device;
+    std::atomic<bool> m_usable{true};
+    std::atomic<int> m_volume{kFullVolume};
+    // Open and Close come from the player or user-interface thread, Write from the sync thread.
+    CSync m_deviceLock{"none"};
+    // -- protected by m_deviceLock
+    int m_bits = 16;
+    int m_rate = 8000;
+    int m_current = 0;
+    uint8_t m_buffers[kBufferCount][kBufferBytes] = {};
+};
+
+}  // namespace locket
