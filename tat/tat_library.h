@@ -63,6 +63,10 @@ void TatCardAttached(TatHandle handle);
 // is not a card. Used for --card DIR and by tests.
 char TatRegisterCardFolder(TatHandle handle, const char* folder);
 
+// Which mounts file the volume walk reads ("/proc/self/mounts" by default); an empty text
+// turns the walk off, leaving registered folders only. Used by tests.
+void TatSetMountsFile(TatHandle handle, const char* mountsFile);
+
 int32_t TatCountRecordings(TatHandle handle, char drive, int32_t category);
 // names: count x 40 bytes; sizes: count x 8 bytes; extra: count + 2 values (may be null).
 int32_t TatListRecordings(TatHandle handle, char drive, int32_t category, int32_t count,
