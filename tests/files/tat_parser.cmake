@@ -1,0 +1,7 @@
+locket_test(test_tat_parser
+  SOURCES
+    tat_parser_read_test.cpp
+    tat_parser_seek_test.cpp
+    tat_parser_name_test.cpp
+  DEPS files tat base platform
+  LABELS threaded)
