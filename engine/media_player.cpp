@@ -1,0 +1,218 @@
+#include "engine/media_player.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/clock.h"
+
+namespace locket {
+
+CTRSMediaPlayer::CTRSMediaPlayer()
+    : m_readBuffer(new uint8_t[kBufferBytes + 1]), m_presentBuffer(new uint8_t[kBufferBytes + 1]) {
+    // The recorder's player raised the system timer resolution here for its whole life; Linux
+    // sleeps are fine-grained already, so there is nothing to raise.
+}
+
+CTRSMediaPlayer::~CTRSMediaPlayer() {
+    Shutdown();
+}
+
+bool CTRSMediaPlayer::Start(VVideoWindow* front, VVideoWindow* rear) {
+    if (m_started || !m_pParser || !m_pDecoder)
+        return false;
+    m_frontWindow = front;
+    m_rearWindow = rear;
+    m_pParser->StartReader();
+    m_pDecoder->Open();
+    if (m_pAudio)
+        m_pAudio->Open(m_audioBits, m_audioRate);
+    m_sync.SetAudio(m_pAudio);
+    m_sync.Start();
+    m_started = true;
+    m_thread.BeginThread(&CTRSMediaPlayer::ThreadPass, this);
+    return true;
+}
+
+void CTRSMediaPlayer::Shutdown() {
+    if (!m_started)
+        return;
+    m_started = false;
+    m_thread.StopThread();
+    m_sync.Stop();
+    m_pParser->StopReader();
+    if (m_pAudio)
+        m_pAudio->Close();
+}
+
+bool CTRSMediaPlayer::Open(const char* path) {
+    if (!path)
+        path = "";
+    m_session.fetch_add(1);
+    m_state.store(kPaused);
+    {
+        CSyncLock lock(m_lock);
+        m_twoCamera = std::strstr(path, "_D") != nullptr;
+        // Even a recording the parser refuses counts as open: its end is reported at once.
+        m_mediaOpen.store(true);
+        m_pendingSeek.store(-1);
+        m_currentFrame.store(0);
+        m_duration.store(0);
+        m_totalFrames = 0;
+        MediaInfo info;
+        if (m_pParser && m_pParser->OpenMedia(path, &info) != 0) {
+            m_path = path;
+            uint32_t bits = 0;
+            uint32_t rate = 0;
+            m_pParser->GetAudioFormat(&bits, &rate);
+            if (static_cast<int>(bits) != m_audioBits || static_cast<int>(rate) != m_audioRate) {
+                m_audioBits = static_cast<int>(bits);
+                m_audioRate = static_cast<int>(rate);
+                if (m_pAudio) {
+                    m_pAudio->Close();
+                    m_pAudio->Open(m_audioBits, m_audioRate);
+                }
+            }
+            m_frontRate.store(m_pParser->GetFrameRate(0));
+            m_rearRate.store(m_pParser->GetFrameRate(1));
+            // Without a frame rate there is no time axis: duration 0, and seeking does nothing.
+            if (info.fps0 > 0) {
+                m_duration.store(
+                    static_cast<int>(static_cast<double>(info.frameCount0) / info.fps0 * 1000.0));
+                m_totalFrames = info.frameCount0;
+            }
+            m_sync.ClearAudio();
+        }
+        ResetPresentation();
+    }
+    m_state.store(kPlaying);
+    return true;
+}
+
+void CTRSMediaPlayer::Close() {
+    m_mediaOpen.store(false);
+    m_session.fetch_add(1);
+    m_state.store(kPaused);
+    {
+        CSyncLock lock(m_lock);
+        m_captureGate.store(kGateClosed);
+        m_pendingSeek.store(-1);
+        if (m_pParser)
+            m_pParser->CloseMedia();
+        ResetPresentation();
+    }
+    // An event decided before Close began is delivered before Close returns; none after.
+    CSyncLock wait(m_eventLock);
+}
+
+bool CTRSMediaPlayer::SeekTo(int ms) {
+    if (!m_mediaOpen.load())
+        return true;
+    int64_t frame = static_cast<int64_t>(m_frontRate.load()) * ms / 1000;
+    if (m_state.load() != kPaused) {
+        m_pendingSeek.store(static_cast<int>(std::clamp<int64_t>(frame, 0, INT32_MAX)));
+        return true;
+    }
+    {
+        CSyncLock lock(m_lock);
+        SeekToFrame(frame);
+    }
+    m_state.store(kStep);
+    return true;
+}
+
+int CTRSMediaPlayer::TimeOfFrame(int frame) const {
+    int rate = m_frontRate.load();
+    return static_cast<int>(static_cast<int64_t>(frame) * 1000 / (rate > 0 ? rate : 30));
+}
+
+int CTRSMediaPlayer::GetCurTime() const {
+    return TimeOfFrame(m_currentFrame.load());
+}
+
+int CTRSMediaPlayer::GetChannelCount() const {
+    if (!m_path.empty())
+        return m_path.size() >= 5 && m_path[m_path.size() - 5] == 'D' ? 2 : 1;
+    return m_rearRate.load() != 0 ? 2 : 1;
+}
+
+void CTRSMediaPlayer::Redraw() {
+    if (m_state.load() != kPaused || !m_pDecoder)
+        return;
+    CSyncLock lock(m_lock);
+    m_pDecoder->Redraw(0, m_frontWindow);
+    m_pDecoder->Redraw(1, m_rearWindow);
+}
+
+bool CTRSMediaPlayer::Capture(int channel, const char* path) {
+    if (m_captureGate.load() == kGateClosed || !m_pDecoder)
+        return false;
+    CSyncLock lock(m_lock);
+    return m_pDecoder->SaveFrame(channel, path);
+}
+
+void CTRSMediaPlayer::SetBrightness(int channel, int level) {
+    if (m_pDecoder)
+        m_pDecoder->SetBrightness(channel, level);
+}
+
+void CTRSMediaPlayer::SetFlip(int channel, int mode) {
+    if (m_pDecoder)
+        m_pDecoder->SetFlip(channel, mode);
+}
+
+void CTRSMediaPlayer::SetEventCallback(EventCallback callback, void* context) {
+    m_pfnEvent = callback;
+    m_eventContext = context;
+}
+
+void CTRSMediaPlayer::SetTextCallback(TextCallback callback, void* context) {
+    m_pfnText = callback;
+    m_textContext = context;
+}
+
+bool CTRSMediaPlayer::ThreadPass(void* self) {
+    static_cast<CTRSMediaPlayer*>(self)->ThreadProc();
+    return true;
+}
+
+void CTRSMediaPlayer::ThreadProc() {
+    int state = m_state.load();
+    if (state != kPlaying && state != kStep) {
+        SleepMs(10);
+        m_pendingSeek.store(-1);
+        return;
+    }
+    bool ended = false;
+    unsigned session = 0;
+    {
+        CSyncLock lock(m_lock);
+        session = m_session.load();
+        if (!m_mediaOpen.load()) {
+            // Nothing to play: Play after Close, or before any Open.
+            m_state.store(kPaused);
+        } else {
+            ended = !PlayLoop();
+            // The gate is written under the lock so that a Close waiting for it has the last word.
+            if (ended) {
+                m_captureGate.store(kGateClosed);
+                m_state.store(kPaused);
+            } else if (state == kPlaying && m_session.load() == session) {
+                m_captureGate.store(kGatePlaying);
+            }
+        }
+    }
+    SleepMs(1);
+    if (ended)
+        RaiseMediaEnd(session);
+}
+
+void CTRSMediaPlayer::RaiseMediaEnd(unsigned session) {
+    CSyncLock lock(m_eventLock);
+    if (!m_mediaOpen.load() || m_session.load() != session)
+        return;
+    if (m_pfnEvent)
+        m_pfnEvent(m_eventContext, kEventMediaEnd, 0, 0);
+}
+
+}  // namespace locket

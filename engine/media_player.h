@@ -1,0 +1,153 @@
+// The playback spine: pulls packets from a parser, queues video and text for presentation,
+// sends audio to the feeder, paces front pictures to the frame rate, and runs the
+// play / pause / step state machine on a thread of its own.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/single_thread.h"
+#include "base/sync.h"
+#include "base/vip_array.h"
+#include "engine/audio.h"
+#include "engine/media_decoder.h"
+#include "engine/media_sync.h"
+#include "engine/present_queue.h"
+#include "files/media_parser.h"
+#include "platform/video_window.h"
+
+namespace locket {
+
+class CTRSMediaPlayer {
+public:
+    // Called on the player thread without the player's lock; must not call back into the
+    // player (the main window only posts a message).
+    using EventCallback = void (*)(void* context, int code, int a, int b);
+    // The text packet with one added NUL (counted in `size`), stamped with the playback time.
+    using TextCallback = void (*)(void* context, const uint8_t* data, int size, int timeMs);
+
+    static constexpr int kEventMediaEnd = 1;
+
+    enum State : int { kPaused = 0, kPlaying = 1, kStep = 10 };
+    enum Gate : int { kGatePlaying = 0, kGateStepped = 1, kGateClosed = 2 };
+
+    static constexpr uint32_t kBufferBytes = 0x100000;
+    static constexpr int kPrerollMs = 700;
+    static constexpr int kPaceWindow = 24;
+
+    CTRSMediaPlayer();
+    virtual ~CTRSMediaPlayer();
+    CTRSMediaPlayer(const CTRSMediaPlayer&) = delete;
+    CTRSMediaPlayer& operator=(const CTRSMediaPlayer&) = delete;
+
+    // Once, after the parser, decoder, audio and callbacks are set. False when the parser or
+    // the decoder is missing.
+    bool Start(VVideoWindow* front, VVideoWindow* rear);
+    void Shutdown();
+
+    // Always true: a recording the parser refuses ends at once with the media-end event.
+    bool Open(const char* path);
+    // Leaves the player closed and paused; no media-end event follows once it has returned.
+    void Close();
+    void Play() { m_state.store(kPlaying); }
+    void Pause() { m_state.store(kPaused); }
+    bool SeekTo(int ms);
+
+    int GetCurTime() const;
+    int GetDuration() const { return m_duration.load(); }
+    int GetState() const { return m_state.load(); }
+    // 2 for a two-camera recording, else 1.
+    int GetChannelCount() const;
+
+    void Redraw();
+    bool Capture(int channel, const char* path);
+    void SetBrightness(int channel, int level);
+    void SetFlip(int channel, int mode);
+
+    void SetEventCallback(EventCallback callback, void* context);
+    void SetTextCallback(TextCallback callback, void* context);
+    // Front pictures follow the frame rate unless switched off (for measuring throughput).
+    void SetPacing(bool on) { m_pacing.store(on); }
+
+    // Set by the owner before Start; not owned. m_pAudio may stay null.
+    VMediaParser* m_pParser = nullptr;
+    VAudio* m_pAudio = nullptr;
+    VMediaDecoder* m_pDecoder = nullptr;
+
+    // 0 playing, 1 paused at a stepped picture, 2 nothing open or ended (Capture refused).
+    std::atomic<int> m_captureGate{kGateClosed};
+
+    // Serialises each pass of the player thread against the user-interface calls.
+    CSync m_lock{"none"};
+
+private:
+    enum class Flow { kNext, kReturn, kEnd };
+
+    static bool ThreadPass(void* self);
+    void ThreadProc();
+    void RaiseMediaEnd(unsigned session);
+
+    // One read-and-present pass; false when the stream has ended and the queue ran dry.
+    bool PlayLoop();
+    Flow ReadAndRoute();
+    Flow RouteVideo(int stream, int size);
+    Flow RouteAudio(int size);
+    Flow RouteText(int size);
+    Flow PresentNext();
+    void PresentFront(int size);
+    void PresentRear(int size);
+    void DeliverText(int size);
+    void PaceFrontFrame();
+    void SeekToFrame(int64_t frame);
+    void ResetPresentation();
+    bool IsKeyFrame(const uint8_t* data, int size) const;
+    int TimeOfFrame(int frame) const;
+
+    CSingleThread m_thread;
+    CMediaSync m_sync;
+    CPresentQueue m_presentQueue;
+
+    VVideoWindow* m_frontWindow = nullptr;
+    VVideoWindow* m_rearWindow = nullptr;
+    EventCallback m_pfnEvent = nullptr;
+    void* m_eventContext = nullptr;
+    TextCallback m_pfnText = nullptr;
+    void* m_textContext = nullptr;
+    bool m_started = false;
+
+    std::atomic<int> m_state{kPaused};
+    std::atomic<int> m_pendingSeek{-1};
+    std::atomic<int> m_currentFrame{0};
+    std::atomic<int> m_frontRate{0};
+    std::atomic<int> m_rearRate{0};
+    std::atomic<int> m_duration{0};
+    std::atomic<bool> m_pacing{true};
+    // A recording is open (also one the parser refused); cleared by Close before anything else.
+    std::atomic<bool> m_mediaOpen{false};
+    // Bumped by Open and Close: an end found in an earlier session raises no event.
+    std::atomic<unsigned> m_session{0};
+
+    // Held while the media-end event is delivered, so Close can wait for one on its way.
+    CSync m_eventLock{"none"};
+
+    // -- protected by m_lock
+    bool m_preroll = true;
+    bool m_waitKey[2] = {true, true};
+    bool m_twoCamera = false;
+    int m_queuedVideo = 0;
+    int m_totalFrames = 0;
+    int m_audioBits = 16;
+    int m_audioRate = 8000;
+    uint32_t m_lastRelease = 0;
+    CVipArrBase<int> m_paceWindow;
+    // One spare byte so a text packet that fills the buffer still gets its NUL.
+    std::unique_ptr<uint8_t[]> m_readBuffer;
+    std::unique_ptr<uint8_t[]> m_presentBuffer;
+
+    // -- user-interface thread only
+    std::string m_path;
+};
+
+}  // namespace locket

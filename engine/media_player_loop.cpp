@@ -1,0 +1,195 @@
+// The player thread's read, route and present steps.
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/media_player.h"
+#include "platform/clock.h"
+
+namespace locket {
+
+bool CTRSMediaPlayer::PlayLoop() {
+    if (m_state.load() == kPaused)
+        return true;
+    while (m_state.load() != kPaused) {
+        Flow flow = ReadAndRoute();
+        if (flow == Flow::kReturn)
+            return true;
+        if (flow == Flow::kEnd)
+            return false;
+    }
+    return true;
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::ReadAndRoute() {
+    int pending = m_pendingSeek.exchange(-1);
+    if (pending >= 0)
+        SeekToFrame(pending);
+
+    char id[5] = {0, 0, 0, 0, 0};
+    uint32_t size = kBufferBytes;
+    int r = m_pParser->ParseMedia(id, m_readBuffer.get(), &size);
+    if (r < 0)
+        return PresentNext();
+    if (r == 0)
+        return Flow::kNext;
+    int n = static_cast<int>(std::min<uint32_t>(size, kBufferBytes));
+    if (ChunkIsVideo(id))
+        return RouteVideo(ChunkStream(id), n);
+    if (ChunkIsAudio(id))
+        return RouteAudio(n);
+    if (ChunkIsText(id))
+        return RouteText(n);
+    return Flow::kReturn;
+}
+
+bool CTRSMediaPlayer::IsKeyFrame(const uint8_t* data, int size) const {
+    // The first NAL after the 4-byte start code: a non-IDR slice is the only kind that cannot
+    // start decoding; an IDR slice or a parameter set can.
+    if (size < 5)
+        return false;
+    return (data[4] & 0x1F) != 1;
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::RouteVideo(int stream, int size) {
+    const uint8_t* data = m_readBuffer.get();
+    bool key = IsKeyFrame(data, size);
+    if (m_waitKey[0]) {
+        if (stream != 0 || !key)
+            return Flow::kReturn;
+        // Presentation starts over at the first front key frame.
+        m_presentQueue.Clear();
+        m_queuedVideo = 0;
+        m_preroll = true;
+        m_waitKey[0] = false;
+    } else if (stream != 0) {
+        if (m_waitKey[1]) {
+            if (!key)
+                return Flow::kReturn;
+            m_waitKey[1] = false;
+        }
+        m_presentQueue.Push(data, size, kPresentRear);
+        return m_preroll ? Flow::kReturn : PresentNext();
+    }
+    m_presentQueue.Push(data, size, kPresentFront);
+    ++m_queuedVideo;
+    if (m_preroll && m_queuedVideo < kPrerollMs * m_frontRate.load() / 1000)
+        return Flow::kReturn;
+    m_preroll = false;
+    return PresentNext();
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::RouteAudio(int size) {
+    // Sound before the first front key frame would run ahead of any picture.
+    if (m_waitKey[0])
+        return Flow::kReturn;
+    if (m_state.load() != kStep)
+        m_sync.PushAudio(m_readBuffer.get(), size);
+    return m_preroll ? Flow::kReturn : Flow::kNext;
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::RouteText(int size) {
+    // The read buffer has one byte beyond its capacity, so the NUL always fits.
+    m_readBuffer[size] = 0;
+    m_presentQueue.Push(m_readBuffer.get(), size + 1, kPresentText);
+    return Flow::kReturn;
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentNext() {
+    for (;;) {
+        int size = 0;
+        int kind = 0;
+        if (!m_presentQueue.Pop(m_presentBuffer.get(), kBufferBytes + 1, &size, &kind))
+            return Flow::kEnd;
+        switch (kind) {
+            case kPresentText:
+                DeliverText(size);
+                break;
+            case kPresentRear:
+                PresentRear(size);
+                return Flow::kNext;
+            case kPresentFront:
+                PresentFront(size);
+                return Flow::kNext;
+            default:
+                break;
+        }
+    }
+}
+
+void CTRSMediaPlayer::DeliverText(int size) {
+    if (m_pfnText)
+        m_pfnText(m_textContext, m_presentBuffer.get(), size, TimeOfFrame(m_currentFrame.load()));
+}
+
+void CTRSMediaPlayer::PresentRear(int size) {
+    bool step = m_state.load() == kStep;
+    if (!m_pDecoder->DecodeFrame(1, m_rearWindow, m_presentBuffer.get(), size, !step) || !step)
+        return;
+    // A stepped two-camera recording is complete once the rear picture is in as well.
+    int expected = kStep;
+    if (m_state.compare_exchange_strong(expected, kPaused)) {
+        m_captureGate.store(kGateStepped);
+        m_pDecoder->Redraw(0, m_frontWindow);
+        m_pDecoder->Redraw(1, m_rearWindow);
+    }
+}
+
+void CTRSMediaPlayer::PresentFront(int size) {
+    m_sync.WaitAudio();
+    PaceFrontFrame();
+    m_currentFrame.fetch_add(1);
+    bool step = m_state.load() == kStep;
+    if (!m_pDecoder->DecodeFrame(0, m_frontWindow, m_presentBuffer.get(), size, !step) || !step ||
+        m_twoCamera)
+        return;
+    int expected = kStep;
+    if (m_state.compare_exchange_strong(expected, kPaused)) {
+        m_captureGate.store(kGateStepped);
+        m_pDecoder->Redraw(0, m_frontWindow);
+    }
+}
+
+void CTRSMediaPlayer::PaceFrontFrame() {
+    if (!m_pacing.load())
+        return;
+    // dt is the work done since the last release; the sleep tops it up to about one period.
+    int dt = static_cast<int>(TickCountMs() - m_lastRelease);
+    dt = std::clamp(dt, 0, 60);
+    m_paceWindow.Add(dt);
+    if (m_paceWindow.GetSize() > kPaceWindow)
+        m_paceWindow.RemoveAt(0);
+    int sum = 0;
+    for (int i = 0; i < m_paceWindow.GetSize(); ++i)
+        sum += m_paceWindow[i];
+    int mean = sum / m_paceWindow.GetSize();
+    int rate = m_frontRate.load();
+    int period = 1000 / (rate > 0 ? rate : 30);
+    int wait = period - mean - 2;
+    std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, wait);
+    if (wait > 0)
+        SleepMs(static_cast<uint32_t>(std::min(wait, period)));
+    m_lastRelease = TickCountMs();
+}
+
+void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
+    int rate = m_frontRate.load();
+    if (m_totalFrames <= 0 || rate <= 0)
+        return;
+    int current = static_cast<int>(std::clamp<int64_t>(frame, 0, m_totalFrames - 1));
+    bool snaps = m_pParser->SeekSnapsToSecond();
+    int reached = m_pParser->SeekTime(static_cast<float>(current) / rate);
+    if (snaps)
+        current = reached * rate;
+    m_currentFrame.store(current);
+    ResetPresentation();
+}
+
+void CTRSMediaPlayer::ResetPresentation() {
+    m_waitKey[0] = true;
+    m_waitKey[1] = true;
+    m_presentQueue.Clear();
+    m_queuedVideo = 0;
+    m_preroll = true;
+}
+
+}  // namespace locket
