@@ -3,5 +3,10 @@ locket_test(test_tat_parser
     tat_parser_read_test.cpp
     tat_parser_seek_test.cpp
     tat_parser_name_test.cpp
+    tat_parser_card_test.cpp
   DEPS files tat base platform
   LABELS threaded)
+# The card test runs the recorder tool.
+if(TARGET locket-record)
+  add_dependencies(test_tat_parser locket-record)
+endif()
