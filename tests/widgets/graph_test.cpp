@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "files/text_data.h"
+#include "widgets/graph_static.h"
+
+using namespace locket;
+
+namespace {
+
+constexpr uint32_t kBlueRef = 0xFF0000;
+constexpr uint32_t kYellowRef = 0x00FFFF;
+constexpr uint32_t kRedRef = 0x0000FF;
+
+QRgb Rgb(uint32_t colorRef) {
+    return CGraphStatic::ColorFromRef(colorRef).rgb();
+}
+
+QRgb At(const QImage& image, int x, int y) {
+    return image.pixel(x, y) | 0xFF000000u;
+}
+
+// Counts pixels of one colour in a row between two columns (both included).
+int CountInRow(const QImage& image, int y, int x0, int x1, QRgb colour) {
+    int n = 0;
+    for (int x = x0; x <= x1; ++x)
+        n += At(image, x, y) == colour;
+    return n;
+}
+
+}  // namespace
+
+TEST(GraphStatic, ValuesScaleToHeightClampToPlotAndStayPerControl) {
+    CGraphStatic graph;
+    graph.resize(200, 100);
+    graph.SetRange(200, 50);
+    EXPECT_EQ(4, graph.GridRows());
+    CGraphSeries* s = graph.AddSeries(kBlueRef, 1);
+    EXPECT_EQ(0, s->WriteIndex());
+
+    graph.AddValue(s, 150);
+    graph.AddValue(s, 500);
+    graph.AddValue(s, -10);
+    graph.AddValue(s, 190);
+    EXPECT_EQ(75, s->Value(0));
+    EXPECT_EQ(96, s->Value(1)) << "plot height is the widget's height minus 4";
+    EXPECT_EQ(0, s->Value(2));
+    EXPECT_EQ(95, s->Value(3));
+    EXPECT_EQ(4, s->WriteIndex());
+    EXPECT_EQ(0, s->Value(4));
+
+    // Another control's series is not touched, and foreign handles are ignored.
+    CGraphStatic other;
+    other.resize(200, 100);
+    CGraphSeries* foreign = other.AddSeries(kRedRef, 1);
+    other.AddValue(foreign, 40);
+    graph.ClearSeries(foreign);
+    graph.AddValue(foreign, 80);
+    EXPECT_EQ(1, foreign->WriteIndex());
+    EXPECT_EQ(40, foreign->Value(0)) << "its own range of 100 over 100 pixels";
+    graph.ClearSeries(nullptr);
+    graph.AddValue(nullptr, 1);
+
+    graph.ClearSeries(s);
+    EXPECT_EQ(0, s->WriteIndex());
+    EXPECT_EQ(0, s->Value(0));
+    EXPECT_EQ(0, s->Value(1));
+
+    // No scale at all: the value sits on the baseline instead of dividing by zero.
+    graph.SetRange(0, 10);
+    graph.AddValue(s, 50);
+    EXPECT_EQ(0, s->Value(0));
+    EXPECT_EQ(0, graph.GridRows());
+}
+
+TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGrid) {
+    CGraphStatic graph;
+    graph.resize(300, 100);
+    graph.SetRange(100, 25);  // one unit per pixel, 4 rows
+    graph.SetXStep(20);
+    CGraphSeries* s = graph.AddSeries(kBlueRef, 1);
+    graph.AddValue(s, 10);
+    graph.AddValue(s, 20);
+    graph.AddValue(s, 30);
+
+    const QImage& p = graph.Picture();
+    ASSERT_EQ(QSize(300, 100), p.size());
+    const int left = graph.PlotLeft(), bottom = graph.PlotBottom();
+    const int right = graph.PlotRight(), top = graph.PlotTop();
+    EXPECT_EQ(4, left);
+    EXPECT_EQ(2, top);
+    EXPECT_EQ(298, right);
+    EXPECT_EQ(98, bottom);
+    const QRgb blue = Rgb(kBlueRef), grid = Rgb(CGraphStatic::kGridRef);
+    const QRgb background = Rgb(CGraphStatic::kBackgroundRef);
+
+    // Newest (30) at the left edge, then 20 and 10 one step apart each.
+    EXPECT_EQ(blue, At(p, left, bottom - 30));
+    EXPECT_EQ(blue, At(p, left + 20, bottom - 20));
+    EXPECT_EQ(blue, At(p, left + 40, bottom - 10));
+    EXPECT_EQ(blue, At(p, left + 10, bottom - 25)) << "joined by a line";
+    EXPECT_EQ(background, At(p, left + 10, bottom - 30));
+    EXPECT_EQ(0, CountInRow(p, bottom - 10, left + 41, right - 1, blue))
+        << "nothing past the oldest";
+    int traced = 0;
+    for (int y = 0; y < p.height(); ++y)
+        traced += CountInRow(p, y, 0, p.width() - 1, blue);
+    EXPECT_GE(traced, 41);
+    EXPECT_LE(traced, 60);
+
+    // Grid: both plot sides, rows every 24 pixels above the bottom, none on the edges.
+    EXPECT_EQ(grid, At(p, left, top));
+    EXPECT_EQ(grid, At(p, right, bottom - 1));
+    EXPECT_EQ(background, At(p, right + 1, 50));
+    for (int y : {50, 26})
+        EXPECT_EQ(right - left + 1, CountInRow(p, y, left, right, grid)) << y;
+    EXPECT_EQ(right - left - 40, CountInRow(p, 74, left + 41, right, grid));
+    for (int y : {top, bottom, 75, 73, 1})
+        EXPECT_EQ(0, CountInRow(p, y, left + 1, right - 1, grid)) << y;
+    EXPECT_EQ(background, At(p, 0, 0));
+    EXPECT_EQ(background, At(p, 299, 99));
+
+    graph.SetGridVisible(false);
+    EXPECT_EQ(background, At(graph.Picture(), right, 50));
+    EXPECT_EQ(0, CountInRow(graph.Picture(), 50, 0, 299, grid));
+    EXPECT_EQ(blue, At(graph.Picture(), left + 20, bottom - 20));
+
+    graph.SetSeriesVisible(s, false);
+    EXPECT_EQ(background, At(graph.Picture(), left, bottom - 30));
+}
+
+TEST(GraphStatic, WriteIndexWrapsAfter1024AndOnlyElementZeroIsShown) {
+    CGraphStatic graph;
+    graph.resize(400, 100);
+    graph.SetRange(100, 25);
+    graph.SetGridVisible(false);
+    graph.SetXStep(5);
+    CGraphSeries* s = graph.AddSeries(kYellowRef, 1);
+    const QRgb yellow = Rgb(kYellowRef);
+    for (int i = 0; i < CGraphSeries::kValues; ++i)
+        graph.AddValue(s, 10 + i % 50);
+    EXPECT_EQ(0, s->WriteIndex());
+    EXPECT_EQ(10, s->Value(0));
+    EXPECT_EQ(10 + 1023 % 50, s->Value(1023));
+
+    auto countAll = [&] {
+        int n = 0;
+        for (int y = 0; y < 100; ++y)
+            n += CountInRow(graph.Picture(), y, 0, 399, yellow);
+        return n;
+    };
+    const int left = graph.PlotLeft(), bottom = graph.PlotBottom();
+    EXPECT_EQ(yellow, At(graph.Picture(), left, bottom - 10));
+    EXPECT_EQ(1, countAll()) << "a single point";
+
+    graph.AddValue(s, 60);  // overwrites element 0
+    EXPECT_EQ(1, s->WriteIndex());
+    EXPECT_EQ(yellow, At(graph.Picture(), left, bottom - 60));
+    EXPECT_EQ(1, countAll());
+    graph.AddValue(s, 70);
+    EXPECT_EQ(yellow, At(graph.Picture(), left, bottom - 70));
+    EXPECT_EQ(yellow, At(graph.Picture(), left + 5, bottom - 60));
+    EXPECT_EQ(11, countAll());
+}
+
+TEST(GraphStatic, FewerUnitsThanOneRowOrRowsThanPixelsDrawNoRows) {
+    CGraphStatic graph;
+    graph.resize(100, 50);
+    const QRgb grid = Rgb(CGraphStatic::kGridRef);
+    auto horizontalPixels = [&] {
+        int n = 0;
+        for (int y = 0; y < 50; ++y)
+            n += CountInRow(graph.Picture(), y, graph.PlotLeft() + 1, graph.PlotRight() - 1, grid);
+        return n;
+    };
+    graph.SetRange(200, 50);
+    EXPECT_GT(horizontalPixels(), 0);
+
+    graph.SetRange(10, 50);
+    EXPECT_EQ(0, graph.GridRows());
+    EXPECT_EQ(0, horizontalPixels());
+    EXPECT_EQ(grid, At(graph.Picture(), graph.PlotLeft(), 20)) << "the sides stay";
+
+    graph.SetRange(100, 0);
+    EXPECT_EQ(0, horizontalPixels());
+    graph.SetRange(1000, 1);  // 1000 rows in 46 pixels
+    EXPECT_EQ(1000, graph.GridRows());
+    EXPECT_EQ(0, horizontalPixels());
+
+    // Degenerate sizes draw nothing and do not fail.
+    graph.resize(0, 0);
+    CGraphSeries* s = graph.AddSeries(kRedRef, 3);
+    graph.AddValue(s, 5);
+    EXPECT_TRUE(graph.Picture().isNull());
+    graph.resize(3, 3);
+    graph.SetXStep(-7);
+    graph.AddValue(s, 5);
+    EXPECT_EQ(0, s->Value(1));
+}
+
+TEST(GraphStatic, ResizeRebuildsThePictureAndScale) {
+    CGraphStatic graph;
+    graph.show();
+    graph.resize(200, 100);
+    QApplication::processEvents();
+    graph.SetRange(100, 25);
+    CGraphSeries* s = graph.AddSeries(kRedRef, 1);
+    graph.AddValue(s, 50);
+    EXPECT_EQ(50, s->Value(0));
+
+    graph.resize(320, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(QSize(320, 200), graph.Picture().size()) << "redrawn without a further change";
+    EXPECT_EQ(198, graph.PlotBottom());
+    EXPECT_EQ(318, graph.PlotRight());
+    EXPECT_EQ(Rgb(CGraphStatic::kGridRef), At(graph.Picture(), 318, 150));
+    // The stored height is kept; new values scale to the new height.
+    EXPECT_EQ(Rgb(kRedRef), At(graph.Picture(), 4, 198 - 50));
+    graph.AddValue(s, 50);
+    EXPECT_EQ(100, s->Value(1));
+
+    // A hidden widget gets no resize event until shown; the next change still follows it.
+    CGraphStatic hidden;
+    hidden.resize(120, 60);
+    hidden.SetGridVisible(true);
+    EXPECT_EQ(QSize(120, 60), hidden.Picture().size());
+}
+
+// The main window's use: three axes around separate baselines, from a decoded sensor track.
+TEST(GraphStatic, DemoWindowShowsGSensorTraceFromTextPackets) {
+    CTextData track;
+    const uint8_t raw[][3] = {{128, 128, 128}, {100, 128, 160}, {60, 120, 200}, {128, 90, 128}};
+    for (int ms = 0; ms < 5000; ms += 200) {
+        const uint8_t* r = raw[(ms / 1000) % 4];
+        const uint8_t packet[] = {'M', r[0], r[1], r[2], 0};
+        track.AddTextPacket(packet, 4, ms);
+    }
+    ASSERT_EQ(4u, track.GSensorCount());
+
+    QWidget window;
+    window.resize(320, 180);
+    window.setStyleSheet("background: #404040");
+    CGraphStatic graph(&window);
+    graph.setGeometry(30, 20, 260, 120);
+    graph.SetRange(200, 50);
+    graph.SetXStep(13);
+    graph.SetGridVisible(true);
+    CGraphSeries* xs = graph.AddSeries(kBlueRef, 1);
+    CGraphSeries* ys = graph.AddSeries(kYellowRef, 1);
+    CGraphSeries* zs = graph.AddSeries(kRedRef, 1);
+    window.show();
+    QApplication::processEvents();
+
+    const std::vector<CGSensorData> samples = track.GetGSensor();
+    for (int i = static_cast<int>(samples.size()) - 1; i >= 0; --i) {
+        graph.AddValue(xs, samples[i].x + 150);
+        graph.AddValue(ys, samples[i].y + 100);
+        graph.AddValue(zs, samples[i].z + 50);
+    }
+    QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    shot.save(QString(LOCKET_BUILD_DIR) + "/graph_demo.png");
+
+    const int ox = 30 + graph.PlotLeft(), bottom = 20 + graph.PlotBottom();
+    // Scaled to the 120-pixel height, clamped to the 116-pixel plot (sample 1 overflows both ways).
+    auto row = [](int value) { return std::clamp(120 * value / 200, 0, 116); };
+    // Record 0 went in last, so it is at the left edge; record k lies k steps to the right.
+    for (int k = 0; k < 4; ++k) {
+        const CGSensorData& d = samples[static_cast<size_t>(k)];
+        EXPECT_EQ(Rgb(kBlueRef), At(shot, ox + 13 * k, bottom - row(d.x + 150))) << k;
+        EXPECT_EQ(Rgb(kYellowRef), At(shot, ox + 13 * k, bottom - row(d.y + 100))) << k;
+        EXPECT_EQ(Rgb(kRedRef), At(shot, ox + 13 * k, bottom - row(d.z + 50))) << k;
+    }
+    EXPECT_EQ(Rgb(CGraphStatic::kBackgroundRef), At(shot, 30 + 200, 20 + 5));
+    EXPECT_NE(Rgb(CGraphStatic::kBackgroundRef), At(shot, 10, 10)) << "outside the graph";
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
