@@ -56,23 +56,19 @@ void BuildPacketHeader(uint8_t* header, uint8_t stream, uint8_t kind, uint8_t fl
     PutU32(header + kPktSize, size);
     PutU32(header + kPktTime, timeMs);
     PutU32(header + kPktSeq, seq);
-    uint32_t crc = Crc32(header, kPktCrc);
-    if (size)
-        crc = Crc32(payload, size, crc);
-    PutU32(header + kPktCrc, crc);
+    PutU32(header + kPktHeaderCrc, Crc32(header, kPktHeaderCrc));
+    PutU32(header + kPktCrc, size ? Crc32(payload, size) : 0);
 }
 
 bool PacketHeaderPlausible(const uint8_t* header) {
     return std::memcmp(header + kPktSync, kPacketSync, 4) == 0 && header[kPktStream] <= 1 &&
-           header[kPktKind] <= 3 && GetU32(header + kPktSize) <= kMaxPayloadBytes;
+           header[kPktKind] <= 3 && GetU32(header + kPktSize) <= kMaxPayloadBytes &&
+           Crc32(header, kPktHeaderCrc) == GetU32(header + kPktHeaderCrc);
 }
 
 bool PacketCrcMatches(const uint8_t* header, const uint8_t* payload) {
     uint32_t size = GetU32(header + kPktSize);
-    uint32_t crc = Crc32(header, kPktCrc);
-    if (size)
-        crc = Crc32(payload, size, crc);
-    return crc == GetU32(header + kPktCrc);
+    return (size ? Crc32(payload, size) : 0) == GetU32(header + kPktCrc);
 }
 
 void FormatCountsText(char* text, size_t capacity, uint32_t video0, uint32_t video1, uint32_t audio,

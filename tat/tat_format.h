@@ -41,8 +41,8 @@ constexpr size_t kDescHeight1 = 22;       // u16
 constexpr size_t kDescWidth0 = 52;        // u16
 constexpr size_t kDescWidth1 = 54;        // u16
 
-// Packet: 24-byte header, then the payload.
-constexpr uint32_t kPacketHeaderBytes = 24;
+// Packet: 28-byte header, then the payload.
+constexpr uint32_t kPacketHeaderBytes = 28;
 constexpr uint8_t kPacketSync[4] = {'T', 'P', 'K', 0xA5};
 constexpr size_t kPktSync = 0;                   // 4 bytes
 constexpr size_t kPktStream = 4;                 // u8
@@ -52,7 +52,8 @@ constexpr size_t kPktReserved = 7;               // u8, 0
 constexpr size_t kPktSize = 8;                   // u32 payload bytes
 constexpr size_t kPktTime = 12;                  // u32 ms since the start of the recording
 constexpr size_t kPktSeq = 16;                   // u32 packet number, from 0
-constexpr size_t kPktCrc = 20;                   // u32 CRC-32 of bytes 0..19 and the payload
+constexpr size_t kPktHeaderCrc = 20;             // u32 CRC-32 of bytes 0..19
+constexpr size_t kPktCrc = 24;                   // u32 CRC-32 of the payload
 constexpr uint32_t kMaxPayloadBytes = 1u << 20;  // readers treat larger sizes as damage
 constexpr uint32_t kMaxAudioBytes = 3840;
 
@@ -93,12 +94,13 @@ inline void PutU64(uint8_t* p, uint64_t v) {
 // CRC-32 (IEEE 802.3, reflected, as zlib computes it). Pass the previous result to continue.
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0);
 
-// Fills the packet header of a packet; the CRC covers header and payload.
+// Fills the header of a packet, both checksums included.
 void BuildPacketHeader(uint8_t* header, uint8_t stream, uint8_t kind, uint8_t flag, uint32_t size,
                        uint32_t timeMs, uint32_t seq, const uint8_t* payload);
 
-// True when the 24 bytes look like a packet header (sync, stream, kind, size in range);
-// the CRC is checked separately with PacketCrcMatches.
+// True when the header bytes are a packet header (sync, stream, kind, size in range, header
+// checksum); the payload's is checked with PacketCrcMatches. The header's own checksum lets a
+// resync reject a false sync word without reading a payload.
 bool PacketHeaderPlausible(const uint8_t* header);
 bool PacketCrcMatches(const uint8_t* header, const uint8_t* payload);
 

@@ -206,7 +206,7 @@ TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
         if (packets[i].kind == kTatKindGroupStart)
             groupStarts.push_back(i);
     ASSERT_EQ(groupStarts.size(), 7u);
-    const int32_t limitGroups = int32_t(packets.size()) / 24;
+    const int32_t limitGroups = (24 * 6 + 5) / 24;  // the parser's frames0 / 24
 
     ASSERT_TRUE(Start(kTatEvent, name));
     int32_t status;
@@ -241,7 +241,7 @@ TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
 
 TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
     auto packets = MakePackets(60, true);
-    const uint32_t lastBytes = 24 + uint32_t(packets.back().data.size());
+    const uint32_t lastBytes = tatfmt::kPacketHeaderBytes + uint32_t(packets.back().data.size());
     // Torn in the payload, torn in the header, and cut between packets.
     for (uint32_t keep : {lastBytes - 5, 10u, 0u, lastBytes}) {
         SCOPED_TRACE(keep);
@@ -288,7 +288,8 @@ TEST_F(TatLibraryTest, DamagedStretchesAreSkippedAndReadingResumesAtTheNextGoodP
     std::string name = NameOf(path);
     // One flipped payload byte in packet 10, a size field of packet 30 made huge, and packets
     // 50..52 overwritten with bytes that hold a sync word.
-    PatchFile(path, PacketOffset(packets, 10) + 24 + 3, {uint8_t(packets[10].data[3] ^ 0x40)});
+    PatchFile(path, PacketOffset(packets, 10) + tatfmt::kPacketHeaderBytes + 3,
+              {uint8_t(packets[10].data[3] ^ 0x40)});
     PatchFile(path, PacketOffset(packets, 30) + 8, {0xFF, 0xFF, 0xFF, 0x7F});
     std::vector<uint8_t> junk(PacketOffset(packets, 53) - PacketOffset(packets, 50) - 7, 0x5A);
     std::memcpy(junk.data() + 100, tatfmt::kPacketSync, 4);
@@ -306,7 +307,8 @@ TEST_F(TatLibraryTest, DamagedStretchesAreSkippedAndReadingResumesAtTheNextGoodP
 
     // The same damage without the index (a power-cut file) reads the same way.
     std::string cut = Record(kTatEvent, 5, packets, true, false);
-    PatchFile(cut, PacketOffset(packets, 10) + 24 + 3, {uint8_t(packets[10].data[3] ^ 0x40)});
+    PatchFile(cut, PacketOffset(packets, 10) + tatfmt::kPacketHeaderBytes + 3,
+              {uint8_t(packets[10].data[3] ^ 0x40)});
     PatchFile(cut, PacketOffset(packets, 30) + 8, {0xFF, 0xFF, 0xFF, 0x7F});
     PatchFile(cut, PacketOffset(packets, 50) + 7, junk);
     ASSERT_TRUE(Start(kTatEvent, NameOf(cut)));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tat/card_layout.h"
+#include "tat/tat_format.h"
 #include "tat/tat_writer.h"
 
 namespace locket::test {
@@ -103,7 +104,7 @@ inline bool WriteRecording(const std::string& path, const std::vector<Packet>& p
 inline uint64_t PacketOffset(const std::vector<Packet>& packets, size_t n) {
     uint64_t offset = 512;
     for (size_t i = 0; i < n; ++i)
-        offset += 24 + packets[i].data.size();
+        offset += tatfmt::kPacketHeaderBytes + packets[i].data.size();
     return offset;
 }
 
