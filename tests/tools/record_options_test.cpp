@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "record_test_support.h"
+#include "tat/tat_library.h"
+#include "tools/locket-record/record_options.h"
+
+using namespace locket;
+
+namespace {
+
+bool Parse(std::vector<const char*> args, RecordOptions* o, std::string* error) {
+    args.insert(args.begin(), "locket-record");
+    return ParseRecordOptions(static_cast<int>(args.size()), args.data(), o, error);
+}
+
+// Runs a shell command; its exit code and what it wrote to stdout and stderr.
+int RunCommand(const std::string& command, std::string* output) {
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output->append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(RecordOptions, ReadsValuesInBothSpellingsAndKeepsDefaultsOtherwise) {
+    RecordOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"card", "--seconds=5", "--count", "3", "--size", "320x240",
+                       "--rear-size=96x64", "--fps", "15", "--seed", "9", "--only", "parking",
+                       "--start-mid-group", "--damage", "--start", "20231231_235959"},
+                      &o, &error))
+        << error;
+    EXPECT_EQ("card", o.cardDir);
+    EXPECT_EQ(5, o.seconds);
+    EXPECT_EQ(3, o.count);
+    EXPECT_EQ(320, o.width);
+    EXPECT_EQ(240, o.height);
+    EXPECT_EQ(96, o.rearWidth);
+    EXPECT_EQ(64, o.rearHeight);
+    EXPECT_EQ(15, o.fps);
+    EXPECT_EQ(9u, o.seed);
+    EXPECT_EQ(kTatParking, o.onlyCategory);
+    EXPECT_EQ(12, o.startMidGroup);
+    EXPECT_EQ(4096, o.damageBytes);
+    EXPECT_EQ(2023, o.start.year);
+    EXPECT_EQ(59, o.start.second);
+    EXPECT_FALSE(o.powerCut);
+
+    RecordOptions d;
+    ASSERT_TRUE(Parse({"card"}, &d, &error));
+    EXPECT_EQ(20, d.seconds);
+    EXPECT_EQ(2, d.count);
+    EXPECT_EQ(1280, d.width);
+    EXPECT_EQ(640, d.rearWidth);
+    EXPECT_EQ(30, d.fps);
+    EXPECT_EQ(RearMode::kMixed, d.rear);
+    EXPECT_EQ(-1, d.onlyCategory);
+}
+
+TEST(RecordOptions, RefusesBadValuesWithAMessageNamingTheOption) {
+    struct Case {
+        std::vector<const char*> args;
+        const char* mentions;
+    };
+    const std::vector<Case> cases = {
+        {{"card", "--seconds", "0"}, "--seconds"},
+        {{"card", "--seconds", "12x"}, "--seconds"},
+        {{"card", "--count"}, "--count"},
+        {{"card", "--size", "161x120"}, "--size"},
+        {{"card", "--size", "160"}, "--size"},
+        {{"card", "--rear-size", "16x16"}, "--rear-size"},
+        {{"card", "--fps", "-3"}, "--fps"},
+        {{"card", "--seed", "abc"}, "--seed"},
+        {{"card", "--only", "HOLIDAY"}, "--only"},
+        {{"card", "--one", "REC_2024_F"}, "--one"},
+        {{"card", "--start-mid-group=24"}, "--start-mid-group"},
+        {{"card", "--damage=0"}, "--damage"},
+        {{"card", "--power-cut=1"}, "--power-cut"},
+        {{"card", "--start", "20241301_000000"}, "--start"},
+        {{"card", "--rear", "--no-rear"}, "--no-rear"},
+        {{"card", "--frobnicate"}, "--frobnicate"},
+        {{"card", "other"}, "other"},
+        {{"--seconds", "3"}, "card folder"},
+        {{"card", "--one", "REC_20240301_083000_D", "--only", "EVENT"}, "--only"},
+    };
+    for (const Case& c : cases) {
+        RecordOptions o;
+        std::string error;
+        EXPECT_FALSE(Parse(c.args, &o, &error)) << c.mentions;
+        EXPECT_NE(std::string::npos, error.find(c.mentions)) << error;
+    }
+}
+
+TEST(RecordTool, HelpListsEveryOptionAndBadOptionsExitNonZero) {
+    std::string help;
+    ASSERT_EQ(0, RunCommand(locket::recordtest::RecorderExecutable() + " --help", &help));
+    for (const char* option :
+         {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start", "--rear",
+          "--no-rear", "--only", "--one", "--start-mid-group", "--power-cut", "--damage",
+          "--import", "--jobs", "--quiet", "--help"})
+        EXPECT_NE(std::string::npos, help.find(option)) << option;
+
+    std::string out;
+    EXPECT_NE(0, RunCommand(locket::recordtest::RecorderExecutable() + " /tmp/x --size 7x7", &out));
+    EXPECT_NE(std::string::npos, out.find("--size")) << out;
+    out.clear();
+    EXPECT_NE(0, RunCommand(locket::recordtest::RecorderExecutable(), &out));
+    EXPECT_NE(std::string::npos, out.find("usage")) << out;
+    // A card folder that cannot be made is an error too, not a silent success.
+    out.clear();
+    EXPECT_NE(0, RunCommand(locket::recordtest::RecorderExecutable() +
+                                " /proc/locket-card --seconds 1 --count 1 --size 96x64",
+                            &out));
+    EXPECT_NE(std::string::npos, out.find("locket-card")) << out;
+}

@@ -1,0 +1,62 @@
+// Reads the H.264 video of an existing file (raw Annex B or MP4) as the recorder would have
+// stored it: one access unit per packet, Annex B with a 4-byte start code, key frames from the
+// container's flags.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct AVFormatContext;
+struct AVBSFContext;
+struct AVPacket;
+
+namespace locket {
+
+class CVideoImport {
+public:
+    CVideoImport();
+    ~CVideoImport();
+    CVideoImport(const CVideoImport&) = delete;
+    CVideoImport& operator=(const CVideoImport&) = delete;
+
+    // False with a message in *error when the file has no usable H.264 video.
+    bool Open(const std::string& path, std::string* error);
+
+    // The next access unit; false at the end or on failure (then *error is set).
+    bool Next(std::vector<uint8_t>* au, bool* key, std::string* error);
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int Fps() const { return m_fps; }
+    // Non-key access units whose first NAL unit is not a plain P slice (0x41): the viewer's
+    // key-frame test would take them for key frames.
+    int OddNonKeyUnits() const { return m_oddNonKey; }
+
+private:
+    struct FormatDeleter {
+        void operator()(AVFormatContext* f) const;
+    };
+    struct BsfDeleter {
+        void operator()(AVBSFContext* b) const;
+    };
+    struct PacketDeleter {
+        void operator()(AVPacket* p) const;
+    };
+
+    bool Deliver(std::vector<uint8_t>* au, bool* key, std::string* error);
+
+    std::unique_ptr<AVFormatContext, FormatDeleter> m_format;
+    std::unique_ptr<AVBSFContext, BsfDeleter> m_bsf;
+    std::unique_ptr<AVPacket, PacketDeleter> m_packet;
+    int m_stream = -1;
+    int m_width = 0;
+    int m_height = 0;
+    int m_fps = 30;
+    int m_oddNonKey = 0;
+    int64_t m_lastPts = INT64_MIN;
+    bool m_eof = false;
+};
+
+}  // namespace locket
