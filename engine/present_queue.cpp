@@ -12,14 +12,15 @@ void CPresentQueue::Push(const uint8_t* data, int size, int kind) {
     CSyncLock lock(m_lock);
     int used = m_bytes.GetSize();
     if (used + size > m_bytes.GetCapacity()) {
-        // Drop what was consumed before growing, so the store stays about one preroll long.
+        // Cut off what was consumed, and keep at least as much room again as is live, so the
+        // bytes moved by a cut are paid for by as many bytes pushed since the last one.
         if (m_head > 0) {
             m_bytes.RemoveAt(0, m_head);
             m_head = 0;
             used = m_bytes.GetSize();
         }
-        if (used + size > m_bytes.GetCapacity())
-            m_bytes.Reserve(std::max(m_bytes.GetCapacity() * 2, used + size));
+        if ((used + size) * 2 > m_bytes.GetCapacity())
+            m_bytes.Reserve(std::max(m_bytes.GetCapacity() * 2, (used + size) * 2));
     }
     m_bytes.Append(data, size);
     if (m_first > 0 && m_first * 2 >= m_sizes.GetSize()) {

@@ -1,0 +1,7 @@
+# The playback engine: decode-and-present throughput against bare libavcodec, CPU per second
+# of real-time two-camera playback, and the time from a paused seek to its picture.
+add_executable(engine_bench
+  ${CMAKE_CURRENT_SOURCE_DIR}/engine_bench.cpp
+  ${PROJECT_SOURCE_DIR}/tests/engine/h264_source.cpp)
+target_include_directories(engine_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(engine_bench PRIVATE engine PkgConfig::FFMPEG)
