@@ -155,15 +155,21 @@ void CRoadScene::DrawCarAhead(const SceneInput& in, cv::Mat& m) const {
 }
 
 void CRoadScene::DrawOverlay(const SceneInput& in, cv::Mat& m) const {
-    const double scale = std::max(0.3, m_height / 720.0 * 0.9);
-    const int thickness = std::max(1, static_cast<int>(scale * 2));
     char text[96];
     std::snprintf(text, sizeof text, "%s  %3d km/h", in.clockText.c_str(),
                   static_cast<int>(std::lround(in.speedKmh)));
+    const int margin = std::max(2, m_width / 60);
+    double scale = std::max(0.25, m_height / 720.0 * 0.9);
+    int thickness = std::max(1, static_cast<int>(scale * 2));
     int baseline = 0;
-    const cv::Size size =
-        cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, thickness, &baseline);
-    const cv::Point at(std::max(2, m_width / 60), m_height - std::max(3, m_height / 40));
+    cv::Size size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, thickness, &baseline);
+    // Small pictures: the text shrinks to the width, as a recorder's would.
+    if (size.width > m_width - 2 * margin) {
+        scale *= static_cast<double>(m_width - 2 * margin) / size.width;
+        thickness = 1;
+        size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, thickness, &baseline);
+    }
+    const cv::Point at(margin, m_height - std::max(3, m_height / 40));
     cv::rectangle(
         m, cv::Rect(at.x - 2, at.y - size.height - 2, size.width + 4, size.height + baseline + 4),
         cv::Scalar(0, 0, 0), cv::FILLED);
@@ -172,9 +178,11 @@ void CRoadScene::DrawOverlay(const SceneInput& in, cv::Mat& m) const {
     const char* label = m_rear ? "LOCKET KX2 REAR" : "LOCKET KX2";
     const cv::Size ls =
         cv::getTextSize(label, cv::FONT_HERSHEY_SIMPLEX, scale * 0.8, thickness, &baseline);
-    cv::putText(m, label, cv::Point(m_width - ls.width - std::max(2, m_width / 60), at.y),
-                cv::FONT_HERSHEY_SIMPLEX, scale * 0.8, cv::Scalar(220, 220, 220), thickness,
-                cv::LINE_AA);
+    const int labelX = m_width - ls.width - margin;
+    if (labelX > at.x + size.width + margin) {
+        cv::putText(m, label, cv::Point(labelX, at.y), cv::FONT_HERSHEY_SIMPLEX, scale * 0.8,
+                    cv::Scalar(220, 220, 220), thickness, cv::LINE_AA);
+    }
 }
 
 }  // namespace locket
