@@ -95,8 +95,8 @@ bool ReadWholeFile(const std::string& path, std::string* text, size_t maxBytes) 
     return !std::ferror(file.get());
 }
 
-CRemovableVolumes::CRemovableVolumes(std::string mountsFile)
-    : m_mountsFile(std::move(mountsFile)) {}
+CRemovableVolumes::CRemovableVolumes(std::string mountsFile, std::string rootPrefix)
+    : m_mountsFile(std::move(mountsFile)), m_rootPrefix(std::move(rootPrefix)) {}
 
 bool CRemovableVolumes::Refresh() {
     std::string text;
@@ -107,6 +107,9 @@ bool CRemovableVolumes::Refresh() {
     m_readOnce = true;
     m_lastText = std::move(text);
     m_mountPoints = RemovableMountPoints(m_lastText);
+    if (!m_rootPrefix.empty())
+        for (std::string& mountPoint : m_mountPoints)
+            mountPoint = m_rootPrefix + mountPoint;
     return true;
 }
 

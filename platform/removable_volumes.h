@@ -15,10 +15,12 @@ constexpr const char* kProcMountsFile = "/proc/self/mounts";
 std::vector<std::string> RemovableMountPoints(const std::string& mountsText);
 
 // Re-reads the mounts file only when asked and tells whether it changed, so a once-a-second
-// poll walks the volumes again only after a mount or an unmount.
+// poll walks the volumes again only after a mount or an unmount. `rootPrefix` is put before
+// every mount point (a test's stand-in for the root folder); empty on a real system.
 class CRemovableVolumes {
 public:
-    explicit CRemovableVolumes(std::string mountsFile = kProcMountsFile);
+    explicit CRemovableVolumes(std::string mountsFile = kProcMountsFile,
+                               std::string rootPrefix = {});
 
     // Reads the mounts file; true when its text differs from the last read (the first read
     // counts as a change). An unreadable file reads as empty.
@@ -29,6 +31,7 @@ public:
 
 private:
     std::string m_mountsFile;
+    std::string m_rootPrefix;
     std::string m_lastText;
     bool m_readOnce = false;
     std::vector<std::string> m_mountPoints;

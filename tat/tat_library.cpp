@@ -299,9 +299,16 @@ char TatPollCard(TatHandle handle, char* drive) {
     char token = 0;
     if (handle) {
         CSyncLock lock(handle->m_cardLock);
-        // The current card stays while it has the layout: a few stat calls per poll.
+        // The current card stays while it has the layout (a few stat calls per poll) and, for
+        // a volume, while it is mounted.
         CardSlot* current = handle->Slot(handle->m_current);
-        if (current && IsCardFolder(current->root)) {
+        bool keep = current && IsCardFolder(current->root);
+        if (keep && current->registeredOrder == 0) {
+            handle->m_volumes.Refresh();
+            const auto& mounted = handle->m_volumes.MountPoints();
+            keep = std::find(mounted.begin(), mounted.end(), current->root) != mounted.end();
+        }
+        if (keep) {
             token = current->token;
         } else {
             handle->m_current = 0;
@@ -356,11 +363,12 @@ char TatRegisterCardFolder(TatHandle handle, const char* folder) {
     return slot.token;
 }
 
-void TatSetMountsFile(TatHandle handle, const char* mountsFile) {
+void TatSetMountsFile(TatHandle handle, const char* mountsFile, const char* rootPrefix) {
     if (!handle)
         return;
     CSyncLock lock(handle->m_cardLock);
-    handle->m_volumes = CRemovableVolumes(mountsFile ? mountsFile : "");
+    handle->m_volumes =
+        CRemovableVolumes(mountsFile ? mountsFile : "", rootPrefix ? rootPrefix : "");
 }
 
 int32_t TatCountRecordings(TatHandle handle, char drive, int32_t category) {

@@ -64,8 +64,9 @@ void TatCardAttached(TatHandle handle);
 char TatRegisterCardFolder(TatHandle handle, const char* folder);
 
 // Which mounts file the volume walk reads ("/proc/self/mounts" by default); an empty text
-// turns the walk off, leaving registered folders only. Used by tests.
-void TatSetMountsFile(TatHandle handle, const char* mountsFile);
+// turns the walk off, leaving registered folders only. `rootPrefix` (may be null) is put
+// before every mount point. Used by tests.
+void TatSetMountsFile(TatHandle handle, const char* mountsFile, const char* rootPrefix = nullptr);
 
 int32_t TatCountRecordings(TatHandle handle, char drive, int32_t category);
 // names: count x 40 bytes; sizes: count x 8 bytes; extra: count + 2 values (may be null).

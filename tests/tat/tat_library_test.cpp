@@ -497,3 +497,47 @@ TEST_F(TatLibraryTest, ReadingAndPollingFromTwoThreadsAtOnce) {
     EXPECT_EQ(got, packets);
     EXPECT_GT(listed.load(), 0);
 }
+
+TEST(TatLibraryVolumes, AMountedVolumeWithTheLayoutIsTheCardUntilUnmounted) {
+    TempFolder temp;
+    const std::string root = temp.Path() + "/root";
+    const std::string mounts = temp.Path() + "/mounts";
+    ASSERT_TRUE(fs::create_directories(root + "/media/kim/USB") &&
+                fs::create_directories(root + "/mnt") &&
+                fs::create_directories(root + "/home/kim"));
+    ASSERT_TRUE(CreateCardLayout(root + "/media/kim/KX2"));
+    ASSERT_TRUE(CreateCardLayout(root + "/mnt/sd"));
+    ASSERT_TRUE(CreateCardLayout(root + "/home/kim/card"));  // not a removable place
+    WriteText(mounts, "/dev/sda1 / ext4 rw 0 0\n/dev/sdc1 /home/kim/card vfat rw 0 0\n");
+
+    TatHandle h = TatCreate();
+    TatSetMountsFile(h, mounts.c_str(), root.c_str());
+    char drive = 'x';
+    EXPECT_EQ(TatPollCard(h, &drive), 0);
+    EXPECT_EQ(drive, 0);
+
+    // A plain stick first in the walk's order, then the recorder's card.
+    WriteText(mounts,
+              "/dev/sdb1 /media/kim/USB vfat rw 0 0\n/dev/sdd1 /mnt/sd vfat rw 0 0\n"
+              "/dev/sdc1 /media/kim/KX2 vfat rw 0 0\n");
+    char card = TatPollCard(h, &drive);
+    ASSERT_NE(card, 0);
+    RecordingTime t{2014, 3, 1, 10, 0, 0};
+    ASSERT_TRUE(WriteRecording(RecordingPath(root + "/media/kim/KX2", kTatEvent, t, 2),
+                               MakePackets(3, true), true));
+    EXPECT_EQ(TatCountRecordings(h, card, kTatEvent), 1) << "/media comes before /mnt";
+    EXPECT_EQ(TatPollCard(h, &drive), card);
+
+    // Unmounted (its folder stays behind): the next card in the walk is reported.
+    WriteText(mounts, "/dev/sdd1 /mnt/sd vfat rw 0 0\n");
+    char second = TatPollCard(h, &drive);
+    EXPECT_NE(second, 0);
+    EXPECT_NE(second, card);
+    EXPECT_EQ(TatCountRecordings(h, second, kTatEvent), 0);
+    WriteText(mounts, "");
+    EXPECT_EQ(TatPollCard(h, &drive), 0);
+    // Mounted again: the same token as before.
+    WriteText(mounts, "/dev/sdc1 /media/kim/KX2 vfat rw 0 0\n");
+    EXPECT_EQ(TatPollCard(h, &drive), card);
+    TatDestroy(h);
+}
