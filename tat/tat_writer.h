@@ -44,6 +44,10 @@ public:
 
     bool IsOpen() const;
 
+    // Bytes of the last packet written, its header included (0 before the first): what
+    // CutAsPowerLoss keeps of it when nothing is torn.
+    uint32_t LastPacketBytes() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
