@@ -77,6 +77,10 @@ bool CTatWriter::IsOpen() const {
     return m_impl->file != nullptr;
 }
 
+uint32_t CTatWriter::LastPacketBytes() const {
+    return m_impl->lastPacketBytes;
+}
+
 bool CTatWriter::Create(const std::string& path, const TatRecordingDesc& desc) {
     if (IsOpen())
         Finish();
