@@ -129,7 +129,8 @@ bool CTatReader::PacketAt(uint64_t offset, uint8_t* header, uint8_t* payload, ui
 
 uint64_t CTatReader::Resync(uint64_t from) {
     constexpr size_t kChunk = 64 * 1024;
-    std::vector<uint8_t> chunk(kChunk);
+    std::vector<uint8_t>& chunk = m_resyncChunk;
+    chunk.resize(kChunk);
     uint8_t header[kPacketHeaderBytes];
     uint64_t pos = std::max<uint64_t>(from, kHeaderBytes);
     while (pos + kPacketHeaderBytes <= m_dataEnd && !m_ioError) {

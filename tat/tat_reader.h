@@ -88,6 +88,7 @@ private:
     bool m_scanned = false;
     std::string m_countsText;
     std::vector<uint8_t> m_scratch;
+    std::vector<uint8_t> m_resyncChunk;
     bool m_ioError = false;
 
     uint64_t m_pos = 0;
