@@ -77,6 +77,7 @@ private:
     void BuildTextList(uint8_t* p, bool final) const;
     // Puts the sink back at the end of the last whole chunk and cuts what follows.
     bool CutBackTo(uint32_t position);
+    bool WriteChunk(const char* id, const void* data, uint32_t size);
     bool WriteIndex();
     void ResetCounters();
 
@@ -97,6 +98,10 @@ private:
     int32_t m_sampleRate = 8000;
     bool m_checksumOn = false;
     uint32_t m_checksum = 0;
+
+    // Chunks up to this padded size are assembled here and written at once.
+    static constexpr uint32_t kCoalesceBytes = 64 * 1024;
+    std::unique_ptr<uint8_t[]> m_chunkBuf;
 
     Layout m_layout;
     // A cut-back failed: the next write first moves to the end of the last whole chunk.

@@ -137,3 +137,30 @@ TEST(AviDiskFull, ChunkThatFitsAfterARefusal_IsWrittenAtTheCutAndReadBack) {
     EXPECT_EQ(locket::kPacketAudio, x.ReadPacket(buf.data(), &size));
     EXPECT_EQ(small, Bytes(buf.begin(), buf.begin() + size));
 }
+
+TEST(AviDiskFull, LargeChunkCutInItsHeaderPayloadOrPadIsTakenBackToo) {
+    // Large payloads are written apart from their chunk header; any of the writes may be refused.
+    const uint32_t big = 100001;
+    // Room left after the first chunk: inside the header, right after it, inside the payload,
+    // and everything but the pad byte.
+    for (size_t room : {size_t(3), size_t(8), size_t(5000), size_t(8 + big)}) {
+        Bytes b;
+        CAVIWriter w(new MemoryFile(&b, 408 + 1008 + room));
+        w.SetVideoSize(0, 320, 240);
+        ASSERT_TRUE(w.Create("x.avi"));
+        const Bytes a = Payload(1000, 1), p = Payload(big, 2);
+        ASSERT_TRUE(w.AddData(a.data(), 1000, 0));
+        EXPECT_FALSE(w.AddData(p.data(), big, 0));
+        // After the cut the room is free again for a small chunk and the index.
+        const bool fits = room >= 12 + 8 + 32;
+        EXPECT_EQ(fits, w.AddData("M12", 3, 3));
+        w.Close();
+        SCOPED_TRACE("room " + std::to_string(room));
+        const Walked walked = ExpectConsistent(b);
+        ASSERT_EQ(fits ? 2u : 1u, walked.chunks);
+        EXPECT_EQ(fits, walked.indexed);
+        if (fits) {
+            EXPECT_EQ("02tx", walked.heads[1].first);
+        }
+    }
+}
