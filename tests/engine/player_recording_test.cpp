@@ -1,0 +1,309 @@
+// The player on recordings made by the recorder tool, read through the TAT parser and decoded
+// for real; pictures are identified by the frame number the tool draws into them.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/decoder.h"
+#include "engine/fakes/fake_audio.h"
+#include "engine/fakes/fake_video_window.h"
+#include "engine/media_player.h"
+#include "files/tat_parser.h"
+#include "platform/clock.h"
+#include "support/frame_marker.h"
+#include "tat/tat_library.h"
+
+namespace locket {
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+    for (int waited = 0; waited < ms; waited += 5) {
+        if (done())
+            return true;
+        SleepMs(5);
+    }
+    return done();
+}
+
+int FrameOf(const DrawnPicture& p) {
+    return ReadFrameNumber(p.bgr.data(), p.width, p.height, p.stride);
+}
+
+std::vector<int> FramesOf(const std::vector<DrawnPicture>& pictures) {
+    std::vector<int> frames;
+    for (const auto& p : pictures)
+        frames.push_back(FrameOf(p));
+    return frames;
+}
+
+bool Consecutive(const std::vector<int>& frames) {
+    for (size_t i = 1; i < frames.size(); ++i)
+        if (frames[i] != frames[i - 1] + 1)
+            return false;
+    return true;
+}
+
+// A card folder holding one recording made by the tool, registered with a library handle.
+class ToolCard {
+public:
+    ToolCard(const std::string& name, const std::string& options) : m_name(name) {
+        m_root = std::filesystem::temp_directory_path() /
+                 ("locket_engine_" + std::to_string(::getpid()) + "_" + std::to_string(s_next++));
+        std::filesystem::remove_all(m_root);
+        std::filesystem::create_directories(m_root);
+        const std::string tool = LOCKET_BUILD_DIR "/tools/locket-record/locket-record";
+        const std::string command =
+            tool + " '" + m_root.string() + "' --one " + name + " " + options + " --quiet --jobs 1";
+        int status = std::system(command.c_str());
+        m_made = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (m_made) {
+            m_handle = TatCreate();
+            m_drive = TatRegisterCardFolder(m_handle, m_root.c_str());
+        }
+    }
+    ~ToolCard() {
+        if (m_handle)
+            TatDestroy(m_handle);
+        std::filesystem::remove_all(m_root);
+    }
+    bool Ready() const { return m_made && m_drive != 0; }
+    TatHandle Handle() const { return m_handle; }
+    const std::string& Name() const { return m_name; }
+
+private:
+    static inline int s_next = 0;
+    std::filesystem::path m_root;
+    std::string m_name;
+    bool m_made = false;
+    TatHandle m_handle = nullptr;
+    char m_drive = 0;
+};
+
+// What a player should make of a recording, from reading it straight through a parser.
+struct Expected {
+    int firstKeyIndex = -1;         // index of the first front key frame among front packets
+    std::vector<uint8_t> pcm;       // audio from the first front key frame on
+    std::vector<int> frontsBefore;  // per text packet after that key frame: front packets before it
+    int frontPackets = 0;
+};
+
+Expected ReadThrough(const std::string& name) {
+    Expected e;
+    CTATParser parser;
+    parser.StartReader();
+    MediaInfo info;
+    parser.OpenMedia(name.c_str(), &info);
+    std::vector<uint8_t> buffer(CTATParser::kBufferBytes);
+    bool keySeen = false;
+    int fronts = 0;
+    for (;;) {
+        char id[5] = {};
+        uint32_t size = CTATParser::kBufferBytes;
+        int r = parser.ParseMedia(id, buffer.data(), &size);
+        if (r < 0)
+            break;
+        std::string chunk(id, 4);
+        if (chunk == "00dc") {
+            bool key = size >= 5 && (buffer[4] & 0x1F) != 1;
+            if (key && !keySeen) {
+                keySeen = true;
+                e.firstKeyIndex = e.frontPackets;
+            }
+            ++e.frontPackets;
+            if (keySeen)
+                ++fronts;
+        } else if (keySeen && chunk == "02wb") {
+            e.pcm.insert(e.pcm.end(), buffer.begin(), buffer.begin() + size);
+        } else if (keySeen && chunk == "03tx") {
+            e.frontsBefore.push_back(fronts);
+        }
+    }
+    parser.StopReader();
+    return e;
+}
+
+struct TextSeen {
+    int timeMs;
+    int frontsDrawn;
+    bool terminated;
+};
+
+class PlayerRecordingTest : public ::testing::Test {
+protected:
+    void Start(const ToolCard& card) {
+        CTATParser::SetLibraryHandle(card.Handle());
+        player.m_pParser = &parser;
+        player.m_pDecoder = &decoder;
+        player.m_pAudio = &audio;
+        player.SetEventCallback(&OnEvent, this);
+        player.SetTextCallback(&OnText, this);
+        ASSERT_TRUE(player.Start(&front, &rear));
+    }
+    void TearDown() override { player.Shutdown(); }
+
+    static void OnEvent(void* context, int code, int, int) {
+        if (code == CTRSMediaPlayer::kEventMediaEnd)
+            static_cast<PlayerRecordingTest*>(context)->ends.fetch_add(1);
+    }
+    static void OnText(void* context, const uint8_t* data, int size, int timeMs) {
+        auto* self = static_cast<PlayerRecordingTest*>(context);
+        std::lock_guard<std::mutex> lock(self->textMutex);
+        self->texts.push_back(
+            {timeMs, static_cast<int>(self->front.DrawCount()), size > 0 && data[size - 1] == 0});
+    }
+
+    CTATParser parser;
+    CDecoder decoder;
+    CFakeAudio audio;
+    CFakeVideoWindow front{160, 96};
+    CFakeVideoWindow rear{96, 64};
+    CTRSMediaPlayer player;
+    std::atomic<int> ends{0};
+    std::mutex textMutex;
+    std::vector<TextSeen> texts;
+};
+
+TEST_F(PlayerRecordingTest, PlaysARecordingFromEndToEnd) {
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 2 --size 160x96");
+    ASSERT_TRUE(card.Ready());
+    CTATParser::SetLibraryHandle(card.Handle());
+    Expected expected = ReadThrough(card.Name());
+    ASSERT_EQ(expected.firstKeyIndex, 0);
+    Start(card);
+
+    ASSERT_TRUE(player.Open(card.Name().c_str()));
+    EXPECT_EQ(player.GetDuration(), expected.frontPackets * 1000 / 30);
+    EXPECT_EQ(player.GetChannelCount(), 1);
+    ASSERT_TRUE(WaitFor([&] { return ends.load() >= 1; }));
+    SleepMs(100);
+    EXPECT_EQ(ends.load(), 1);
+
+    std::vector<int> frames = FramesOf(front.Drawn());
+    ASSERT_EQ(static_cast<int>(frames.size()), expected.frontPackets);
+    EXPECT_EQ(frames.front(), 0);
+    EXPECT_TRUE(Consecutive(frames));
+    EXPECT_EQ(rear.DrawCount(), 0u);
+    EXPECT_EQ(player.GetCurTime(), expected.frontPackets * 1000 / 30);
+
+    std::vector<TextSeen> seen;
+    {
+        std::lock_guard<std::mutex> lock(textMutex);
+        seen = texts;
+    }
+    ASSERT_EQ(seen.size(), expected.frontsBefore.size());
+    ASSERT_FALSE(seen.empty());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_GE(seen[i].frontsDrawn, expected.frontsBefore[i]) << "text " << i;
+        EXPECT_TRUE(seen[i].terminated);
+        if (i > 0)
+            EXPECT_GE(seen[i].timeMs, seen[i - 1].timeMs);
+    }
+
+    ASSERT_TRUE(WaitFor([&] { return audio.Bytes().size() >= expected.pcm.size(); }, 5000));
+    EXPECT_EQ(audio.Bytes(), expected.pcm);
+    EXPECT_EQ(audio.Bits(), 16);
+    EXPECT_EQ(audio.Rate(), 8000);
+}
+
+TEST_F(PlayerRecordingTest, MidGroupStartWaitsForTheKeyFramesOfEachCamera) {
+    ToolCard card("EVENT_20240301_083000_D.tat",
+                  "--seconds 2 --size 160x96 --rear-size 96x64 --start-mid-group=10");
+    ASSERT_TRUE(card.Ready());
+    CTATParser::SetLibraryHandle(card.Handle());
+    Expected expected = ReadThrough(card.Name());
+    ASSERT_GT(expected.firstKeyIndex, 0);
+    Start(card);
+
+    player.Open(card.Name().c_str());
+    EXPECT_EQ(player.GetChannelCount(), 2);
+    ASSERT_TRUE(WaitFor([&] { return ends.load() >= 1; }));
+
+    std::vector<int> frames = FramesOf(front.Drawn());
+    ASSERT_EQ(static_cast<int>(frames.size()), expected.frontPackets - expected.firstKeyIndex);
+    EXPECT_EQ(frames.front(), expected.firstKeyIndex);
+    EXPECT_TRUE(Consecutive(frames));
+
+    // The rear camera starts at a key frame of its own, never before the front one.
+    std::vector<int> rearFrames = FramesOf(rear.Drawn());
+    ASSERT_FALSE(rearFrames.empty());
+    EXPECT_GE(rearFrames.front(), expected.firstKeyIndex);
+    EXPECT_TRUE(Consecutive(rearFrames));
+
+    // Sound only from the first front key frame on.
+    ASSERT_TRUE(WaitFor([&] { return audio.Bytes().size() >= expected.pcm.size(); }, 5000));
+    EXPECT_EQ(audio.Bytes(), expected.pcm);
+}
+
+TEST_F(PlayerRecordingTest, SeeksWhilePausedAndWhilePlaying) {
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 14 --size 160x96");
+    ASSERT_TRUE(card.Ready());
+    Start(card);
+    player.Open(card.Name().c_str());
+    player.Pause();
+    SleepMs(50);
+
+    // 12,345 ms at 30 fps: the parser reaches the group starting at second 12.
+    front.ClearDrawn();
+    ASSERT_TRUE(player.SeekTo(12345));
+    ASSERT_TRUE(WaitFor([&] {
+        return player.GetState() == CTRSMediaPlayer::kPaused &&
+               player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped;
+    }));
+    EXPECT_EQ(player.GetCurTime(), 12033);  // second 12 plus the one picture shown
+    std::vector<DrawnPicture> drawn = front.Drawn();
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(FrameOf(drawn[0]), 360);
+    SleepMs(100);
+    EXPECT_EQ(front.DrawCount(), 1u);  // paused again
+
+    // Redraw at a new window size shows the same picture.
+    front.SetSize(320, 192);
+    player.Redraw();
+    EXPECT_EQ(front.Last().width, 320);
+    EXPECT_EQ(FrameOf(front.Last()), 360);
+    front.SetSize(160, 96);
+
+    // While playing: the seek happens before the next read and playback goes on from there.
+    front.ClearDrawn();
+    player.Play();
+    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 5; }));
+    player.SeekTo(3000);  // group 3, frame 72
+    ASSERT_TRUE(WaitFor([&] {
+        std::vector<int> f = FramesOf(front.Drawn());
+        return std::find(f.begin(), f.end(), 72) != f.end() && f.back() >= 80;
+    }));
+    player.Close();
+    std::vector<int> frames = FramesOf(front.Drawn());
+    auto jump = std::find(frames.begin(), frames.end(), 72);
+    ASSERT_NE(jump, frames.end());
+    std::vector<int> before(frames.begin(), jump);
+    std::vector<int> after(jump, frames.end());
+    EXPECT_EQ(before.front(), 361);
+    EXPECT_TRUE(Consecutive(before));
+    EXPECT_TRUE(Consecutive(after));
+    SleepMs(100);
+    EXPECT_EQ(ends.load(), 0);  // closed while playing: no end event
+}
+
+TEST_F(PlayerRecordingTest, RecordingTheParserRefusesEndsAtOnce) {
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 1 --size 160x96");
+    ASSERT_TRUE(card.Ready());
+    Start(card);
+    player.Open("REC_20990101_000000_F.tat");
+    ASSERT_TRUE(WaitFor([&] { return ends.load() == 1; }, 5000));
+    EXPECT_EQ(front.DrawCount(), 0u);
+    EXPECT_EQ(player.m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
+    EXPECT_FALSE(player.Capture(0, "/tmp/never.jpg"));
+}
+
+}  // namespace
+}  // namespace locket
