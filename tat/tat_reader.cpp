@@ -277,10 +277,13 @@ int CTatReader::ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* in
         }
         uint32_t size = GetU32(header + kPktSize);
         m_pos += kPacketHeaderBytes + size;
-        if (size > capacity || (size > 0 && !buffer)) {
+        if (size > capacity || !buffer) {
             std::printf("[TAT] packet of %u bytes skipped, buffer holds %u\n", size, capacity);
             continue;
         }
+        // An empty packet carries nothing, and a queue of packets cannot hold one.
+        if (size == 0)
+            continue;
         if (header[kPktKind] == kTatKindGroupStart)
             ++m_groupsDelivered;
         if (info) {

@@ -125,7 +125,8 @@ bool CTatWriter::Create(const std::string& path, const TatRecordingDesc& desc) {
 bool CTatWriter::WritePacket(uint8_t stream, uint8_t kind, uint32_t timeMs, const uint8_t* data,
                              uint32_t size, uint8_t flag) {
     Impl& w = *m_impl;
-    if (!w.file || (size && !data) || kind > kTatKindText || stream > 1 || size > kMaxPayloadBytes)
+    if (!w.file || size == 0 || !data || kind > kTatKindText || stream > 1 ||
+        size > kMaxPayloadBytes)
         return false;
     // Group starts are front video only: readers count them to seek.
     if (kind == kTatKindGroupStart && stream != 0)

@@ -31,7 +31,9 @@ public:
     bool Create(const std::string& path, const TatRecordingDesc& desc);
 
     // stream: 0 front, 1 rear (video); 0 for audio and text. kind: a TatKind. Text payloads
-    // start with their record letter ('G', 'M', 'B'), which the counts text tallies.
+    // start with their record letter ('G', 'M', 'B'), which the counts text tallies. Refused
+    // (false): empty payloads, kind 0 on the rear stream, audio or text on stream 1, audio
+    // over 3840 bytes, payloads over 1 MiB.
     bool WritePacket(uint8_t stream, uint8_t kind, uint32_t timeMs, const uint8_t* data,
                      uint32_t size, uint8_t flag = 0);
 

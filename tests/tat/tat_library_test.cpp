@@ -169,13 +169,14 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     std::string e1 = Record(kTatEvent, 5, MakePackets(5, false), false);
     std::string c1 = Record(kTatContinuous, 7, MakePackets(3, true), true);
     std::string m1 = Record(kTatManual, 8, MakePackets(3, true), true);
+    std::string p1 = Record(kTatParking, 9, MakePackets(3, false), false);
     WriteText(m_card + "/EVENT/notes.txt", "not a recording");
     WriteText(m_card + "/EVENT/" + std::string(40, 'A') + ".tat", "name too long");
     fs::create_directory(m_card + "/EVENT/folder.tat");
 
     EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatEvent), 2);
     EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatContinuous), 1);
-    EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatParking), 0);
+    EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatParking), 1);
     EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatManual), 1);
     EXPECT_EQ(TatCountRecordings(m_handle, m_drive, 4), 0);
     EXPECT_EQ(TatCountRecordings(m_handle, m_drive, -1), 0);
@@ -189,6 +190,7 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     EXPECT_EQ(List(m_handle, m_drive, kTatEvent, 1), std::vector<std::string>{NameOf(e1)});
     EXPECT_EQ(List(m_handle, m_drive, kTatContinuous, 5), std::vector<std::string>{NameOf(c1)});
     EXPECT_EQ(List(m_handle, m_drive, kTatManual, 1), std::vector<std::string>{NameOf(m1)});
+    EXPECT_EQ(List(m_handle, m_drive, kTatParking, 1), std::vector<std::string>{NameOf(p1)});
     EXPECT_TRUE(List(m_handle, m_drive, kTatEvent, 0).empty());
 
     // A new recording and a removed one show at the next listing.

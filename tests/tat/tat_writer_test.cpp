@@ -37,8 +37,7 @@ TEST(TatWriter, RefusesPacketsTheFormatCannotCarry) {
     EXPECT_FALSE(writer.WritePacket(0, kTatKindVideo, 0, nullptr, 10));
     EXPECT_TRUE(writer.WritePacket(0, kTatKindAudio, 0, data, 3840));
     EXPECT_TRUE(writer.WritePacket(0, kTatKindGroupStart, 0, data, 10));
-    EXPECT_TRUE(writer.WritePacket(0, kTatKindText, 0, data, 0));
-    EXPECT_EQ(writer.LastPacketBytes(), tatfmt::kPacketHeaderBytes);
+    EXPECT_FALSE(writer.WritePacket(0, kTatKindText, 0, data, 0)) << "empty packets carry nothing";
     EXPECT_TRUE(writer.WritePacket(0, kTatKindText, 0, data, 7));
     EXPECT_EQ(writer.LastPacketBytes(), tatfmt::kPacketHeaderBytes + 7);
     EXPECT_TRUE(writer.Finish());
