@@ -12,6 +12,7 @@
 #include "tat/tat_library.h"
 #include "tat/tat_reader.h"
 #include "tools/locket-record/annexb.h"
+#include "tools/locket-record/card_plan.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
 
@@ -362,4 +363,62 @@ TEST(RecordOne, SameSeedGivesTheSameBytesAndAnotherSeedOthers) {
     EXPECT_NE(a, ReadFile(dir.path() + "/c" + file));
     // --only makes no other category.
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() + "/a/REC"));
+}
+
+TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
+    auto plan = [](std::vector<const char*> args, std::vector<RecordingPlan>* plans) {
+        args.insert(args.begin(), {"locket-record", "card"});
+        RecordOptions o;
+        std::string error;
+        double drive = 0;
+        return ParseRecordOptions(static_cast<int>(args.size()), args.data(), &o, &error) &&
+               MakeCardPlan(o, plans, &drive, &error);
+    };
+    std::vector<RecordingPlan> plans;
+    ASSERT_TRUE(plan({"--count", "3", "--seconds", "60", "--power-cut", "--damage=99", "--start",
+                      "20241231_235930"},
+                     &plans));
+    ASSERT_EQ(12u, plans.size());
+    std::map<int, int> withRear, perCategory;
+    for (size_t i = 0; i < plans.size(); ++i) {
+        const RecordingPlan& p = plans[i];
+        SCOPED_TRACE(p.name);
+        ++perCategory[p.category];
+        withRear[p.category] += p.rear;
+        EXPECT_EQ(p.category == kTatParking, p.parked);
+        EXPECT_EQ(p.category == kTatEvent, p.shock);
+        // Oldest first; only the newest one is cut and damaged.
+        if (i > 0)
+            EXPECT_GE(p.name.substr(p.name.find('_')),
+                      plans[i - 1].name.substr(plans[i - 1].name.find('_')));
+        EXPECT_EQ(i + 1 == plans.size(), p.powerCut);
+        EXPECT_EQ(i + 1 == plans.size() ? 99 : 0, p.damageBytes);
+    }
+    for (int c = 0; c < kTatCategoryCount; ++c) {
+        EXPECT_EQ(3, perCategory[c]);
+        EXPECT_EQ(2, withRear[c]);  // mixed: both kinds
+    }
+    // Back-to-back continuous recordings run over midnight into the new year.
+    std::vector<std::string> rec;
+    for (const RecordingPlan& p : plans)
+        if (p.category == kTatContinuous)
+            rec.push_back(p.name);
+    EXPECT_EQ((std::vector<std::string>{"REC_20241231_235930_D.tat", "REC_20250101_000030_F.tat",
+                                        "REC_20250101_000130_D.tat"}),
+              rec);
+    EXPECT_EQ("PARKING", plans.back().name.substr(0, 7));
+
+    ASSERT_TRUE(plan({"--no-rear", "--only", "MANUAL"}, &plans));
+    ASSERT_EQ(2u, plans.size());
+    EXPECT_FALSE(plans[0].rear || plans[1].rear);
+    ASSERT_TRUE(plan({"--count", "1"}, &plans));
+    for (const RecordingPlan& p : plans)
+        EXPECT_TRUE(p.rear) << p.name;
+    ASSERT_TRUE(plan({"--one", "parking_20240101_120000_d"}, &plans));
+    ASSERT_EQ(1u, plans.size());
+    EXPECT_TRUE(plans[0].rear);
+    EXPECT_TRUE(plans[0].parked);
+    EXPECT_EQ("card/PARKING/parking_20240101_120000_d.tat", plans[0].path);
+    // A name that passes the pattern but names no real day.
+    EXPECT_FALSE(plan({"--one", "REC_20240231_120000_F"}, &plans));
 }

@@ -59,7 +59,7 @@ bool MakeCardPlan(const RecordOptions& o, std::vector<RecordingPlan>* plans, dou
         p.shock = p.category == kTatEvent;
         p.importFile = o.importFile;
         Finish(o, &p);
-        if (p.name.empty()) {
+        if (p.name.empty() || !IsCalendarTime(p.time)) {
             *error = "the date or time in '" + o.oneName + "' does not exist";
             return false;
         }

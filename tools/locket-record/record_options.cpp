@@ -1,9 +1,12 @@
 #include "tools/locket-record/record_options.h"
 
 #include <strings.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "tools/locket-record/sensor_packets.h"
 
 namespace locket {
 
@@ -45,8 +48,7 @@ bool ParseStart(const std::string& text, RecordingTime* t) {
             return false;
     auto num = [&](size_t at, size_t n) { return std::atoi(text.substr(at, n).c_str()); };
     RecordingTime r{num(0, 4), num(4, 2), num(6, 2), num(9, 2), num(11, 2), num(13, 2)};
-    if (r.year < 2000 || r.year > 2069 || r.month < 1 || r.month > 12 || r.day < 1 || r.day > 31 ||
-        r.hour > 23 || r.minute > 59 || r.second > 59)
+    if (r.year < 2000 || r.year > 2069 || !IsCalendarTime(r))
         return false;
     *t = r;
     return true;
@@ -80,7 +82,9 @@ std::string RecordUsage() {
            "                      its last packet torn\n"
            "  --damage[=N]        overwrite N bytes (default 4096) in the middle of the last\n"
            "                      recording after it is written\n"
-           "  --import FILE       make one recording from H.264 footage (.h264 or .mp4)\n"
+           "  --import FILE       make one front-camera recording (REC, or --only's category,\n"
+           "                      or named by --one) from H.264 footage without B-frames\n"
+           "                      (.h264 or .mp4); sound and sensors are made up to match\n"
            "  --jobs N            recordings made at the same time (1..16, default 2)\n"
            "  --quiet             no line per recording\n"
            "  --help              this text\n";
@@ -243,6 +247,16 @@ bool ParseRecordOptions(int argc, const char* const* argv, RecordOptions* option
     if (o.help) {
         *options = o;
         return true;
+    }
+    if (static_cast<long>(o.seconds) * o.count > 86400) {
+        *error = "--seconds times --count makes more than a day of recordings";
+        return false;
+    }
+    if (!o.importFile.empty() && (sawRear || o.startMidGroup > 0)) {
+        *error =
+            "--import makes a front-camera recording of the footage as it is: no --rear or "
+            "--start-mid-group";
+        return false;
     }
     if (sawRear && sawNoRear) {
         *error = "--rear and --no-rear exclude each other";

@@ -95,4 +95,13 @@ RecordingTime AddSeconds(const RecordingTime& time, int64_t seconds) {
                          out.tm_hour,        out.tm_min,     out.tm_sec};
 }
 
+bool IsCalendarTime(const RecordingTime& t) {
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
+        t.minute > 59 || t.second < 0 || t.second > 59)
+        return false;
+    // Normalisation moves an impossible day into the next month.
+    const RecordingTime n = AddSeconds(t, 0);
+    return n.year == t.year && n.month == t.month && n.day == t.day;
+}
+
 }  // namespace locket

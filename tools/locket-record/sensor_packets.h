@@ -39,4 +39,7 @@ GSample GSampleFor(const DriveState& state, double noise);
 // Adds the wall-clock offset to a time (any amount of seconds, either sign).
 RecordingTime AddSeconds(const RecordingTime& time, int64_t seconds);
 
+// True when the fields name a time that exists (no 31 February, no hour 24).
+bool IsCalendarTime(const RecordingTime& time);
+
 }  // namespace locket
