@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "files/gps_data.h"
+#include "files/gsensor_data.h"
+#include "files/vehicle_signals.h"
 #include "tools/locket-record/audio_track.h"
 #include "tools/locket-record/drive_model.h"
 #include "tools/locket-record/sensor_packets.h"
@@ -207,4 +210,42 @@ TEST(RecordingClock, AddsSecondsAcrossDaysMonthsAndYears) {
     EXPECT_EQ(29, utc.day);
     EXPECT_EQ(23, utc.hour);
     EXPECT_EQ(30, utc.minute);
+}
+
+TEST(SensorPackets, TheViewersDecodersReadBackWhatTheRecorderWrote) {
+    const CDriveModel drive(11, 120);
+    for (double t = 0; t < 120; t += 7.3) {
+        const DriveState s = drive.At(t);
+        SCOPED_TRACE(t);
+        const RecordingTime utc =
+            AddSeconds(RecordingTime{2024, 3, 1, 23, 30, 0}, static_cast<int64_t>(t));
+        const std::vector<uint8_t> g = MakeGpsPacket(utc, s, true);
+        const CGPSData fix(std::string_view(reinterpret_cast<const char*>(g.data()), g.size()));
+        EXPECT_EQ(1, fix.valid);
+        EXPECT_NEAR(s.latitudeDeg, fix.GetLatitudeDeg(), 1e-6);
+        EXPECT_NEAR(s.longitudeDeg, fix.GetLongitudeDeg(), 1e-6);
+        EXPECT_NEAR(s.speedKmh, fix.GetSpeedKmh(), 0.1);
+        EXPECT_EQ(utc.hour + 9, fix.hour);
+        EXPECT_EQ(utc.second, fix.second);
+        EXPECT_EQ(utc.day, fix.day);
+        EXPECT_EQ(24, fix.year);
+
+        const std::vector<uint8_t> b = MakeSignalsPacket(s);
+        const SignalValues v = ParseVehicleSignals(
+            std::string_view(reinterpret_cast<const char*>(b.data()) + 1, b.size() - 1));
+        EXPECT_EQ(s.rpm, v[kSignalRpm]);
+        EXPECT_EQ(s.coolantC, v[kSignalWat]);
+        EXPECT_EQ(static_cast<int>(std::lround(s.speedKmh)), v[kSignalSpd]);
+        EXPECT_EQ(s.accelerator ? 1 : 0, v[kSignalAccel]);
+        EXPECT_EQ(s.brake ? 1 : 0, v[kSignalBreak]);
+        EXPECT_EQ(s.turnSignal, v[kSignalTurnSig]);
+        EXPECT_EQ(s.gear, v[kSignalGearPos]);
+
+        const GSample sample = GSampleFor(s, 0.5);
+        const std::vector<uint8_t> m = MakeGSensorPacket(sample);
+        const CGSensorData decoded(m[1], m[2], m[3]);
+        EXPECT_EQ(sample.x, decoded.x);
+        EXPECT_EQ(sample.y, decoded.y);
+        EXPECT_EQ(sample.z, decoded.z);
+    }
 }
