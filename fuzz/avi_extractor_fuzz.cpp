@@ -19,6 +19,7 @@ std::string TempPath() {
         if (fd >= 0)
             close(fd);
         path = pattern;
+        std::atexit([] { std::remove(path.c_str()); });
     }
     return path;
 }
