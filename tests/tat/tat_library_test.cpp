@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstring>
@@ -198,6 +200,14 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     fs::remove(e1);
     EXPECT_EQ(List(m_handle, m_drive, kTatEvent, 5),
               (std::vector<std::string>{NameOf(e2), NameOf(e3)}));
+
+    // A folder last changed long ago is listed from the cache; a change moves its time on.
+    struct timespec old[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (m_card + "/EVENT").c_str(), old, 0), 0);
+    EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatEvent), 2);
+    EXPECT_EQ(TatCountRecordings(m_handle, m_drive, kTatEvent), 2);
+    fs::remove(e2);
+    EXPECT_EQ(List(m_handle, m_drive, kTatEvent, 5), std::vector<std::string>{NameOf(e3)});
 }
 
 TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
