@@ -39,29 +39,15 @@ TEST(TatParserName, NameIsCutAtTheFirstRunOfCommasAndBlanksAndAnIndexMayFollow) 
 
 TEST(TatParserName, CountsTextFieldsFromTheFirstMismatchOnKeepTheirValues) {
     TatStreamInfo info;
-    EXPECT_EQ(CTATParser::ScanCountsText(
-                  "cntVideo0=330; cntVideo1=165; cntAudio=46; cntACC=99; cntGPS=11", &info),
-              5);
-    EXPECT_EQ(info.frameCount[0], 330);
-    EXPECT_EQ(info.frameCount[1], 165);
-    EXPECT_EQ(info.audioCount, 46);
-    EXPECT_EQ(info.accCount, 99);
-    EXPECT_EQ(info.gpsCount, 11);
-
-    TatStreamInfo partial;
-    partial.frameCount[0] = 1;
-    partial.frameCount[1] = 2;
-    partial.audioCount = 3;
-    EXPECT_EQ(CTATParser::ScanCountsText("cntVideo0=  -5;cntVideo1=x; cntAudio=9", &partial), 1);
-    EXPECT_EQ(partial.frameCount[0], -5);
-    EXPECT_EQ(partial.frameCount[1], 2);
-    EXPECT_EQ(partial.audioCount, 3);
-
-    TatStreamInfo huge;
-    EXPECT_EQ(CTATParser::ScanCountsText("cntVideo0=123456789012345678901234567890", &huge), 1);
-    EXPECT_EQ(huge.frameCount[0], INT32_MAX);
-    EXPECT_EQ(CTATParser::ScanCountsText("", &huge), 0);
-    EXPECT_EQ(CTATParser::ScanCountsText("cntvideo0=1", &huge), 0);
+    info.frameCount[1] = 2;
+    info.audioCount = 3;
+    EXPECT_EQ(CTATParser::ScanCountsText("cntVideo0=  -5;cntVideo1=x; cntAudio=9", &info), 1);
+    EXPECT_EQ(info.frameCount[0], -5);
+    EXPECT_EQ(info.frameCount[1], 2);
+    EXPECT_EQ(info.audioCount, 3);
+    EXPECT_EQ(CTATParser::ScanCountsText("cntVideo0=123456789012345678901234567890", &info), 1);
+    EXPECT_EQ(info.frameCount[0], INT32_MAX);
+    EXPECT_EQ(CTATParser::ScanCountsText("cntvideo0=1", &info), 0);
 }
 
 // The library's index of a listed recording, asked after the open.
