@@ -27,10 +27,10 @@ std::string_view Trim(std::string_view text) {
 
 // "%lf" of the C library, without its dependence on LC_NUMERIC (Qt sets the user's locale).
 std::string FixedSix(double value) {
-    char buffer[64];
+    char buffer[400];  // room for the largest finite double in fixed notation
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("0.000000");
+    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("nan");
 }
 
 // The map page never opens a dialog: a script asking for one would otherwise hold the

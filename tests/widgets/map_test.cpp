@@ -99,6 +99,9 @@ TEST(MapView, ScriptCommandsSplitIntoNameAndStringArguments) {
               CMapView::FormatDrawCurrent(37.5660483, 126.9779299));
     EXPECT_EQ("javascript:DrawCurrent('-33.856784', '-151.215297')",
               CMapView::FormatDrawCurrent(-33.8567844, -151.2152967));
+    const std::string huge = CMapView::FormatDrawCurrent(1e300, 0);
+    EXPECT_GT(huge.size(), 300u) << "huge values are written out, not cut";
+    EXPECT_TRUE(huge.ends_with(".000000', '0.000000')")) << huge;
 }
 
 TEST(NetworkReachability, OnlineMeansADefaultRouteOnANonLoopbackInterface) {
