@@ -422,3 +422,33 @@ TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
     // A name that passes the pattern but names no real day.
     EXPECT_FALSE(plan({"--one", "REC_20240231_120000_F"}, &plans));
 }
+
+TEST(RecordOne, MinKibFillsSmallRecordingsWithFillerThatReadersSkip) {
+    TempDir dir("fill");
+    ASSERT_EQ(0,
+              MakeCard({dir.path().c_str(), "--size", "96x64", "--rear-size", "96x64", "--seconds",
+                        "1", "--one", "REC_20240301_090000_D", "--min-kib", "600", "--quiet"}));
+    const std::string path = dir.path() + "/REC/REC_20240301_090000_D.tat";
+    EXPECT_GE(std::filesystem::file_size(path), 600u * 1024);
+    TatHandle tat = TatCreate();
+    const char drive = TatRegisterCardFolder(tat, dir.path().c_str());
+    std::vector<uint8_t> sizes(kTatSizeBytes + 8);
+    char names[kTatNameBytes];
+    int32_t extra[3];
+    ASSERT_EQ(1, TatListRecordings(tat, drive, kTatContinuous, 1, names, sizes.data(), extra));
+    // Big enough for the viewer's list, which skips files under 512 KiB.
+    EXPECT_GE(sizes[0] | (sizes[1] << 8) | (sizes[2] << 16) | (sizes[3] << 24), 524288);
+    uint8_t desc[kTatDescriptionBytes], b244[244], b40[40];
+    char counts[kTatCountsTextBytes];
+    int32_t count0 = 0, count1 = 0;
+    ASSERT_NE(0, TatQueryRecording(tat, names, desc, &count0, &count1, b244, counts, b40));
+    EXPECT_STREQ("cntVideo0=30; cntVideo1=30; cntAudio=5; cntACC=10; cntGPS=1", counts);
+    TatDestroy(tat);
+    // The filler comes last, after everything a player uses.
+    const std::vector<Packet> packets = ReadAll(path);
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(kTatKindText, packets.back().kind);
+    EXPECT_EQ('P', packets.back().data[0]);
+    EXPECT_GT(packets.back().data.size(), 400000u);
+    EXPECT_EQ(30 + 30 + 5 + 10 + 1 + 2 + 1, static_cast<int>(packets.size()));
+}

@@ -87,6 +87,7 @@ TEST(RecordOptions, RefusesBadValuesWithAMessageNamingTheOption) {
         {{"card", "--one", "REC_2024_F"}, "--one"},
         {{"card", "--start-mid-group=24"}, "--start-mid-group"},
         {{"card", "--damage=0"}, "--damage"},
+        {{"card", "--min-kib", "0"}, "--min-kib"},
         {{"card", "--power-cut=1"}, "--power-cut"},
         {{"card", "--start", "20241301_000000"}, "--start"},
         {{"card", "--start", "20230229_000000"}, "--start"},

@@ -78,6 +78,9 @@ std::string RecordUsage() {
            "                      (F = D with both cameras, F with the front one only)\n"
            "  --start-mid-group[=N]\n"
            "                      recordings open N frames into a key-frame group (default 12)\n"
+           "  --min-kib N         fill every recording up to N KiB (1..65536) with the filler\n"
+           "                      packets of a preallocating recorder (text 'P', ignored by\n"
+           "                      players); the viewer lists only files of 512 KiB or more\n"
            "  --power-cut         the last recording ends as a power loss leaves it: no index,\n"
            "                      its last packet torn\n"
            "  --damage[=N]        overwrite N bytes (default 4096) in the middle of the last\n"
@@ -209,6 +212,12 @@ bool ParseRecordOptions(int argc, const char* const* argv, RecordOptions* option
             if (hasValue && !ParseInt(value, 1, 23, &o.startMidGroup)) {
                 *error =
                     "--start-mid-group wants a number of frames from 1 to 23, not '" + value + "'";
+                return false;
+            }
+        } else if (name == "--min-kib") {
+            if (!need(&v) || !ParseInt(v, 1, 65536, &o.minKib)) {
+                if (error->empty())
+                    *error = "--min-kib wants a whole number from 1 to 65536, not '" + v + "'";
                 return false;
             }
         } else if (name == "--power-cut") {

@@ -24,6 +24,7 @@ struct RecordOptions {
     std::string oneName;     // make exactly this recording
     int startMidGroup = 0;   // front and rear open with this many frames of a group cut off
     bool powerCut = false;   // the last recording ends as a power cut would leave it
+    int minKib = 0;          // recordings are filled up to at least this size
     int damageBytes = 0;     // bytes overwritten in the middle of the last recording
     std::string importFile;  // H.264 footage to make the recording from
     RecordingTime start{2024, 3, 1, 8, 30, 0};  // local time of the first recording

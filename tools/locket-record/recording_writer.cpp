@@ -7,6 +7,7 @@
 #include <memory>
 #include <tuple>
 
+#include "tat/tat_format.h"
 #include "tat/tat_writer.h"
 #include "tools/locket-record/h264_encoder.h"
 #include "tools/locket-record/road_scene.h"
@@ -53,6 +54,8 @@ public:
                                       static_cast<uint32_t>(p.data.size())))
                 return false;
             m_lastBytes = static_cast<uint32_t>(p.data.size());
+            m_lastTime = p.timeMs;
+            m_written += tatfmt::kPacketHeaderBytes + p.data.size();
             Count(p);
         }
         m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(n));
@@ -61,6 +64,25 @@ public:
 
     bool WriteAll() { return WriteUpTo(UINT32_MAX, false); }
     uint32_t LastPayloadBytes() const { return m_lastBytes; }
+
+    // Grows the recording to at least `bytes` with filler text packets ('P', which players
+    // ignore), as a recorder that preallocates its files leaves them.
+    bool PadTo(uint64_t bytes) {
+        while (m_written + tatfmt::kPacketHeaderBytes < bytes) {
+            const uint64_t room = bytes - m_written - tatfmt::kPacketHeaderBytes;
+            PendingPacket p;
+            p.timeMs = m_lastTime;
+            p.kind = kTatKindText;
+            p.order = kOrderText;
+            p.data.assign(static_cast<size_t>(std::min<uint64_t>(room, tatfmt::kMaxPayloadBytes)),
+                          0);
+            p.data[0] = 'P';
+            m_pending.push_back(std::move(p));
+            if (!WriteAll())
+                return false;
+        }
+        return true;
+    }
 
 private:
     void Count(const PendingPacket& p) {
@@ -85,6 +107,8 @@ private:
     RecordingStats* m_stats;
     std::vector<PendingPacket> m_pending;
     uint32_t m_lastBytes = 0;
+    uint32_t m_lastTime = 0;
+    uint64_t m_written = tatfmt::kHeaderBytes;
 };
 
 std::string ClockText(const RecordingTime& start, int64_t seconds) {
@@ -296,7 +320,11 @@ bool WriteRecording(const RecordingPlan& plan, const RecordOptions& o, const CDr
     const bool ok = plan.importFile.empty()
                         ? WriteSynthetic(plan, o, drive, merger, error)
                         : WriteImported(plan, video, drive, merger, stats, error);
-    if (!ok) {
+    const bool padded =
+        ok && (o.minKib <= 0 || merger.PadTo(static_cast<uint64_t>(o.minKib) * 1024));
+    if (!padded && error->empty())
+        *error = "writing the recording failed";
+    if (!padded) {
         writer.Finish();
         std::filesystem::remove(plan.path);
         return false;
