@@ -99,6 +99,7 @@ private:
     void PresentFront(int size);
     void PresentRear(int size);
     void DeliverText(int size);
+    void CompleteStep(bool withRear);
     void PaceFrontFrame();
     void SeekToFrame(int64_t frame);
     void ResetPresentation();

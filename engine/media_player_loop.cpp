@@ -126,12 +126,7 @@ void CTRSMediaPlayer::PresentRear(int size) {
     if (!m_pDecoder->DecodeFrame(1, m_rearWindow, m_presentBuffer.get(), size, !step) || !step)
         return;
     // A stepped two-camera recording is complete once the rear picture is in as well.
-    int expected = kStep;
-    if (m_state.compare_exchange_strong(expected, kPaused)) {
-        m_captureGate.store(kGateStepped);
-        m_pDecoder->Redraw(0, m_frontWindow);
-        m_pDecoder->Redraw(1, m_rearWindow);
-    }
+    CompleteStep(true);
 }
 
 void CTRSMediaPlayer::PresentFront(int size) {
@@ -142,11 +137,17 @@ void CTRSMediaPlayer::PresentFront(int size) {
     if (!m_pDecoder->DecodeFrame(0, m_frontWindow, m_presentBuffer.get(), size, !step) || !step ||
         m_twoCamera)
         return;
+    CompleteStep(false);
+}
+
+void CTRSMediaPlayer::CompleteStep(bool withRear) {
+    m_captureGate.store(kGateStepped);
+    m_pDecoder->Redraw(0, m_frontWindow);
+    if (withRear)
+        m_pDecoder->Redraw(1, m_rearWindow);
+    // Paused only once the picture is up; a Play that came in meanwhile keeps playing.
     int expected = kStep;
-    if (m_state.compare_exchange_strong(expected, kPaused)) {
-        m_captureGate.store(kGateStepped);
-        m_pDecoder->Redraw(0, m_frontWindow);
-    }
+    m_state.compare_exchange_strong(expected, kPaused);
 }
 
 void CTRSMediaPlayer::PaceFrontFrame() {
