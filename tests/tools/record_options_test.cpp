@@ -113,8 +113,8 @@ TEST(RecordTool, HelpListsEveryOptionAndBadOptionsExitNonZero) {
     ASSERT_EQ(0, RunCommand(locket::recordtest::RecorderExecutable() + " --help", &help));
     for (const char* option :
          {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start", "--rear",
-          "--no-rear", "--only", "--one", "--start-mid-group", "--power-cut", "--damage",
-          "--import", "--jobs", "--quiet", "--help"})
+          "--no-rear", "--only", "--one", "--start-mid-group", "--min-kib", "--power-cut",
+          "--damage", "--import", "--jobs", "--quiet", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
 
     std::string out;
