@@ -38,6 +38,8 @@ void CTRSMediaPlayer::Shutdown() {
     if (!m_started)
         return;
     m_started = false;
+    // A playing pass only returns at a text packet or the end: pausing lets it return now.
+    m_state.store(kPaused);
     m_thread.StopThread();
     m_sync.Stop();
     m_pParser->StopReader();
