@@ -56,6 +56,7 @@ int WriteCard(const RecordOptions& options, std::string* error) {
         t.join();
 
     std::string failures;
+    int small = 0;
     for (size_t i = 0; i < plans.size(); ++i) {
         const RecordingPlan& p = plans[i];
         const Outcome& r = outcomes[i];
@@ -70,12 +71,21 @@ int WriteCard(const RecordOptions& options, std::string* error) {
                         r.stats.bytes / 1048576.0, p.powerCut ? ", cut by power loss" : "",
                         p.damageBytes > 0 ? ", damaged" : "");
         }
+        // The viewer leaves files under 512 KiB out of its list.
+        if (r.stats.bytes < 512 * 1024)
+            ++small;
         if (r.stats.oddNonKey > 0) {
             std::printf(
                 "note: %d non-key pictures of the footage do not open with a P slice "
                 "(0x41); the viewer takes them for key frames\n",
                 r.stats.oddNonKey);
         }
+    }
+    if (small > 0 && !options.quiet) {
+        std::printf(
+            "note: %d recordings are smaller than 512 KiB, which the viewer does not list "
+            "(--min-kib 512 fills them up)\n",
+            small);
     }
     if (!failures.empty()) {
         *error = failures;

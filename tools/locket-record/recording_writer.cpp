@@ -236,9 +236,10 @@ bool WriteImported(const RecordingPlan& plan, CVideoImport& video, const CDriveM
                    CPacketMerger& merger, RecordingStats* stats, std::string* error) {
     const int fps = video.Fps();
     // The footage sets the length; sound and sensors are made up to match it.
-    RecordingPlan longEnough = plan;
-    longEnough.seconds = 3600;
-    CTrackGenerator tracks(longEnough, drive, UINT32_MAX);
+    // An event's knock goes to the middle of the footage as far as the container knows it.
+    RecordingPlan footage = plan;
+    footage.seconds = std::max(1, video.DurationSeconds());
+    CTrackGenerator tracks(footage, drive, UINT32_MAX);
     std::vector<uint8_t> au;
     bool key = false;
     int64_t index = 0;

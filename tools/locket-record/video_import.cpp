@@ -116,6 +116,12 @@ bool CVideoImport::Open(const std::string& path, std::string* error) {
     return m_packet != nullptr;
 }
 
+int CVideoImport::DurationSeconds() const {
+    if (!m_format || m_format->duration <= 0)
+        return 0;
+    return static_cast<int>(m_format->duration / AV_TIME_BASE);
+}
+
 bool CVideoImport::Next(std::vector<uint8_t>* au, bool* key, std::string* error) {
     error->clear();
     if (!m_format || !m_packet)

@@ -30,6 +30,8 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     int Fps() const { return m_fps; }
+    // Whole seconds as the container states them; 0 when it does not know.
+    int DurationSeconds() const;
     // Non-key access units whose first NAL unit is not a plain P slice (0x41): the viewer's
     // key-frame test would take them for key frames.
     int OddNonKeyUnits() const { return m_oddNonKey; }
