@@ -58,6 +58,12 @@ CRoadScene::CRoadScene(int width, int height, bool rear, uint32_t seed)
     m_carPhase = rng.Range(0, 6.28);
 }
 
+double CRoadScene::RoadCentreX(const SceneInput& in, double z) const {
+    // Looking back, the road bends the other way.
+    const double bend = (m_rear ? -1 : 1) * in.yawRateDegS * 0.00012 * m_width;
+    return m_width / 2.0 + bend * z * z / 40;
+}
+
 void CRoadScene::Draw(const SceneInput& in, cv::Mat* bgr) const {
     m_background.copyTo(*bgr);
     cv::Mat& m = *bgr;
@@ -70,12 +76,11 @@ void CRoadScene::Draw(const SceneInput& in, cv::Mat* bgr) const {
 void CRoadScene::DrawRoad(const SceneInput& in, cv::Mat& m) const {
     const double horizon = m_height * 0.42;
     const double bottom = m_height;
-    // Looking back, the road bends the other way and the marks run away from the camera.
-    const double bend = (m_rear ? -1 : 1) * in.yawRateDegS * 0.00012 * m_width;
+    // Looking back, the marks run away from the camera.
     auto project = [&](double z, double lateralM, cv::Point* p) {
         const double f = kNearM / z;  // 1 at the bottom edge, towards 0 at the horizon
         const double y = horizon + (bottom - horizon) * f;
-        const double centre = m_width / 2.0 + bend * z * z / 40;
+        const double centre = RoadCentreX(in, z);
         const double x = centre + lateralM * f * (m_width * 0.42 / kRoadHalfWidthM);
         *p = cv::Point(static_cast<int>(x), static_cast<int>(y));
     };
@@ -143,7 +148,7 @@ void CRoadScene::DrawCarAhead(const SceneInput& in, cv::Mat& m) const {
     const double y = horizon + (m_height - horizon) * f;
     const int w = std::max(4, static_cast<int>(m_width * 0.42 * 1.8 / kRoadHalfWidthM * f));
     const int h = std::max(3, w * 3 / 5);
-    const int x = m_width / 2 - w / 2;
+    const int x = static_cast<int>(RoadCentreX(in, z)) - w / 2;
     cv::rectangle(m, cv::Rect(x, static_cast<int>(y) - h, w, h), m_carColour, cv::FILLED);
     cv::rectangle(m, cv::Rect(x + w / 8, static_cast<int>(y) - h + h / 8, w * 3 / 4, h / 3),
                   cv::Scalar(60, 50, 40), cv::FILLED);

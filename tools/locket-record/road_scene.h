@@ -29,6 +29,8 @@ public:
     void Draw(const SceneInput& in, cv::Mat* bgr) const;
 
 private:
+    // Horizontal picture position of the road's centre line `z` metres away.
+    double RoadCentreX(const SceneInput& in, double z) const;
     void DrawRoad(const SceneInput& in, cv::Mat& m) const;
     void DrawCarAhead(const SceneInput& in, cv::Mat& m) const;
     void DrawOverlay(const SceneInput& in, cv::Mat& m) const;
