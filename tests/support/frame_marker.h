@@ -8,7 +8,7 @@
 // passes for a marker.
 #pragma once
 
-#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace locket {

@@ -110,11 +110,14 @@ TEST(FrameMarker, ReadsScaledPicturesAndRejectsPicturesWithoutMarker) {
     for (int n : {0, 1, 0x5A5A, 65535, 12345}) {
         PaintFrameMarker(picture, n);
         EXPECT_EQ(n, ReadFrameNumber(picture.data, 160, 120, static_cast<int>(picture.step)));
-        // The player scales to its window, also unevenly.
-        cv::Mat scaled;
-        cv::resize(picture, scaled, cv::Size(517, 300), 0, 0, cv::INTER_LINEAR);
-        EXPECT_EQ(n, ReadFrameNumber(scaled.data, scaled.cols, scaled.rows,
-                                     static_cast<int>(scaled.step)));
+        // The player scales to its window, also unevenly and down.
+        for (cv::Size to : {cv::Size(517, 300), cv::Size(120, 90)}) {
+            cv::Mat scaled;
+            cv::resize(picture, scaled, to, 0, 0, cv::INTER_AREA);
+            EXPECT_EQ(n, ReadFrameNumber(scaled.data, scaled.cols, scaled.rows,
+                                         static_cast<int>(scaled.step)))
+                << to.width;
+        }
     }
     // Numbers wrap at 16 bits.
     PaintFrameMarker(picture, 65536 + 7);
