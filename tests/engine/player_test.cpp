@@ -176,17 +176,6 @@ TEST_F(PlayerTest, ShutdownWhilePlayingStopsAtOnce) {
     EXPECT_FALSE(unwired.Start(nullptr, nullptr));
 }
 
-TEST_F(PlayerTest, RefusedRecordingEndsAtOnce) {
-    parser.refuse = true;
-    Wire();
-    player.Open("REC_20260101_120000_F.tat");
-    ASSERT_TRUE(WaitFor([&] { return ends.load() == 1; }));
-    EXPECT_EQ(player.GetDuration(), 0);
-    EXPECT_EQ(player.m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
-    EXPECT_FALSE(player.Capture(0, "/tmp/never.jpg"));
-    EXPECT_TRUE(decoder.Calls().empty());
-}
-
 TEST_F(PlayerTest, CloseLeavesThePlayerClosedAndPausedWithoutAnEndEvent) {
     parser.AddStream(300, 3, 10);
     Wire(true);
