@@ -388,9 +388,10 @@ TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
         EXPECT_EQ(p.category == kTatParking, p.parked);
         EXPECT_EQ(p.category == kTatEvent, p.shock);
         // Oldest first; only the newest one is cut and damaged.
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(p.name.substr(p.name.find('_')),
                       plans[i - 1].name.substr(plans[i - 1].name.find('_')));
+        }
         EXPECT_EQ(i + 1 == plans.size(), p.powerCut);
         EXPECT_EQ(i + 1 == plans.size() ? 99 : 0, p.damageBytes);
     }
