@@ -48,6 +48,16 @@ int CWaveBox::Close() {
     return m_device->Close() == 0 ? 1 : -1;
 }
 
+int CWaveBox::GetBits() const {
+    CSyncLock lock(m_deviceLock);
+    return m_bits;
+}
+
+int CWaveBox::GetRate() const {
+    CSyncLock lock(m_deviceLock);
+    return m_rate;
+}
+
 void CWaveBox::SetVolume(int level) {
     if (level < 0)
         level = 0;

@@ -37,10 +37,10 @@ public:
     void OnResult(int result);
 
     bool IsUsable() const { return m_usable.load(); }
-    int GetBits() const { return m_bits; }
-    int GetRate() const { return m_rate; }
-    int GetAverageBytesPerSecond() const { return m_bits / 8 * m_rate; }
-    int GetBlockAlign() const { return m_bits / 8; }
+    int GetBits() const;
+    int GetRate() const;
+    int GetAverageBytesPerSecond() const { return GetBits() / 8 * GetRate(); }
+    int GetBlockAlign() const { return GetBits() / 8; }
 
 private:
     int WriteBlock(const uint8_t* data, int size);
@@ -52,7 +52,7 @@ private:
     std::atomic<bool> m_usable{true};
     std::atomic<int> m_volume{kFullVolume};
     // Open and Close come from the player or user-interface thread, Write from the sync thread.
-    CSync m_deviceLock{"none"};
+    mutable CSync m_deviceLock{"none"};
     // -- protected by m_deviceLock
     int m_bits = 16;
     int m_rate = 8000;
