@@ -62,10 +62,10 @@ void CPresentQueue::Clear() {
 }
 
 void CPresentQueue::ClearLocked() {
-    m_bytes.SetSize(0);
+    m_bytes.RemoveAll();
     m_head = 0;
-    m_sizes.SetSize(0);
-    m_kinds.SetSize(0);
+    m_sizes.RemoveAll();
+    m_kinds.RemoveAll();
     m_first = 0;
 }
 

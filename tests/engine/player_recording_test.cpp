@@ -204,8 +204,9 @@ TEST_F(PlayerRecordingTest, PlaysARecordingFromEndToEnd) {
     for (size_t i = 0; i < seen.size(); ++i) {
         EXPECT_GE(seen[i].frontsDrawn, expected.frontsBefore[i]) << "text " << i;
         EXPECT_TRUE(seen[i].terminated);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(seen[i].timeMs, seen[i - 1].timeMs);
+        }
     }
 
     ASSERT_TRUE(WaitFor([&] { return audio.Bytes().size() >= expected.pcm.size(); }, 5000));
