@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/byte_order.h"
+
 namespace locket {
 
 // Logical stream kinds of the writer and of the packets read back.
@@ -43,20 +45,6 @@ constexpr uint64_t AviPaddedSize(uint64_t size) {
     return (size + 1) & ~uint64_t{1};
 }
 
-inline void PutLE16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutLE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint16_t GetLE16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t GetLE32(const uint8_t* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
 inline bool SameFourCC(const void* a, const char* b) {
     return std::memcmp(a, b, 4) == 0;
 }

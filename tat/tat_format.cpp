@@ -35,7 +35,7 @@ uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) {
     const auto& t = Tables().t;
     crc = ~crc;
     while (size >= 4) {
-        crc ^= GetU32(data);
+        crc ^= GetLE32(data);
         crc =
             t[3][crc & 0xFF] ^ t[2][(crc >> 8) & 0xFF] ^ t[1][(crc >> 16) & 0xFF] ^ t[0][crc >> 24];
         data += 4;
@@ -53,22 +53,22 @@ void BuildPacketHeader(uint8_t* header, uint8_t stream, uint8_t kind, uint8_t fl
     header[kPktKind] = kind;
     header[kPktFlag] = flag;
     header[kPktReserved] = 0;
-    PutU32(header + kPktSize, size);
-    PutU32(header + kPktTime, timeMs);
-    PutU32(header + kPktSeq, seq);
-    PutU32(header + kPktHeaderCrc, Crc32(header, kPktHeaderCrc));
-    PutU32(header + kPktCrc, size ? Crc32(payload, size) : 0);
+    PutLE32(header + kPktSize, size);
+    PutLE32(header + kPktTime, timeMs);
+    PutLE32(header + kPktSeq, seq);
+    PutLE32(header + kPktHeaderCrc, Crc32(header, kPktHeaderCrc));
+    PutLE32(header + kPktCrc, size ? Crc32(payload, size) : 0);
 }
 
 bool PacketHeaderPlausible(const uint8_t* header) {
     return std::memcmp(header + kPktSync, kPacketSync, 4) == 0 && header[kPktStream] <= 1 &&
-           header[kPktKind] <= 3 && GetU32(header + kPktSize) <= kMaxPayloadBytes &&
-           Crc32(header, kPktHeaderCrc) == GetU32(header + kPktHeaderCrc);
+           header[kPktKind] <= 3 && GetLE32(header + kPktSize) <= kMaxPayloadBytes &&
+           Crc32(header, kPktHeaderCrc) == GetLE32(header + kPktHeaderCrc);
 }
 
 bool PacketCrcMatches(const uint8_t* header, const uint8_t* payload) {
-    uint32_t size = GetU32(header + kPktSize);
-    return (size ? Crc32(payload, size) : 0) == GetU32(header + kPktCrc);
+    uint32_t size = GetLE32(header + kPktSize);
+    return (size ? Crc32(payload, size) : 0) == GetLE32(header + kPktCrc);
 }
 
 void FormatCountsText(char* text, size_t capacity, uint32_t video0, uint32_t video1, uint32_t audio,

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/byte_order.h"
+
 namespace locket::tatfmt {
 
 // File header: fixed size, at offset 0.
@@ -68,28 +70,6 @@ constexpr uint32_t kTrailerBytes = 16;
 constexpr int kGroupLength = 24;
 constexpr int kAudioBits = 16;
 constexpr int kSampleRate = 8000;
-
-inline uint16_t GetU16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-inline uint32_t GetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-inline uint64_t GetU64(const uint8_t* p) {
-    return GetU32(p) | (uint64_t(GetU32(p + 4)) << 32);
-}
-inline void PutU16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-inline void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-inline void PutU64(uint8_t* p, uint64_t v) {
-    PutU32(p, uint32_t(v));
-    PutU32(p + 4, uint32_t(v >> 32));
-}
 
 // CRC-32 (IEEE 802.3, reflected, as zlib computes it). Pass the previous result to continue.
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0);

@@ -270,8 +270,8 @@ int32_t Query(TatHandle handle, const std::string& path, uint8_t* description, i
         *count1 = int32_t(std::min<uint32_t>(counts.video1, INT32_MAX));
     reader->CountsText(countsText, kTatCountsTextBytes);
     if (block244) {
-        tatfmt::PutU32(block244, reader->DurationMs());
-        tatfmt::PutU32(block244 + 4, uint32_t(reader->GroupCount()));
+        PutLE32(block244, reader->DurationMs());
+        PutLE32(block244 + 4, uint32_t(reader->GroupCount()));
     }
     CSyncLock lock(handle->m_streamLock);
     handle->m_prepared = std::move(reader);
@@ -400,8 +400,8 @@ int32_t TatListRecordings(TatHandle handle, char drive, int32_t category, int32_
         if (sizes) {
             // Callers read the first word as a signed size: larger files show as 2 GiB - 1.
             uint8_t* field = sizes + size_t(i) * kTatSizeBytes;
-            tatfmt::PutU32(field, uint32_t(std::min<uint64_t>(e.size, INT32_MAX)));
-            tatfmt::PutU32(field + 4, 0);
+            PutLE32(field, uint32_t(std::min<uint64_t>(e.size, INT32_MAX)));
+            PutLE32(field + 4, 0);
         }
         if (extra)
             extra[i] = i;

@@ -48,9 +48,9 @@ bool CTatReader::Open(const std::string& path) {
     uint8_t header[kHeaderBytes];
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < off_t(kHeaderBytes) ||
         !ReadAt(0, header, kHeaderBytes) || std::memcmp(header, kFileMagic, 4) != 0 ||
-        GetU16(header + kHdrVersion) != kFormatVersion ||
-        GetU16(header + kHdrSize) != kHeaderBytes ||
-        Crc32(header, kHdrCrc) != GetU32(header + kHdrCrc)) {
+        GetLE16(header + kHdrVersion) != kFormatVersion ||
+        GetLE16(header + kHdrSize) != kHeaderBytes ||
+        Crc32(header, kHdrCrc) != GetLE32(header + kHdrCrc)) {
         std::printf("Read Header Failed\n");
         Close();
         return false;
@@ -60,14 +60,14 @@ bool CTatReader::Open(const std::string& path) {
     std::memcpy(m_desc, header + kHdrDesc, kTatDescriptionBytes);
     uint64_t fileSize = static_cast<uint64_t>(st.st_size);
 
-    bool finished = (GetU32(header + kHdrFlags) & kFlagFinished) != 0;
+    bool finished = (GetLE32(header + kHdrFlags) & kFlagFinished) != 0;
     if (finished && LoadIndex(fileSize)) {
-        m_counts.video0 = GetU32(header + kHdrCount0);
-        m_counts.video1 = GetU32(header + kHdrCount1);
-        m_counts.audio = GetU32(header + kHdrAudio);
-        m_counts.acc = GetU32(header + kHdrAcc);
-        m_counts.gps = GetU32(header + kHdrGps);
-        m_durationMs = GetU32(header + kHdrDuration);
+        m_counts.video0 = GetLE32(header + kHdrCount0);
+        m_counts.video1 = GetLE32(header + kHdrCount1);
+        m_counts.audio = GetLE32(header + kHdrAudio);
+        m_counts.acc = GetLE32(header + kHdrAcc);
+        m_counts.gps = GetLE32(header + kHdrGps);
+        m_durationMs = GetLE32(header + kHdrDuration);
         const char* text = reinterpret_cast<const char*>(header + kHdrCountsText);
         m_countsText.assign(text, strnlen(text, kTatCountsTextBytes - 1));
     } else {
@@ -116,7 +116,7 @@ bool CTatReader::PacketAt(uint64_t offset, uint8_t* header, uint8_t* payload, ui
     if (offset < kHeaderBytes || offset + kPacketHeaderBytes > m_dataEnd ||
         !ReadAt(offset, header, kPacketHeaderBytes) || !PacketHeaderPlausible(header))
         return false;
-    uint32_t size = GetU32(header + kPktSize);
+    uint32_t size = GetLE32(header + kPktSize);
     if (offset + kPacketHeaderBytes + size > m_dataEnd)
         return false;
     uint8_t* target = payload;
@@ -160,9 +160,9 @@ bool CTatReader::LoadIndex(uint64_t fileSize) {
         return false;
     uint8_t trailer[kTrailerBytes];
     if (!ReadAt(fileSize - kTrailerBytes, trailer, kTrailerBytes) ||
-        std::memcmp(trailer, kTrailerMagic, 4) != 0 || Crc32(trailer, 12) != GetU32(trailer + 12))
+        std::memcmp(trailer, kTrailerMagic, 4) != 0 || Crc32(trailer, 12) != GetLE32(trailer + 12))
         return false;
-    uint64_t indexOffset = GetU64(trailer + 4);
+    uint64_t indexOffset = GetLE64(trailer + 4);
     uint64_t indexEnd = fileSize - kTrailerBytes;
     if (indexOffset < kHeaderBytes || indexOffset + kIndexHeadBytes + 4 > indexEnd)
         return false;
@@ -172,14 +172,14 @@ bool CTatReader::LoadIndex(uint64_t fileSize) {
     std::vector<uint8_t> block(static_cast<size_t>(blockSize));
     if (!ReadAt(indexOffset, block.data(), block.size()) ||
         std::memcmp(block.data(), kIndexMagic, 4) != 0 ||
-        GetU32(block.data() + 4) != (blockSize - kIndexHeadBytes - 4) / kIndexEntryBytes ||
-        Crc32(block.data(), block.size() - 4) != GetU32(block.data() + block.size() - 4))
+        GetLE32(block.data() + 4) != (blockSize - kIndexHeadBytes - 4) / kIndexEntryBytes ||
+        Crc32(block.data(), block.size() - 4) != GetLE32(block.data() + block.size() - 4))
         return false;
-    uint32_t entries = GetU32(block.data() + 4);
+    uint32_t entries = GetLE32(block.data() + 4);
     std::vector<uint64_t> groups;
     groups.reserve(entries);
     for (uint32_t i = 0; i < entries; ++i) {
-        uint64_t offset = GetU64(block.data() + kIndexHeadBytes + size_t(i) * kIndexEntryBytes);
+        uint64_t offset = GetLE64(block.data() + kIndexHeadBytes + size_t(i) * kIndexEntryBytes);
         if (offset < kHeaderBytes || offset + kPacketHeaderBytes > indexOffset ||
             (!groups.empty() && offset <= groups.back()))
             return false;
@@ -201,7 +201,7 @@ void CTatReader::Scan() {
             pos = Resync(pos + 1);
             continue;
         }
-        uint32_t size = GetU32(header + kPktSize);
+        uint32_t size = GetLE32(header + kPktSize);
         uint8_t stream = header[kPktStream];
         switch (header[kPktKind]) {
             case kTatKindGroupStart:
@@ -220,7 +220,7 @@ void CTatReader::Scan() {
                     ++m_counts.gps;
                 break;
         }
-        m_durationMs = GetU32(header + kPktTime);
+        m_durationMs = GetLE32(header + kPktTime);
         pos += kPacketHeaderBytes + size;
         goodEnd = pos;
     }
@@ -275,7 +275,7 @@ int CTatReader::ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* in
                 return m_endStatus = kTatEndDamaged;
             continue;
         }
-        uint32_t size = GetU32(header + kPktSize);
+        uint32_t size = GetLE32(header + kPktSize);
         m_pos += kPacketHeaderBytes + size;
         if (size > capacity || !buffer) {
             std::printf("[TAT] packet of %u bytes skipped, buffer holds %u\n", size, capacity);
@@ -291,7 +291,7 @@ int CTatReader::ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* in
             info->kind = header[kPktKind];
             info->flag = header[kPktFlag];
             info->size = size;
-            info->timeMs = GetU32(header + kPktTime);
+            info->timeMs = GetLE32(header + kPktTime);
         }
         return kTatPacket;
     }

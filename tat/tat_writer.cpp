@@ -47,22 +47,22 @@ struct CTatWriter::Impl {
     void BuildHeader(uint8_t* h, bool finished) const {
         std::memset(h, 0, kHeaderBytes);
         std::memcpy(h + kHdrMagic, kFileMagic, 4);
-        PutU16(h + kHdrVersion, kFormatVersion);
-        PutU16(h + kHdrSize, kHeaderBytes);
+        PutLE16(h + kHdrVersion, kFormatVersion);
+        PutLE16(h + kHdrSize, kHeaderBytes);
         if (finished) {
-            PutU32(h + kHdrFlags, kFlagFinished);
-            PutU32(h + kHdrCount0, count0);
-            PutU32(h + kHdrCount1, count1);
-            PutU32(h + kHdrAudio, audio);
-            PutU32(h + kHdrAcc, acc);
-            PutU32(h + kHdrGps, gps);
-            PutU32(h + kHdrGroups, uint32_t(index.size()));
-            PutU32(h + kHdrDuration, lastTime);
+            PutLE32(h + kHdrFlags, kFlagFinished);
+            PutLE32(h + kHdrCount0, count0);
+            PutLE32(h + kHdrCount1, count1);
+            PutLE32(h + kHdrAudio, audio);
+            PutLE32(h + kHdrAcc, acc);
+            PutLE32(h + kHdrGps, gps);
+            PutLE32(h + kHdrGroups, uint32_t(index.size()));
+            PutLE32(h + kHdrDuration, lastTime);
             FormatCountsText(reinterpret_cast<char*>(h + kHdrCountsText), kTatCountsTextBytes,
                              count0, count1, audio, acc, gps);
         }
         std::memcpy(h + kHdrDesc, desc, kTatDescriptionBytes);
-        PutU32(h + kHdrCrc, Crc32(h, kHdrCrc));
+        PutLE32(h + kHdrCrc, Crc32(h, kHdrCrc));
     }
 };
 
@@ -104,12 +104,12 @@ bool CTatWriter::Create(const std::string& path, const TatRecordingDesc& desc) {
     d[kDescFps1] = uint8_t(desc.fps1);
     d[kDescAudioBits] = kAudioBits;
     d[kDescAudioChannels] = 1;
-    PutU32(d + kDescSampleRate, kSampleRate);
-    PutU16(d + kDescGroupLength, kGroupLength);
-    PutU16(d + kDescHeight0, uint16_t(desc.height0));
-    PutU16(d + kDescHeight1, uint16_t(desc.height1));
-    PutU16(d + kDescWidth0, uint16_t(desc.width0));
-    PutU16(d + kDescWidth1, uint16_t(desc.width1));
+    PutLE32(d + kDescSampleRate, kSampleRate);
+    PutLE16(d + kDescGroupLength, kGroupLength);
+    PutLE16(d + kDescHeight0, uint16_t(desc.height0));
+    PutLE16(d + kDescHeight1, uint16_t(desc.height1));
+    PutLE16(d + kDescWidth0, uint16_t(desc.width0));
+    PutLE16(d + kDescWidth1, uint16_t(desc.width1));
 
     // The header goes out first, unfinished, so a power cut leaves a file that a scan can read.
     uint8_t header[kHeaderBytes];
@@ -175,19 +175,19 @@ bool CTatWriter::Finish() {
     uint64_t indexOffset = w.offset;
     std::vector<uint8_t> block(kIndexHeadBytes + w.index.size() * kIndexEntryBytes + 4);
     std::memcpy(block.data(), kIndexMagic, 4);
-    PutU32(block.data() + 4, uint32_t(w.index.size()));
+    PutLE32(block.data() + 4, uint32_t(w.index.size()));
     uint8_t* e = block.data() + kIndexHeadBytes;
     for (const IndexEntry& entry : w.index) {
-        PutU64(e, entry.offset);
-        PutU32(e + 8, entry.timeMs);
-        PutU32(e + 12, entry.frame);
+        PutLE64(e, entry.offset);
+        PutLE32(e + 8, entry.timeMs);
+        PutLE32(e + 12, entry.frame);
         e += kIndexEntryBytes;
     }
-    PutU32(e, Crc32(block.data(), block.size() - 4));
+    PutLE32(e, Crc32(block.data(), block.size() - 4));
     uint8_t trailer[kTrailerBytes];
     std::memcpy(trailer, kTrailerMagic, 4);
-    PutU64(trailer + 4, indexOffset);
-    PutU32(trailer + 12, Crc32(trailer, 12));
+    PutLE64(trailer + 4, indexOffset);
+    PutLE32(trailer + 12, Crc32(trailer, 12));
     ok = w.WriteAll(block.data(), block.size()) && w.WriteAll(trailer, kTrailerBytes);
 
     // The finished header last: until it is on disk the file reads as a power-cut one.

@@ -112,7 +112,7 @@ std::vector<std::string> List(TatHandle h, char drive, int32_t category, int32_t
         EXPECT_NE(std::memchr(field, 0, 40), nullptr);
         out.emplace_back(field);
         if (sizes)
-            sizes->push_back(tatfmt::GetU32(&sizeField[size_t(i) * 8]));
+            sizes->push_back(GetLE32(&sizeField[size_t(i) * 8]));
     }
     return out;
 }
@@ -145,10 +145,10 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
     ASSERT_NE(q.ok, 0);
     EXPECT_EQ(q.desc[3], 30);
     EXPECT_EQ(q.desc[4], 15);
-    EXPECT_EQ(tatfmt::GetU16(q.desc + 20), 720);
-    EXPECT_EQ(tatfmt::GetU16(q.desc + 22), 480);
-    EXPECT_EQ(tatfmt::GetU16(q.desc + 52), 1280);
-    EXPECT_EQ(tatfmt::GetU16(q.desc + 54), 640);
+    EXPECT_EQ(GetLE16(q.desc + 20), 720);
+    EXPECT_EQ(GetLE16(q.desc + 22), 480);
+    EXPECT_EQ(GetLE16(q.desc + 52), 1280);
+    EXPECT_EQ(GetLE16(q.desc + 54), 640);
     EXPECT_EQ(q.count0, 50);
     EXPECT_EQ(q.count1, 50);
     // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
@@ -161,7 +161,7 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
         Query f = QueryName(n.c_str());
         ASSERT_NE(f.ok, 0) << n;
         EXPECT_EQ(f.desc[4], 0);
-        EXPECT_EQ(tatfmt::GetU16(f.desc + 54), 0);
+        EXPECT_EQ(GetLE16(f.desc + 54), 0);
         EXPECT_EQ(f.count1, 0);
     }
 }

@@ -95,8 +95,8 @@ TEST(TatWriter, PowerCutFileScansToTheSameIndexAndCounts) {
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(std::fread(header, 1, 512, f), 512u);
     std::fclose(f);
-    EXPECT_EQ(tatfmt::GetU32(header + tatfmt::kHdrFlags) & tatfmt::kFlagFinished, 0u);
-    EXPECT_EQ(tatfmt::GetU32(header + tatfmt::kHdrCount0), 0u);
+    EXPECT_EQ(GetLE32(header + tatfmt::kHdrFlags) & tatfmt::kFlagFinished, 0u);
+    EXPECT_EQ(GetLE32(header + tatfmt::kHdrCount0), 0u);
 }
 
 TEST(TatReader, RejectsFilesThatAreNotRecordings) {
