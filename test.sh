@@ -13,10 +13,6 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
 export XDG_RUNTIME_DIR="$(mktemp -d)"
 chmod 700 "$XDG_RUNTIME_DIR"
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# Qt and fontconfig keep process-lifetime caches that LeakSanitizer would report.
-export LSAN_OPTIONS=suppressions="$LOCKET_ROOT/scripts/lsan.supp":print_suppressions=0
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$LOCKET_ROOT/scripts/tsan.supp"
 
 jobs="$(nproc)"
 
