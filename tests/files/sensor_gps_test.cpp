@@ -17,18 +17,18 @@ void UseZone(const char* zone) {
     tzset();
 }
 
-std::tm LocalTime(int64_t t) {
-    std::time_t value = static_cast<std::time_t>(t);
+int LocalYear(int64_t t) {
+    const std::time_t value = static_cast<std::time_t>(t);
     std::tm out{};
     localtime_r(&value, &out);
-    return out;
+    return out.tm_year + 1900;
 }
 
 }  // namespace
 
 TEST(GpsData, RmcSentenceGivesKoreanTimePositionSpeedAndDate) {
     UseZone("KST-9");
-    CGPSData fix("G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
+    const CGPSData fix("G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
     EXPECT_EQ(21, fix.hour);
     EXPECT_EQ(35, fix.minute);
     EXPECT_EQ(19, fix.second);
@@ -39,17 +39,15 @@ TEST(GpsData, RmcSentenceGivesKoreanTimePositionSpeedAndDate) {
     EXPECT_NEAR(11.516666666666667, fix.GetLongitudeDeg(), 1e-9);
     // Knots to km/h, kept in single precision.
     EXPECT_EQ(static_cast<double>(static_cast<float>(22.4 * 1.852)), fix.GetSpeedKmh());
-    EXPECT_NE(22.4 * 1.852, fix.speedKmh);
     EXPECT_EQ(static_cast<double>(84.4f), fix.course);
     EXPECT_EQ(23, fix.day);
     EXPECT_EQ(3, fix.month);
     EXPECT_EQ(94, fix.year);
-    // 1994-03-23 21:35:19 in Korea is 12:35:19 UTC.
-    EXPECT_EQ(764426119, fix.timestamp);
+    EXPECT_EQ(764426119, fix.timestamp);  // 1994-03-23 21:35:19 in Korea, 12:35:19 UTC
 }
 
 TEST(GpsData, SouthWestAndEmptyHemispheresAreNegativeAndVoidFixIsNotValid) {
-    CGPSData southWest("G$GPRMC,000000.00,V,3352.128,S,15112.558,W,0.0,,010124");
+    const CGPSData southWest("G$GPRMC,000000.00,V,3352.128,S,15112.558,W,0.0,,010124");
     EXPECT_EQ(0, southWest.valid);
     EXPECT_DOUBLE_EQ(-3352.128, southWest.latitude);
     EXPECT_DOUBLE_EQ(-15112.558, southWest.longitude);
@@ -62,13 +60,13 @@ TEST(GpsData, SouthWestAndEmptyHemispheresAreNegativeAndVoidFixIsNotValid) {
     EXPECT_EQ(1, southWest.month);
     EXPECT_EQ(24, southWest.year);
 
-    CGPSData emptyHemispheres("G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624");
-    EXPECT_EQ(1, emptyHemispheres.valid);
-    EXPECT_DOUBLE_EQ(-3730.0, emptyHemispheres.latitude);
-    EXPECT_DOUBLE_EQ(-12700.0, emptyHemispheres.longitude);
-    EXPECT_EQ(15, emptyHemispheres.day);
+    const CGPSData empty("G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624");
+    EXPECT_EQ(1, empty.valid);
+    EXPECT_DOUBLE_EQ(-3730.0, empty.latitude);
+    EXPECT_DOUBLE_EQ(-12700.0, empty.longitude);
+    EXPECT_EQ(15, empty.day);
 
-    CGPSData lowerCase("G$GPRMC,010203,a,3730.000,n,12700.000,e,10,90,150624");
+    const CGPSData lowerCase("G$GPRMC,010203,a,3730.000,n,12700.000,e,10,90,150624");
     EXPECT_EQ(0, lowerCase.valid);
     EXPECT_LT(lowerCase.latitude, 0.0);
     EXPECT_LT(lowerCase.longitude, 0.0);
@@ -76,81 +74,65 @@ TEST(GpsData, SouthWestAndEmptyHemispheresAreNegativeAndVoidFixIsNotValid) {
 
 TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
     UseZone("UTC0");
-    CGPSData newYear("G$GPRMC,200000,A,3730.0,N,12700.0,E,0,0,311299");
+    const CGPSData newYear("G$GPRMC,200000,A,3730.0,N,12700.0,E,0,0,311299");
     EXPECT_EQ(29, newYear.hour);
     EXPECT_EQ(99, newYear.year);
     EXPECT_EQ(946702800, newYear.timestamp);  // 2000-01-01 05:00:00
 
-    EXPECT_EQ(2069 - 1900, LocalTime(CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp).tm_year);
-    EXPECT_EQ(1970 - 1900, LocalTime(CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp).tm_year);
-    EXPECT_EQ(2000 - 1900, LocalTime(CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp).tm_year);
+    EXPECT_EQ(2069, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp));
+    EXPECT_EQ(1970, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp));
+    EXPECT_EQ(2000, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp));
 }
 
-TEST(GpsData, ShortOrOddSentencesKeepWhatWasDecodedWithoutTimestamp) {
-    CGPSData cut("G$GPRMC,123519,A,4807.038,N");
+TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
+    const CGPSData cut("G$GPRMC,123519,A,4807.038,N");
     EXPECT_EQ(21, cut.hour);
     EXPECT_EQ(1, cut.valid);
     EXPECT_DOUBLE_EQ(4807.038, cut.latitude);
     EXPECT_EQ(0.0, cut.longitude);
     EXPECT_EQ(0, cut.day);
     EXPECT_EQ(0, cut.timestamp);
-
     // A trailing comma opens no field, so the date is still missing.
     EXPECT_EQ(0, CGPSData("G$GPRMC,1,A,1,N,1,E,1,1,").timestamp);
-
     // Leading commas are skipped before the first field only.
-    CGPSData leading(",,,G$GPRMC,123519,A");
-    EXPECT_EQ(21, leading.hour);
-    EXPECT_EQ(1, leading.valid);
-
+    EXPECT_EQ(21, CGPSData(",,,G$GPRMC,123519,A").hour);
     // Short time and date groups read only the digits they have.
-    CGPSData stubs("G$GPRMC,1,A,,,,,,,2");
+    const CGPSData stubs("G$GPRMC,1,A,,,,,,,2");
     EXPECT_EQ(10, stubs.hour);
     EXPECT_EQ(0, stubs.minute);
     EXPECT_EQ(2, stubs.day);
     EXPECT_EQ(0, stubs.month);
-
     // The text ends at a NUL.
-    CGPSData nul(std::string_view("G$GPRMC,123519,A\0,1,N", 22));
+    const CGPSData nul(std::string_view("G$GPRMC,123519,A\0,1,N", 22));
     EXPECT_EQ(1, nul.valid);
     EXPECT_EQ(0.0, nul.latitude);
-
-    // Speeds and courses that single precision cannot hold, and non-numbers, read as 0.
-    CGPSData huge("G$GPRMC,123519,A,nan,N,inf,E,1e300,1e39,230394");
+    // Values that single precision cannot hold, and non-numbers, read as 0.
+    const CGPSData huge("G$GPRMC,123519,A,nan,N,inf,E,1e300,1e39,230394");
     EXPECT_EQ(0.0, huge.latitude);
     EXPECT_EQ(0.0, huge.longitude);
     EXPECT_EQ(0.0, huge.speedKmh);
     EXPECT_EQ(0.0, huge.course);
     EXPECT_EQ(23, huge.day);
-}
 
-TEST(GpsData, OverlongSentenceIsNotDecoded) {
-    std::string base = "G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,";
-    std::string fits = base + std::string(CGPSData::kMaxSentence - base.size(), 'x');
-    std::string tooLong = fits + "x";
+    const std::string base = "G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,";
+    const std::string fits = base + std::string(CGPSData::kMaxSentence - base.size(), 'x');
     EXPECT_EQ(1, CGPSData(fits).valid);
-    CGPSData rejected(tooLong);
+    const CGPSData rejected(fits + "x");
     EXPECT_EQ(0, rejected.valid);
     EXPECT_EQ(0, rejected.hour);
     EXPECT_EQ(0.0, rejected.latitude);
 }
 
+// Vehicle signals and GPS fields cover the common cases; these are the edges.
 TEST(DecimalText, FollowsAtoiAndAtofWithoutLocaleOrOverflow) {
-    EXPECT_EQ(900, DecimalToInt("900"));
     EXPECT_EQ(-12, DecimalToInt(" \t-12abc"));
     EXPECT_EQ(7, DecimalToInt("+7"));
-    EXPECT_EQ(0, DecimalToInt(""));
-    EXPECT_EQ(0, DecimalToInt("x1"));
     EXPECT_EQ(0, DecimalToInt("- 1"));
-    EXPECT_EQ(2147483647, DecimalToInt("99999999999999999999"));
     EXPECT_EQ(-2147483647 - 1, DecimalToInt("-2147483648"));
     EXPECT_EQ(-2147483647 - 1, DecimalToInt("-99999999999"));
-
-    EXPECT_DOUBLE_EQ(4807.038, DecimalToDouble("4807.038"));
     EXPECT_DOUBLE_EQ(-150.0, DecimalToDouble(" -1.5e2,rest"));
     EXPECT_DOUBLE_EQ(2.5, DecimalToDouble("+2.5"));
     EXPECT_EQ(0.0, DecimalToDouble("+-2.5"));
-    EXPECT_EQ(0.0, DecimalToDouble("abc"));
     EXPECT_EQ(0.0, DecimalToDouble("1e400"));
     EXPECT_EQ(0.0, DecimalToDouble("-nan"));
 }

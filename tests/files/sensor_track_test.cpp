@@ -11,14 +11,13 @@ using namespace locket;
 
 namespace {
 
+// As delivered by the player: the bytes plus a terminating NUL.
 TextRecord Feed(CTextData& track, const std::string& packet, int timeMs) {
-    // As delivered by the player: the bytes plus a terminating NUL.
-    std::vector<uint8_t> bytes(packet.begin(), packet.end());
-    bytes.push_back(0);
-    return track.AddTextPacket(bytes.data(), static_cast<int>(packet.size()), timeMs);
+    return track.AddTextPacket(reinterpret_cast<const uint8_t*>(packet.c_str()),
+                               static_cast<int>(packet.size()), timeMs);
 }
 
-TextRecord FeedG(CTextData& track, uint8_t x, uint8_t y, uint8_t z, int timeMs) {
+TextRecord FeedM(CTextData& track, uint8_t x, uint8_t y, uint8_t z, int timeMs) {
     const uint8_t packet[] = {'M', x, y, z, 0};
     return track.AddTextPacket(packet, 4, timeMs);
 }
@@ -29,30 +28,25 @@ const char kRmc[] = "G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394"
 
 TEST(TextData, GSensorKeepsFirstSamplePerSecondFromSecondOne) {
     CTextData track;
-    EXPECT_EQ(kTextIgnored, FeedG(track, 1, 1, 1, 0));
-    EXPECT_EQ(kTextIgnored, FeedG(track, 1, 1, 1, 999));
-    EXPECT_EQ(0u, track.GSensorCount());
-    EXPECT_EQ(kTextIgnored, FeedG(track, 1, 1, 1, -5000));
-
-    EXPECT_EQ(kTextGSensor, FeedG(track, 0x80, 0x00, 0xFF, 1000));
-    EXPECT_EQ(kTextIgnored, FeedG(track, 10, 10, 10, 1999)) << "same second";
+    EXPECT_EQ(kTextIgnored, FeedM(track, 1, 1, 1, 0));
+    EXPECT_EQ(kTextIgnored, FeedM(track, 1, 1, 1, 999));
+    EXPECT_EQ(kTextIgnored, FeedM(track, 1, 1, 1, -5000));
+    EXPECT_EQ(kTextGSensor, FeedM(track, 0x80, 0x00, 0xFF, 1000));
+    EXPECT_EQ(kTextIgnored, FeedM(track, 10, 10, 10, 1999)) << "same second";
     // A gap: second 5 with one sample held becomes sample 1.
-    EXPECT_EQ(kTextGSensor, FeedG(track, 100, 100, 100, 5400));
-    EXPECT_EQ(kTextGSensor, FeedG(track, 120, 120, 120, 5500));
-    EXPECT_EQ(kTextIgnored, FeedG(track, 120, 120, 120, 3000));
+    EXPECT_EQ(kTextGSensor, FeedM(track, 100, 100, 100, 5400));
+    EXPECT_EQ(kTextGSensor, FeedM(track, 120, 120, 120, 5500));
+    EXPECT_EQ(kTextIgnored, FeedM(track, 120, 120, 120, 3000));
+    const uint8_t shortM[] = {'M', 1, 2};
+    EXPECT_EQ(kTextIgnored, track.AddTextPacket(shortM, 3, 60000)) << "no sample in it";
 
-    std::vector<CGSensorData> all = track.GetGSensor();
+    const std::vector<CGSensorData> all = track.GetGSensor();
     ASSERT_EQ(3u, all.size());
     EXPECT_EQ(CGSensorData(0x80, 0x00, 0xFF), all[0]);
     EXPECT_EQ(CGSensorData(100, 100, 100), all[1]);
     EXPECT_EQ(CGSensorData(120, 120, 120), all[2]);
     EXPECT_EQ(std::vector<CGSensorData>(all.begin() + 1, all.end()), track.GetGSensor(1, 10));
     EXPECT_TRUE(track.GetGSensor(3, 1).empty());
-
-    // A short 'M' packet has no sample in it.
-    const uint8_t shortM[] = {'M', 1, 2};
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(shortM, 3, 60000));
-    EXPECT_EQ(3u, track.GSensorCount());
 }
 
 TEST(TextData, OnlyValidRmcFixesAreKeptInArrivalOrder) {
@@ -63,19 +57,17 @@ TEST(TextData, OnlyValidRmcFixesAreKeptInArrivalOrder) {
     EXPECT_EQ(kTextIgnored, Feed(track, "G$GPGGA,123520,A,4807.038,N,01131.000,E,0,0,230394", 0));
     EXPECT_EQ(kTextIgnored, Feed(track, "G$GPRM", 0));
     EXPECT_EQ(kTextGps, Feed(track, "G$GPRMC,123521,A,3730.000,N,12700.000,E,10,0,230394", 0));
+    // The GPRMC check reads only the packet's own bytes.
+    const uint8_t cut[] = {'G', '$', 'G', 'P', 'R', 'M', 'C', ',', '1'};
+    EXPECT_EQ(kTextIgnored, track.AddTextPacket(cut, 6, 0));
 
-    ASSERT_EQ(2u, track.GpsCount());
-    std::vector<CGPSData> fixes = track.GetGps();
+    const std::vector<CGPSData> fixes = track.GetGps();
+    ASSERT_EQ(2u, fixes.size());
     EXPECT_EQ(19, fixes[0].second);
     EXPECT_EQ(21, fixes[1].second);
     CGPSData newest;
     ASSERT_TRUE(track.GetNewestGps(&newest));
     EXPECT_DOUBLE_EQ(3730.0, newest.latitude);
-
-    // The GPRMC check reads only the packet's own bytes.
-    const uint8_t cut[] = {'G', '$', 'G', 'P', 'R', 'M', 'C', ',', '1'};
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(cut, 6, 0));
-
     track.Clear();
     EXPECT_EQ(0u, track.GpsCount());
     EXPECT_FALSE(track.GetNewestGps(&newest));
@@ -87,28 +79,22 @@ TEST(TextData, SignalPacketsReplaceAllSevenValues) {
     EXPECT_EQ(kTextSignals, Feed(track, "Brpm=900;Accel", 0));
     EXPECT_EQ(900, track.GetSignals()[kSignalRpm]);
     EXPECT_EQ(kTextSignals, Feed(track, "Bspd=40", 0));
-    SignalValues v = track.GetSignals();
-    EXPECT_EQ(kSignalAbsent, v[kSignalRpm]) << "each packet starts from absent";
-    EXPECT_EQ(40, v[kSignalSpd]);
-    // A packet that is only the type byte is still a (empty) signal record.
-    EXPECT_EQ(kTextSignals, Feed(track, "B", 0));
+    EXPECT_EQ(kSignalAbsent, track.GetSignals()[kSignalRpm]) << "each packet starts from absent";
+    EXPECT_EQ(40, track.GetSignals()[kSignalSpd]);
+    EXPECT_EQ(kTextSignals, Feed(track, "B", 0)) << "only the type byte: an empty record";
     EXPECT_EQ(NoSignals(), track.GetSignals());
 }
 
-TEST(TextData, MalformedPacketsAreIgnored) {
+TEST(TextData, MalformedAndOverlongPacketsAreIgnored) {
     CTextData track;
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(nullptr, 10, 5000));
     const uint8_t empty[] = {0};
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(empty, 0, 5000));
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(empty, -1, 5000));
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(empty, 1, 5000));
-    EXPECT_EQ(kTextIgnored, Feed(track, "X123", 5000));
-    EXPECT_EQ(kTextIgnored, Feed(track, "g$GPRMC,123519,A", 5000));
-    EXPECT_EQ(kTextIgnored, Feed(track, "m\x01\x02\x03", 5000));
-
+    EXPECT_EQ(kTextIgnored, track.AddTextPacket(nullptr, 10, 5000));
+    for (int size : {0, -1, 1})
+        EXPECT_EQ(kTextIgnored, track.AddTextPacket(empty, size, 5000)) << size;
+    for (const char* bad : {"X123", "g$GPRMC,123519,A", "m\x01\x02\x03"})
+        EXPECT_EQ(kTextIgnored, Feed(track, bad, 5000)) << bad;
     // An overlong RMC sentence is not decoded, so it never becomes a valid fix.
-    std::string tooLong = std::string(kRmc) + "," + std::string(2000, '9');
-    EXPECT_EQ(kTextIgnored, Feed(track, tooLong, 5000));
+    EXPECT_EQ(kTextIgnored, Feed(track, std::string(kRmc) + "," + std::string(2000, '9'), 5000));
     EXPECT_EQ(0u, track.GpsCount());
     EXPECT_EQ(0u, track.GSensorCount());
     EXPECT_EQ(NoSignals(), track.GetSignals());
@@ -120,7 +106,7 @@ TEST(TextData, PlayerAppendsWhileGuiReadsAndClears) {
     std::atomic<bool> done{false};
     std::thread player([&] {
         for (int ms = 0; ms < kSeconds * 1000; ms += 250) {
-            FeedG(track, static_cast<uint8_t>(ms / 1000), 2, 3, ms);
+            FeedM(track, static_cast<uint8_t>(ms / 1000), 2, 3, ms);
             if (ms % 1000 == 0)
                 Feed(track, kRmc, ms);
             if (ms % 500 == 0)
@@ -128,33 +114,27 @@ TEST(TextData, PlayerAppendsWhileGuiReadsAndClears) {
         }
         done = true;
     });
-
     // The GUI side sees a consistent, growing prefix of the track.
     size_t lastCount = 0;
     while (!done) {
-        std::vector<CGSensorData> samples = track.GetGSensor();
+        const std::vector<CGSensorData> samples = track.GetGSensor();
         ASSERT_GE(samples.size(), lastCount);
         for (size_t i = 0; i < samples.size(); ++i)
             ASSERT_EQ(128 - static_cast<int>((i + 1) & 0xFF), samples[i].x) << i;
         lastCount = samples.size();
-        SignalValues v = track.GetSignals();
-        if (v[kSignalRpm] != kSignalAbsent) {
-            ASSERT_EQ(1, v[kSignalSpd]);
-        }
+        const SignalValues v = track.GetSignals();
+        ASSERT_TRUE(v[kSignalRpm] == kSignalAbsent || v[kSignalSpd] == 1);
         CGPSData fix;
-        if (track.GetNewestGps(&fix)) {
-            ASSERT_EQ(1, fix.valid);
-        }
+        ASSERT_TRUE(!track.GetNewestGps(&fix) || fix.valid == 1);
     }
     player.join();
-    // Second 0 gives no sample.
-    EXPECT_EQ(static_cast<size_t>(kSeconds - 1), track.GSensorCount());
+    EXPECT_EQ(static_cast<size_t>(kSeconds - 1), track.GSensorCount()) << "second 0 has none";
     EXPECT_EQ(static_cast<size_t>(kSeconds), track.GpsCount());
 
     // Clearing from the GUI while the player appends leaves a track that grows again.
     std::thread again([&] {
         for (int ms = 0; ms < 200 * 1000; ms += 1000)
-            FeedG(track, 0, 0, 0, ms);
+            FeedM(track, 0, 0, 0, ms);
     });
     track.Clear();
     again.join();

@@ -1,9 +1,5 @@
 locket_test(test_tat_parser
-  SOURCES
-    tat_parser_read_test.cpp
-    tat_parser_seek_test.cpp
-    tat_parser_name_test.cpp
-    tat_parser_card_test.cpp
+  SOURCES tat_parser_test.cpp
   DEPS files tat base platform
   LABELS threaded)
 # The card test runs the recorder tool.

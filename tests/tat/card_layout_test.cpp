@@ -1,35 +1,34 @@
+#include "tat/card_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "tat/card_layout.h"
 #include "tat_test_util.h"
 
 using namespace locket;
 namespace fs = std::filesystem;
 
 TEST(CardLayout, RecordingNamesFollowTheKindDateTimeCameraRule) {
-    RecordingTime t{2014, 3, 1, 9, 30, 5};
-    EXPECT_EQ(RecordingFileName(kTatEvent, t, 2), "EVENT_20140301_093005_D.tat");
+    const RecordingTime t{2014, 3, 1, 9, 30, 5};
+    const char* expected[] = {"EVENT_20140301_093005_D.tat", "REC_20140301_093005_D.tat",
+                              "PARKING_20140301_093005_D.tat", "MANUAL_20140301_093005_D.tat"};
+    for (int32_t c = 0; c < kTatCategoryCount; ++c) {
+        const std::string name = RecordingFileName(c, t, 2);
+        EXPECT_EQ(name, expected[c]);
+        EXPECT_TRUE(IsRecordingFileName(name)) << name;
+        EXPECT_TRUE(IsRecordingFileName(name.substr(0, name.size() - 4))) << name;
+        EXPECT_EQ(CategoryOfName(name), c);
+    }
     EXPECT_EQ(RecordingFileName(kTatContinuous, t, 1), "REC_20140301_093005_F.tat");
-    EXPECT_EQ(RecordingFileName(kTatParking, t, 2), "PARKING_20140301_093005_D.tat");
-    EXPECT_EQ(RecordingFileName(kTatManual, t, 1), "MANUAL_20140301_093005_F.tat");
     EXPECT_EQ(RecordingPath("/card/", kTatManual, t, 2),
               "/card/MANUAL/MANUAL_20140301_093005_D.tat");
     EXPECT_EQ(RecordingFileName(4, t, 2), "");
     EXPECT_EQ(RecordingFileName(-1, t, 2), "");
     EXPECT_EQ(RecordingFileName(kTatEvent, RecordingTime{2014, 13, 1, 0, 0, 0}, 2), "");
     EXPECT_EQ(RecordingFileName(kTatEvent, RecordingTime{2014, 1, 1, 24, 0, 0}, 2), "");
-
-    for (int32_t c = 0; c < kTatCategoryCount; ++c) {
-        std::string name = RecordingFileName(c, t, 2);
-        EXPECT_TRUE(IsRecordingFileName(name)) << name;
-        EXPECT_TRUE(IsRecordingFileName(name.substr(0, name.size() - 4))) << name;
-        EXPECT_EQ(CategoryOfName(name), c);
-    }
     EXPECT_EQ(CategoryOfName("parking_20140301_093000_F"), kTatParking);
     EXPECT_EQ(CategoryOfName("EVT_20140301_093000_D"), -1);
-    EXPECT_EQ(CategoryOfName(""), -1);
     for (const char* bad :
          {"EVENT_2014030_093005_D.tat", "EVENT_20140301_093005_.tat", "EVENT_20140301_0930x5_D",
           "EVENT20140301_093005_D", "", "EVENT_20140301_093005_DX", "EVENT_20140301_093005_1"})
@@ -38,7 +37,7 @@ TEST(CardLayout, RecordingNamesFollowTheKindDateTimeCameraRule) {
 
 TEST(CardLayout, AFolderIsACardWithAllCategoryFoldersAndSetting) {
     locket::test::TempFolder temp;
-    std::string card = temp.Path() + "/card";
+    const std::string card = temp.Path() + "/card";
     EXPECT_FALSE(IsCardFolder(card));
     ASSERT_TRUE(CreateCardLayout(card));
     EXPECT_TRUE(IsCardFolder(card));
@@ -52,6 +51,5 @@ TEST(CardLayout, AFolderIsACardWithAllCategoryFoldersAndSetting) {
         fs::rename(card + "/moved", card + "/" + folder);
     }
     EXPECT_TRUE(IsCardFolder(card));
-    EXPECT_FALSE(IsCardFolder(""));
     EXPECT_FALSE(CreateCardLayout(temp.Path() + "/missing/parent"));
 }

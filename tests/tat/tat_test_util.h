@@ -1,4 +1,5 @@
-// Helpers of the TAT tests: a temporary card folder and recordings with known packets.
+// Helpers of the TAT library and parser tests: a temporary card folder with a library handle
+// on it, and recordings written at test time from packets with known bytes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
+#include "tat/tat_library.h"
 #include "tat/tat_writer.h"
 
 namespace locket::test {
@@ -30,8 +32,7 @@ class TempFolder {
 public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tat-test-XXXXXX").string();
-        char* made = ::mkdtemp(pattern.data());
-        EXPECT_NE(made, nullptr);
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
         m_path = pattern;
     }
     ~TempFolder() {
@@ -44,11 +45,13 @@ private:
     std::string m_path;
 };
 
-// The packets a recorder writes for `frames` front frames: 24-frame groups, optional rear
-// camera, an audio packet every third frame, a text record every fifth ('G', 'M', 'B' in turn).
-inline std::vector<Packet> MakePackets(int frames, bool rear, uint32_t seed = 1) {
+// The packets a recorder writes for `frames` front frames at `fps`: 24-frame groups, optional
+// rear camera, an audio packet every third frame, a text record every fifth ('G', 'M', 'B' in
+// turn). `extraFront` bytes are added to every front packet.
+inline std::vector<Packet> MakePackets(int frames, bool rear, uint32_t seed = 1, int fps = 30,
+                                       uint32_t extraFront = 0) {
     std::vector<Packet> out;
-    uint32_t state = seed;
+    uint32_t state = seed * 2654435761u;
     auto bytes = [&](size_t n) {
         std::vector<uint8_t> v(n);
         for (auto& b : v) {
@@ -59,11 +62,12 @@ inline std::vector<Packet> MakePackets(int frames, bool rear, uint32_t seed = 1)
     };
     const char letters[] = {'G', 'M', 'B'};
     for (int i = 0; i < frames; ++i) {
-        uint32_t t = uint32_t(i) * 1000 / 30;
-        out.push_back({0, uint8_t(i % 24 == 0 ? kTatKindGroupStart : kTatKindVideo),
-                       uint8_t(i % 24 == 0), t, bytes(i % 24 == 0 ? 900 : 100 + (i * 37) % 300)});
+        const uint32_t t = uint32_t(i) * 1000 / uint32_t(fps);
+        const bool group = i % 24 == 0;
+        out.push_back({0, uint8_t(group ? kTatKindGroupStart : kTatKindVideo), uint8_t(group), t,
+                       bytes((group ? 900 : 100 + (i * 37) % 300) + extraFront)});
         if (rear)
-            out.push_back({1, kTatKindVideo, uint8_t(i % 24 == 0), t, bytes(60 + (i * 13) % 200)});
+            out.push_back({1, kTatKindVideo, uint8_t(group), t, bytes(60 + (i * 13) % 200)});
         if (i % 3 == 0)
             out.push_back({0, kTatKindAudio, 0, t, bytes(800)});
         if (i % 5 == 0) {
@@ -75,9 +79,10 @@ inline std::vector<Packet> MakePackets(int frames, bool rear, uint32_t seed = 1)
     return out;
 }
 
-inline TatRecordingDesc MakeDesc(bool rear) {
+// Front 1280x720 at `fps0`; rear, when there is one, 640x480 at 15 fps.
+inline TatRecordingDesc MakeDesc(bool rear, int fps0 = 30) {
     TatRecordingDesc desc;
-    desc.fps0 = 30;
+    desc.fps0 = fps0;
     desc.fps1 = rear ? 15 : 0;
     desc.width0 = 1280;
     desc.height0 = 720;
@@ -89,9 +94,9 @@ inline TatRecordingDesc MakeDesc(bool rear) {
 // Writes the packets; finished normally, or cut like a power loss keeping `keepOfLast` bytes
 // of the last packet.
 inline bool WriteRecording(const std::string& path, const std::vector<Packet>& packets, bool rear,
-                           bool finish = true, uint32_t keepOfLast = UINT32_MAX) {
+                           bool finish = true, uint32_t keepOfLast = UINT32_MAX, int fps0 = 30) {
     CTatWriter writer;
-    if (!writer.Create(path, MakeDesc(rear)))
+    if (!writer.Create(path, MakeDesc(rear, fps0)))
         return false;
     for (const Packet& p : packets)
         if (!writer.WritePacket(p.stream, p.kind, p.timeMs, p.data.data(), uint32_t(p.data.size()),
@@ -102,7 +107,7 @@ inline bool WriteRecording(const std::string& path, const std::vector<Packet>& p
 
 // The file offset of packet `n` of a recording written from `packets`.
 inline uint64_t PacketOffset(const std::vector<Packet>& packets, size_t n) {
-    uint64_t offset = 512;
+    uint64_t offset = tatfmt::kHeaderBytes;
     for (size_t i = 0; i < n; ++i)
         offset += tatfmt::kPacketHeaderBytes + packets[i].data.size();
     return offset;
@@ -117,8 +122,56 @@ inline void PatchFile(const std::string& path, uint64_t offset, const std::vecto
 }
 
 inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Index of the n-th group start (0-based) among the packets.
+inline size_t GroupStartIndex(const std::vector<Packet>& packets, int group) {
+    int seen = 0;
+    for (size_t i = 0; i < packets.size(); ++i)
+        if (packets[i].kind == kTatKindGroupStart && seen++ == group)
+            return i;
+    return packets.size();
+}
+
+// A card folder registered with a library handle of its own; the volume walk is off.
+class TestCard {
+public:
+    TestCard() : m_root(m_temp.Path() + "/card") {
+        m_handle = TatCreate();
+        TatSetMountsFile(m_handle, "");
+        if (CreateCardLayout(m_root))
+            m_drive = TatRegisterCardFolder(m_handle, m_root.c_str());
+    }
+    ~TestCard() { TatDestroy(m_handle); }
+    TestCard(const TestCard&) = delete;
+    TestCard& operator=(const TestCard&) = delete;
+
+    bool Ready() const { return m_handle && m_drive != 0; }
+    TatHandle Handle() const { return m_handle; }
+    char Drive() const { return m_drive; }
+    const std::string& Root() const { return m_root; }
+    const std::string& Temp() const { return m_temp.Path(); }
+
+    // Writes a recording made on 2014-03-01 at 10:`minute` and returns its path.
+    std::string Record(int32_t category, int minute, const std::vector<Packet>& packets, bool rear,
+                       bool finish = true, uint32_t keep = UINT32_MAX, int fps0 = 30) {
+        const std::string path =
+            RecordingPath(m_root, category, RecordingTime{2014, 3, 1, 10, minute, 0}, rear ? 2 : 1);
+        EXPECT_TRUE(WriteRecording(path, packets, rear, finish, keep, fps0)) << path;
+        return path;
+    }
+
+private:
+    TempFolder m_temp;
+    std::string m_root;
+    TatHandle m_handle = nullptr;
+    char m_drive = 0;
+};
+
+// The recording name of a path: the file name without ".tat".
+inline std::string NameOf(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
 }
 
 }  // namespace locket::test

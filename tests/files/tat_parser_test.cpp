@@ -1,0 +1,480 @@
+// The recording reader over the TAT library: reading through the read-ahead thread and
+// directly, seeking by time, recording names, and a card made by the recorder tool.
+#include "files/tat_parser.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "tat/tat_test_util.h"
+
+namespace locket::test {
+namespace {
+
+// What the parser makes of a packet written with this stream and kind, and its chunk id.
+int32_t ParserKind(const Packet& p) {
+    if (p.kind == kTatKindAudio)
+        return kPacketAudio;
+    if (p.kind == kTatKindText)
+        return kPacketText;
+    return p.stream == 0 ? kPacketFrontVideo : kPacketRearVideo;
+}
+
+std::string ChunkId(const Packet& p) {
+    return std::string("00dc01dc02wb03tx").substr(size_t(ParserKind(p)) * 4, 4);
+}
+
+struct ReadBack {
+    std::string id;
+    std::vector<uint8_t> bytes;
+};
+
+struct ReadResult {
+    std::vector<ReadBack> packets;
+    bool ended = false;  // ParseMedia reported the end
+    int idle = 0;        // calls that delivered nothing
+};
+
+// ParseMedia until the end (or `maxPackets`), into a buffer of exactly `capacity` bytes so that
+// the address sanitizer sees any write past it.
+ReadResult ParseAll(CTATParser& parser, uint32_t capacity = CTATParser::kBufferBytes,
+                    size_t maxPackets = SIZE_MAX) {
+    ReadResult result;
+    std::vector<uint8_t> buffer(capacity);
+    while (result.packets.size() < maxPackets && result.idle < 20) {
+        char id[5] = {};
+        uint32_t size = capacity;
+        if (parser.ParseMedia(id, buffer.data(), &size) < 0) {
+            result.ended = true;
+            break;
+        }
+        if (id[0] == '\0') {
+            ++result.idle;
+            continue;
+        }
+        EXPECT_LE(size, capacity);
+        result.packets.push_back({id, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size)});
+    }
+    return result;
+}
+
+// Compares what was read with `count` packets written from `first` on (all the rest by
+// default); reports the first mismatch.
+void ExpectSamePackets(const std::vector<ReadBack>& read, const std::vector<Packet>& written,
+                       size_t first = 0, size_t count = SIZE_MAX) {
+    ASSERT_LE(first, written.size());
+    ASSERT_EQ(read.size(), std::min(count, written.size() - first));
+    for (size_t i = 0; i < read.size(); ++i) {
+        ASSERT_EQ(read[i].id, ChunkId(written[first + i])) << "packet " << first + i;
+        ASSERT_EQ(read[i].bytes, written[first + i].data) << "packet " << first + i;
+    }
+}
+
+// Reads on from the current place and checks that it starts at `group` and runs to the end.
+void ExpectReadsOnFromGroup(CTATParser& parser, const std::vector<Packet>& packets, int group) {
+    SCOPED_TRACE("group " + std::to_string(group));
+    const size_t first = GroupStartIndex(packets, group);
+    ASSERT_LT(first, packets.size());
+    const ReadResult read = ParseAll(parser);
+    EXPECT_TRUE(read.ended);
+    ExpectSamePackets(read.packets, packets, first);
+}
+
+class TatParserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_card.Ready());
+        CTATParser::SetLibraryHandle(m_card.Handle());
+        CTATParser::SetKeyFrameGroupLength(24);
+    }
+    void TearDown() override {
+        m_parser.StopReader();
+        CTATParser::SetLibraryHandle(nullptr);
+    }
+
+    // Writes a continuous recording at 10:`minute` and returns its file name, ".tat" included.
+    std::string Write(int minute, const std::vector<Packet>& packets, bool rear = true,
+                      int fps0 = 30, uint32_t cutKeep = UINT32_MAX) {
+        return std::filesystem::path(m_card.Record(kTatContinuous, minute, packets, rear,
+                                                   cutKeep == UINT32_MAX, cutKeep, fps0))
+            .filename()
+            .string();
+    }
+
+    TestCard m_card;
+    CTATParser m_parser;
+};
+
+TEST_F(TatParserTest, EveryPacketComesBackInOrderWithItsChunkIdAndTheStreamDescription) {
+    const auto packets = MakePackets(90, true, 7);
+    const std::string name = Write(15, packets);
+    ASSERT_TRUE(m_parser.StartReader());
+    MediaInfo info;
+    EXPECT_NE(m_parser.OpenMedia(("/" + name).c_str(), &info), 0u);
+    EXPECT_EQ(info.fps0, 30);
+    EXPECT_EQ(info.fps1, 15);
+    EXPECT_EQ(info.frameCount0, 90);
+    EXPECT_EQ(info.frameCount1, 90);
+    EXPECT_EQ(m_parser.GetVideoSize(0).width, 1280);
+    EXPECT_EQ(m_parser.GetVideoSize(0).height, 720);
+    EXPECT_EQ(m_parser.GetVideoSize(1).width, 640);
+    EXPECT_EQ(m_parser.GetVideoSize(1).height, 480);
+    EXPECT_EQ(m_parser.GetFrameRate(1), 15);
+    // Audio on every third frame; text on every fifth, 'G', 'M' and 'B' in turn.
+    EXPECT_EQ(m_parser.GetStreamInfo().audioCount, 30);
+    EXPECT_EQ(m_parser.GetStreamInfo().gpsCount, 6);
+    EXPECT_EQ(m_parser.GetStreamInfo().accCount, 6);
+
+    const ReadResult read = ParseAll(m_parser);
+    EXPECT_TRUE(read.ended);
+    ExpectSamePackets(read.packets, packets);
+    EXPECT_TRUE(ParseAll(m_parser).ended) << "the end stays the end";
+}
+
+TEST_F(TatParserTest, DirectReadsCountOnlyGroupStartsAndStopAskingTheLibraryAfterTheEnd) {
+    const auto packets = MakePackets(60, true, 3);
+    const std::string name = Write(15, packets);
+    const auto other = MakePackets(30, true, 4);
+    const std::string otherName = NameOf(Write(45, other));
+
+    m_parser.OpenMedia(name.c_str(), nullptr);  // no reader thread: the caller reads directly
+    std::vector<uint8_t> buffer(CTATParser::kBufferBytes);
+    for (size_t i = 0; i < packets.size(); ++i) {
+        uint32_t size = uint32_t(buffer.size());
+        ASSERT_EQ(m_parser.ReadPacket(buffer.data(), &size), ParserKind(packets[i])) << i;
+        ASSERT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + size), packets[i].data);
+    }
+    EXPECT_EQ(m_parser.GetKind0Count(), 3) << "60 frames hold three group starts";
+
+    uint32_t size = uint32_t(buffer.size());
+    EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
+    EXPECT_EQ(size, 1u);  // the end packet must be visible in a queue
+
+    // A second handle streaming another recording: a read that reached the library now would
+    // deliver one of its packets.
+    TatHandle second = TatCreate();
+    ASSERT_NE(TatRegisterCardFolder(second, m_card.Root().c_str()), 0);
+    const int64_t position = TatLocate(second, kTatContinuous, otherName.c_str());
+    ASSERT_GE(position, 0);
+    TatStartStream(second, kTatContinuous, 0, position);
+    CTATParser::SetLibraryHandle(second);
+    for (int i = 0; i < 3; ++i) {
+        size = uint32_t(buffer.size());
+        EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
+        EXPECT_EQ(size, 0u);
+    }
+    uint8_t stream = 0xFF, kind = 0xFF, flag = 0xFF;
+    size = uint32_t(buffer.size());
+    EXPECT_EQ(TatReadPacket(second, &stream, &kind, &flag, &size, buffer.data(), nullptr),
+              kTatPacket);
+    EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + size), other[0].data);
+    CTATParser::SetLibraryHandle(m_card.Handle());
+    TatDestroy(second);
+}
+
+TEST_F(TatParserTest, SmallCallerBufferGetsOnlyThePacketsThatFitAndLargestPacketsPass) {
+    auto packets = MakePackets(60, true, 11);
+    // The largest packets the format allows, in the middle.
+    const size_t middle = packets.size() / 2;
+    const uint32_t t = packets[middle].timeMs;
+    packets.insert(packets.begin() + long(middle),
+                   {{0, kTatKindVideo, 0, t, std::vector<uint8_t>(1u << 20, 0x41)},
+                    {0, kTatKindText, 0, t, std::vector<uint8_t>(1u << 20, 'B')}});
+    const std::string name = Write(15, packets);
+    m_parser.StartReader();
+    m_parser.OpenMedia(name.c_str(), nullptr);
+    const ReadResult whole = ParseAll(m_parser);
+    EXPECT_TRUE(whole.ended);
+    ExpectSamePackets(whole.packets, packets);
+
+    constexpr uint32_t kSmall = 500;
+    std::vector<Packet> fitting;
+    for (const Packet& p : packets)
+        if (p.data.size() <= kSmall)
+            fitting.push_back(p);
+    ASSERT_LT(fitting.size(), packets.size() - 2);
+    m_parser.OpenMedia(name.c_str(), nullptr);
+    const ReadResult small = ParseAll(m_parser, kSmall);
+    EXPECT_TRUE(small.ended);
+    ExpectSamePackets(small.packets, fitting);
+}
+
+TEST_F(TatParserTest, RecordingThatCannotBeOpenedEndsAtOnce) {
+    m_parser.StartReader();
+    for (const char* missing :
+         {"/REC_20990101_000000_D.tat", "EVENT_20990101_000000_D, 5", "", "/", ", 9999999999"}) {
+        SCOPED_TRACE(missing);
+        MediaInfo info;
+        info.fps0 = 77;
+        EXPECT_NE(m_parser.OpenMedia(missing, &info), 0u);
+        EXPECT_EQ(info.fps0, 0);
+        EXPECT_EQ(info.frameCount0, 0);
+        const ReadResult read = ParseAll(m_parser);
+        EXPECT_TRUE(read.ended);
+        EXPECT_TRUE(read.packets.empty());
+        EXPECT_EQ(read.idle, 0);
+    }
+}
+
+TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
+    const auto first = MakePackets(60, true, 31);
+    const auto second = MakePackets(30, false, 32);
+    const std::string firstName = Write(15, first);
+    const std::string secondName = Write(45, second, false);
+    m_parser.StartReader();
+    for (size_t round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        m_parser.OpenMedia(firstName.c_str(), nullptr);
+        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 5 + round * 20).packets,
+                          first, 0, 5 + round * 20);
+        MediaInfo info;
+        m_parser.OpenMedia(secondName.c_str(), &info);
+        EXPECT_EQ(info.fps1, 0);
+        const ReadResult read = ParseAll(m_parser);
+        EXPECT_TRUE(read.ended);
+        ExpectSamePackets(read.packets, second);
+    }
+    m_parser.OpenMedia(firstName.c_str(), nullptr);
+    EXPECT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 3).packets.size(), 3u);
+    m_parser.CloseMedia();
+    const ReadResult afterClose = ParseAll(m_parser);
+    EXPECT_TRUE(afterClose.ended);
+    EXPECT_TRUE(afterClose.packets.empty());
+
+    for (size_t cycle = 1; cycle <= 4; ++cycle) {
+        SCOPED_TRACE(cycle);
+        EXPECT_TRUE(m_parser.StartReader());
+        EXPECT_TRUE(m_parser.StartReader());  // a second start leaves the running reader alone
+        m_parser.OpenMedia(firstName.c_str(), nullptr);
+        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 10 * cycle).packets, first,
+                          0, 10 * cycle);
+        m_parser.StopReader();
+        // What was read ahead still comes out, in order; then the stopped reader means the end.
+        const ReadResult rest = ParseAll(m_parser);
+        EXPECT_TRUE(rest.ended);
+        EXPECT_EQ(rest.idle, 0);
+        ExpectSamePackets(rest.packets, first, 10 * cycle, rest.packets.size());
+    }
+}
+
+TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrRepeat) {
+    // 11 s at 30 fps: 330 front frames, groups 0..13.
+    const auto packets = MakePackets(330, true, 51);
+    m_parser.StartReader();
+    m_parser.OpenMedia(Write(15, packets).c_str(), nullptr);
+    ASSERT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 50).packets.size(), 50u);
+    EXPECT_TRUE(m_parser.SeekSnapsToSecond());
+
+    // 10 s: 12.5 groups, so group 12, which starts in second 9. After the end, and with group
+    // starts already counted, seeks still land by time; past the end is the last group.
+    const struct {
+        float seconds;
+        int second;
+        int group;
+    } cases[] = {{10.0f, 9, 12},
+                 {2.0f, 1, 2},
+                 {-3.0f, 0, 0},
+                 {1000.0f, 10, 13},
+                 {std::numeric_limits<float>::quiet_NaN(), 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        EXPECT_EQ(m_parser.SeekTime(c.seconds), c.second);
+        ExpectReadsOnFromGroup(m_parser, packets, c.group);
+    }
+}
+
+TEST_F(TatParserTest, SeekComputesWithThirtyForFrameRateZeroAndLandsOnGroupStartTimes) {
+    m_parser.StartReader();
+    const auto packets = MakePackets(330, false, 52);
+    MediaInfo info;
+    m_parser.OpenMedia(Write(15, packets, false, /*fps0=*/0).c_str(), &info);
+    EXPECT_EQ(info.fps0, 0);
+    EXPECT_EQ(m_parser.SeekTime(10.0f), 9);
+    ExpectReadsOnFromGroup(m_parser, packets, 12);
+
+    // 25 fps: frame 24 is at 0.96 s, which a float holds as a little less. Groups 0..4.
+    const auto at25 = MakePackets(100, true, 53, 25);
+    m_parser.OpenMedia(Write(16, at25, true, 25).c_str(), nullptr);
+    CTATParser::SetKeyFrameGroupLength(0);  // ignored: no group length of zero
+    EXPECT_EQ(CTATParser::GetKeyFrameGroupLength(), 24.0f);
+    for (int group = 1; group <= 4; ++group) {
+        EXPECT_EQ(m_parser.SeekTime(float(group * 24) / 25.0f), group * 24 / 25);
+        ExpectReadsOnFromGroup(m_parser, at25, group);
+    }
+}
+
+TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) {
+    // About 2.6 MiB of front video: the read-ahead queue fills and the reader waits on it.
+    const auto packets = MakePackets(330, true, 54, 30, 8000);
+    m_parser.StartReader();
+    m_parser.OpenMedia(Write(15, packets).c_str(), nullptr);
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        const int group = (round * 5) % 14;
+        m_parser.SeekTime(group * 24 / 30.0f + 0.01f);
+        const size_t count = 1 + size_t(round) * 5;
+        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, count).packets, packets,
+                          GroupStartIndex(packets, group), count);
+    }
+}
+
+TEST(TatParserName, NameIsCutAtTheFirstRunOfCommasAndBlanksAndAnIndexMayFollow) {
+    const struct {
+        const char* path;
+        const char* name;
+        bool hasIndex;
+        int32_t index;
+    } cases[] = {
+        {"/EVT_20140301_101500_D, 3", "EVT_20140301_101500_D", true, 3},
+        {"REC_20140301_101500_D.tat", "REC_20140301_101500_D.tat", false, 0},
+        {"//REC", "/REC", false, 0},  // one leading slash only
+        {"/A,, ,12,5", "A", true, 12},
+        {"A ,  ", "A", false, 0},
+        {"A 7x", "A", true, 7},
+        {"A, x", "A", true, 0},
+        {", 4", "", true, 4},
+        {"A, -2", "A", true, -2},
+        {"A, 99999999999", "A", true, INT32_MAX},
+        {"", "", false, 0},
+    };
+    for (const auto& c : cases) {
+        const CTATParser::RecordingName r = CTATParser::SplitRecordingName(c.path);
+        EXPECT_EQ(r.name, c.name) << c.path;
+        EXPECT_EQ(r.hasIndex, c.hasIndex) << c.path;
+        EXPECT_EQ(r.index, c.index) << c.path;
+    }
+    EXPECT_EQ(CTATParser::SplitRecordingName(nullptr).name, "");
+}
+
+TEST(TatParserName, CountsTextFieldsFromTheFirstMismatchOnKeepTheirValues) {
+    TatStreamInfo info;
+    info.frameCount[1] = 2;
+    info.audioCount = 3;
+    EXPECT_EQ(CTATParser::ScanCountsText("cntVideo0=  -5;cntVideo1=x; cntAudio=9", &info), 1);
+    EXPECT_EQ(info.frameCount[0], -5);
+    EXPECT_EQ(info.frameCount[1], 2);
+    EXPECT_EQ(info.audioCount, 3);
+    EXPECT_EQ(CTATParser::ScanCountsText("cntVideo0=123456789012345678901234567890", &info), 1);
+    EXPECT_EQ(info.frameCount[0], INT32_MAX);
+    EXPECT_EQ(CTATParser::ScanCountsText("cntvideo0=1", &info), 0);
+}
+
+TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingFirst) {
+    struct Written {
+        int32_t libraryCategory;
+        int minute;
+        int32_t parserCategory;
+        std::vector<Packet> packets;
+        std::string name;
+    };
+    // The two events are listed oldest first: minute 15 is index 0, minute 45 index 1.
+    std::vector<Written> written = {
+        {kTatEvent, 15, CTATParser::kCategoryEvent, {}, {}},
+        {kTatEvent, 45, CTATParser::kCategoryEvent, {}, {}},
+        {kTatContinuous, 15, CTATParser::kCategoryContinuous, {}, {}},
+        {kTatParking, 20, CTATParser::kCategoryParking, {}, {}},
+        {kTatManual, 30, CTATParser::kCategoryManual, {}, {}},
+    };
+    uint32_t seed = 60;
+    for (Written& w : written) {
+        w.packets = MakePackets(30, true, ++seed);
+        w.name = NameOf(m_card.Record(w.libraryCategory, w.minute, w.packets, true));
+    }
+    m_parser.StartReader();
+    EXPECT_EQ(m_parser.GetCategory(), CTATParser::kCategoryContinuous);
+    auto open = [&](const std::string& path, int32_t category, const Written* expected) {
+        SCOPED_TRACE(path);
+        m_parser.OpenMedia(path.c_str(), nullptr);
+        EXPECT_EQ(m_parser.GetCategory(), category);
+        if (expected)
+            ExpectSamePackets(ParseAll(m_parser).packets, expected->packets);
+    };
+
+    // By name: the first letter selects the category, whose folder holds the recording.
+    for (const Written& w : written)
+        open("/" + w.name, w.parserCategory, &w);
+    // By index within the category of the letter; a letter that is no category keeps the last.
+    for (int pick : {0, 1}) {
+        open("/EVT_20140301_101500_D, " + std::to_string(pick), CTATParser::kCategoryEvent,
+             &written[size_t(pick)]);
+        open("DUMMY, " + std::to_string(pick), CTATParser::kCategoryEvent, &written[size_t(pick)]);
+    }
+    open("/MANUAL_X, 0", CTATParser::kCategoryManual, &written[4]);
+    open("PARKING_X, 0", CTATParser::kCategoryParking, &written[3]);
+    open("/x, 0", CTATParser::kCategoryParking, nullptr);  // lower case is no category letter
+    open("RECORD, 0", CTATParser::kCategoryContinuous, &written[2]);
+}
+
+TEST_F(TatParserTest, EveryRecordingOfAToolMadeCardReadsWholeAndSeeksToKeyFrames) {
+    const std::filesystem::path tool = LOCKET_BUILD_DIR "/tools/locket-record/locket-record";
+    ASSERT_TRUE(std::filesystem::exists(tool)) << tool;
+    const std::string command = tool.string() + " '" + m_card.Root() +
+                                "' --seconds 3 --count 2 --size 96x64 --rear-size 64x48"
+                                " --power-cut --quiet --jobs 1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+
+    std::vector<std::pair<std::string, uint32_t>> listed;  // name, file size
+    for (int32_t category = 0; category < kTatCategoryCount; ++category) {
+        const int32_t count = TatCountRecordings(m_card.Handle(), m_card.Drive(), category);
+        std::vector<char> names(size_t(std::max(count, 0)) * kTatNameBytes + 1);
+        std::vector<uint8_t> sizes(size_t(std::max(count, 0)) * kTatSizeBytes + 1);
+        const int32_t filled = TatListRecordings(m_card.Handle(), m_card.Drive(), category, count,
+                                                 names.data(), sizes.data(), nullptr);
+        for (int32_t i = 0; i < filled; ++i)
+            listed.emplace_back(std::string(names.data() + i * kTatNameBytes),
+                                GetLE32(sizes.data() + i * kTatSizeBytes));
+    }
+    ASSERT_EQ(listed.size(), 8u);
+
+    m_parser.StartReader();
+    int cutShort = 0;
+    for (const auto& [name, fileSize] : listed) {
+        SCOPED_TRACE(name);
+        MediaInfo info;
+        m_parser.OpenMedia(name.c_str(), &info);
+        EXPECT_EQ(info.fps0, 30);
+        const bool twoCameras = name.find("_D") != std::string::npos;
+        EXPECT_EQ(info.fps1 != 0, twoCameras);
+        const ReadResult read = ParseAll(m_parser);
+        ASSERT_TRUE(read.ended);
+        ASSERT_FALSE(read.packets.empty());
+        EXPECT_EQ(read.packets[0].id, "00dc");
+        EXPECT_NE(read.packets[0].bytes.at(4), 0x41) << "opens with a key frame";
+        int front = 0;
+        int rear = 0;
+        size_t bytes = 0;
+        for (const ReadBack& p : read.packets) {
+            bytes += p.bytes.size();
+            front += p.id == "00dc";
+            rear += p.id == "01dc";
+        }
+        EXPECT_LT(bytes, fileSize);
+        EXPECT_EQ(rear > 0, twoCameras);
+        // 3 s at 30 fps, except the recording that lost power before its end.
+        EXPECT_LE(front, 90);
+        if (front < 90) {
+            ++cutShort;
+        } else {
+            EXPECT_EQ(rear, info.frameCount1);
+        }
+        if (info.frameCount0 != 0) {
+            EXPECT_EQ(front, info.frameCount0);
+        }
+
+        // Two seconds at 30 fps: group 2, which starts in second 1, opens on a key frame.
+        EXPECT_EQ(m_parser.SeekTime(2.0f), 1);
+        const ReadResult afterSeek = ParseAll(m_parser, CTATParser::kBufferBytes, 1);
+        ASSERT_EQ(afterSeek.packets.size(), 1u);
+        EXPECT_EQ(afterSeek.packets[0].id, "00dc");
+        EXPECT_NE(afterSeek.packets[0].bytes.at(4), 0x41);
+    }
+    EXPECT_EQ(cutShort, 1);
+}
+
+}  // namespace
+}  // namespace locket::test
