@@ -14,14 +14,9 @@ namespace locket {
 
 namespace {
 
-struct ContextFree {
-    void operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
-};
-struct FrameFree {
-    void operator()(AVFrame* p) const { av_frame_free(&p); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
+template <typename T, void (*Free)(T**)>
+struct Freer {
+    void operator()(T* p) const { Free(&p); }
 };
 
 void Drain(AVCodecContext* context, AVPacket* packet, std::vector<Packet>* out) {
@@ -40,7 +35,8 @@ std::vector<Packet> EncodeH264(int width, int height, int frames, const LumaPain
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (!codec)
         return out;
-    std::unique_ptr<AVCodecContext, ContextFree> context(avcodec_alloc_context3(codec));
+    std::unique_ptr<AVCodecContext, Freer<AVCodecContext, avcodec_free_context>> context(
+        avcodec_alloc_context3(codec));
     context->width = width;
     context->height = height;
     context->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -53,8 +49,8 @@ std::vector<Packet> EncodeH264(int width, int height, int frames, const LumaPain
     av_opt_set(context->priv_data, "x264-params", "keyint_min=1:scenecut=0:repeat-headers=1", 0);
     if (avcodec_open2(context.get(), codec, nullptr) < 0)
         return out;
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, Freer<AVFrame, av_frame_free>> frame(av_frame_alloc());
+    std::unique_ptr<AVPacket, Freer<AVPacket, av_packet_free>> packet(av_packet_alloc());
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = width;
     frame->height = height;

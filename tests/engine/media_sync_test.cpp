@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/fakes/fake_audio.h"
+#include "engine/fakes/fakes.h"
 #include "engine/media_sync.h"
 #include "platform/clock.h"
 
 namespace locket {
 namespace {
 
-std::vector<uint8_t> Ramp(int n, int start = 0) {
+std::vector<uint8_t> Ramp(int n, int start) {
     std::vector<uint8_t> v(n);
     for (int i = 0; i < n; ++i)
         v[i] = static_cast<uint8_t>(start + i * 7);
@@ -22,7 +22,7 @@ TEST(MediaSync, FeedsPacketsInOrderTruncatedToOneBuffer) {
     audio.Open(16, 8000);
     CMediaSync sync;
     sync.SetAudio(&audio);
-    auto big = Ramp(5000);
+    auto big = Ramp(5000, 0);
     auto small = Ramp(100, 3);
     sync.PushAudio(big.data(), 5000);
     sync.PushAudio(small.data(), 100);
@@ -42,7 +42,7 @@ TEST(MediaSync, WaitAudioHoldsWhileTwoPacketsWaitAndClearEmptiesTheQueue) {
     audio.Open(16, 8000);
     CMediaSync sync;
     sync.SetAudio(&audio);
-    auto pcm = Ramp(3840);
+    auto pcm = Ramp(3840, 0);
 
     // Without the feeder thread nothing drains the queue: no wait.
     sync.PushAudio(pcm.data(), 3840);

@@ -1,0 +1,168 @@
+// Shared by the engine tests: a wait for a condition, a sound output that keeps what it is given,
+// a video window that keeps every picture drawn into it, and a recorder of a player's events.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/audio.h"
+#include "engine/media_player.h"
+#include "platform/clock.h"
+#include "platform/video_window.h"
+
+namespace locket {
+
+// True once `done` holds, false if it still does not after `ms`.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+    for (int waited = 0; waited < ms && !done(); waited += 2)
+        SleepMs(2);
+    return done();
+}
+
+class CFakeAudio : public VAudio {
+public:
+    // With `realTime`, each write blocks for as long as a device would take to play it.
+    explicit CFakeAudio(bool realTime = false) : m_realTime(realTime) {}
+
+    bool Open(int bits, int rate) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bits = bits;
+        m_rate = rate;
+        return true;
+    }
+    int Close() override { return 1; }
+    void Write(const uint8_t* data, int size) override {
+        int bytesPerSecond = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bytes.insert(m_bytes.end(), data, data + size);
+            m_writes.push_back(size);
+            bytesPerSecond = m_bits / 8 * m_rate;
+        }
+        if (m_realTime && bytesPerSecond > 0)
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(static_cast<int64_t>(size) * 1000000 / bytesPerSecond));
+    }
+    void SetVolume(int) override {}
+
+    std::vector<uint8_t> Bytes() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bytes;
+    }
+    std::vector<int> Writes() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_writes;
+    }
+
+private:
+    const bool m_realTime;
+    mutable std::mutex m_mutex;
+    int m_bits = 0;
+    int m_rate = 0;
+    std::vector<uint8_t> m_bytes;
+    std::vector<int> m_writes;
+};
+
+struct DrawnPicture {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    std::vector<uint8_t> bgr;
+
+    // Mean of the three channels over a rectangle.
+    double Mean(int x0, int y0, int w, int h) const {
+        double sum = 0;
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0 * 3; x < (x0 + w) * 3; ++x)
+                sum += bgr[y * stride + x];
+        return sum / (3.0 * w * h);
+    }
+};
+
+class CFakeVideoWindow : public VVideoWindow {
+public:
+    CFakeVideoWindow(int width, int height) { m_size = {width, height}; }
+
+    WindowSize GetSize() const override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_size;
+    }
+    void SetSize(int width, int height) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_size = {width, height};
+    }
+    void Draw(const unsigned char* bgr, int width, int height, int stride) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_drawn.push_back(
+            {width, height, stride, {bgr, bgr + static_cast<size_t>(stride) * height}});
+    }
+
+    size_t DrawCount() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_drawn.size();
+    }
+    std::vector<DrawnPicture> Drawn() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_drawn;
+    }
+    DrawnPicture Last() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_drawn.empty() ? DrawnPicture{} : m_drawn.back();
+    }
+    void ClearDrawn() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_drawn.clear();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    WindowSize m_size;
+    std::vector<DrawnPicture> m_drawn;
+};
+
+struct TextSeen {
+    std::string bytes;  // with the NUL the player adds
+    int timeMs;
+    int frontsDrawn;  // pictures in the front window when the text arrived
+};
+
+// Counts a player's media-end events and keeps the text packets it delivers.
+class CPlayerEvents {
+public:
+    void Attach(CTRSMediaPlayer* player, const CFakeVideoWindow* front) {
+        m_front = front;
+        player->SetEventCallback(
+            [](void* self, int code, int, int) {
+                if (code == CTRSMediaPlayer::kEventMediaEnd)
+                    ++static_cast<CPlayerEvents*>(self)->ends;
+            },
+            this);
+        player->SetTextCallback(
+            [](void* context, const uint8_t* data, int size, int timeMs) {
+                auto* self = static_cast<CPlayerEvents*>(context);
+                int drawn = self->m_front ? static_cast<int>(self->m_front->DrawCount()) : 0;
+                std::lock_guard<std::mutex> lock(self->m_mutex);
+                self->m_texts.push_back({{data, data + size}, timeMs, drawn});
+            },
+            this);
+    }
+    std::vector<TextSeen> Texts() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_texts;
+    }
+
+    std::atomic<int> ends{0};
+
+private:
+    const CFakeVideoWindow* m_front = nullptr;
+    mutable std::mutex m_mutex;
+    std::vector<TextSeen> m_texts;
+};
+
+}  // namespace locket
