@@ -1,8 +1,11 @@
 // Helpers of the locket-record tests: a plain libavcodec H.264 decoder to BGR, temporary
-// folders and the path of the tool.
+// folders, making cards through the tool's own entry points and reading them back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -10,9 +13,14 @@
 
 #include <opencv2/core.hpp>
 
+#include "support/frame_marker.h"
+#include "tat/tat_library.h"
+#include "tat/tat_reader.h"
+#include "tools/locket-record/card_writer.h"
+#include "tools/locket-record/record_options.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
@@ -23,20 +31,16 @@ namespace locket::recordtest {
 class TestDecoder {
 public:
     TestDecoder() {
-        av_log_set_level(AV_LOG_QUIET);
         const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
         m_ctx.reset(avcodec_alloc_context3(codec));
         m_ctx->thread_count = 1;
         m_ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
         m_ok = avcodec_open2(m_ctx.get(), codec, nullptr) == 0;
-        m_frame.reset(av_frame_alloc());
-        m_last.reset(av_frame_alloc());
-        m_packet.reset(av_packet_alloc());
     }
+    ~TestDecoder() { sws_freeContext(m_sws); }
     bool ok() const { return m_ok; }
 
-    // Returns the number of pictures that came out (0 or 1 in practice); the last one is
-    // converted to BGR in *bgr.
+    // Pictures that came out (0 or 1 in practice); the last one in BGR in *bgr and in LastFrame().
     int Decode(const uint8_t* data, size_t size, cv::Mat* bgr) {
         m_packet->data = const_cast<uint8_t*>(data);
         m_packet->size = static_cast<int>(size);
@@ -45,59 +49,46 @@ public:
         int pictures = 0;
         while (avcodec_receive_frame(m_ctx.get(), m_frame.get()) == 0) {
             ++pictures;
-            Convert(bgr);
-            // The next receive call empties m_frame: keep the picture.
+            const int w = m_frame->width, h = m_frame->height;
+            bgr->create(h, w, CV_8UC3);
+            m_sws =
+                sws_getCachedContext(m_sws, w, h, static_cast<AVPixelFormat>(m_frame->format), w, h,
+                                     AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            uint8_t* dst[1] = {bgr->data};
+            const int stride[1] = {static_cast<int>(bgr->step)};
+            sws_scale(m_sws, m_frame->data, m_frame->linesize, 0, h, dst, stride);
             av_frame_unref(m_last.get());
             av_frame_move_ref(m_last.get(), m_frame.get());
         }
         return pictures;
     }
-
     const AVFrame* LastFrame() const { return m_last.get(); }
 
 private:
-    void Convert(cv::Mat* bgr) {
-        if (!bgr)
-            return;
-        const int w = m_frame->width, h = m_frame->height;
-        bgr->create(h, w, CV_8UC3);
-        m_sws = sws_getCachedContext(m_sws, w, h, static_cast<AVPixelFormat>(m_frame->format), w, h,
-                                     AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        uint8_t* dst[1] = {bgr->data};
-        int dstStride[1] = {static_cast<int>(bgr->step)};
-        sws_scale(m_sws, m_frame->data, m_frame->linesize, 0, h, dst, dstStride);
-    }
-    struct CtxDel {
-        void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    template <class T, void (*Free)(T**)>
+    struct Del {
+        void operator()(T* p) const { Free(&p); }
     };
-    struct FrameDel {
-        void operator()(AVFrame* f) const { av_frame_free(&f); }
-    };
-    struct PacketDel {
-        void operator()(AVPacket* p) const { av_packet_free(&p); }
-    };
-    std::unique_ptr<AVCodecContext, CtxDel> m_ctx;
-    std::unique_ptr<AVFrame, FrameDel> m_frame;
-    std::unique_ptr<AVFrame, FrameDel> m_last;
-    std::unique_ptr<AVPacket, PacketDel> m_packet;
+    std::unique_ptr<AVCodecContext, Del<AVCodecContext, avcodec_free_context>> m_ctx;
+    std::unique_ptr<AVFrame, Del<AVFrame, av_frame_free>> m_frame{av_frame_alloc()};
+    std::unique_ptr<AVFrame, Del<AVFrame, av_frame_free>> m_last{av_frame_alloc()};
+    std::unique_ptr<AVPacket, Del<AVPacket, av_packet_free>> m_packet{av_packet_alloc()};
     SwsContext* m_sws = nullptr;
     bool m_ok = false;
-
-public:
-    ~TestDecoder() { sws_freeContext(m_sws); }
 };
+
+inline int FrameNumberOf(const cv::Mat& bgr) {
+    return ReadFrameNumber(bgr.data, bgr.cols, bgr.rows, static_cast<int>(bgr.step));
+}
 
 // A fresh empty folder under the system's temporary folder, removed with the object.
 class TempDir {
 public:
     explicit TempDir(const std::string& tag) {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / ("locket-record-" + tag + "-XXXXXX"))
-                .string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data()))
-            m_path = buf.data();
+            (std::filesystem::temp_directory_path() / ("locket-record-" + tag + "-XXXXXX"));
+        if (mkdtemp(pattern.data()))
+            m_path = pattern;
     }
     ~TempDir() {
         std::error_code ec;
@@ -115,6 +106,73 @@ inline const bool kQuietLibav = (av_log_set_level(AV_LOG_ERROR), true);
 
 inline std::string RecorderExecutable() {
     return std::string(LOCKET_BUILD_DIR) + "/tools/locket-record/locket-record";
+}
+
+// The tool's option parser over these arguments (the program name goes in front).
+inline bool Parse(std::vector<const char*> args, RecordOptions* options, std::string* error) {
+    args.insert(args.begin(), "locket-record");
+    return ParseRecordOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+// Parses and writes a card: WriteCard's result, -1 for refused options. Without `error` any
+// failure fails the test.
+inline int MakeCard(const std::vector<const char*>& args, std::string* error = nullptr) {
+    RecordOptions options;
+    std::string message;
+    const int r = Parse(args, &options, &message) ? WriteCard(options, &message) : -1;
+    if (error)
+        *error = message;
+    else
+        EXPECT_EQ(0, r) << message;
+    return r;
+}
+
+struct Packet {
+    uint8_t stream = 0;
+    uint8_t kind = 0;
+    uint32_t timeMs = 0;
+    std::vector<uint8_t> data;
+    bool IsVideo() const { return kind == kTatKindGroupStart || kind == kTatKindVideo; }
+};
+
+// Every packet the TAT reader gives, the status it ended with and whether it had to scan.
+inline std::vector<Packet> ReadAll(const std::string& path, int* endStatus = nullptr,
+                                   bool* scanned = nullptr) {
+    std::vector<Packet> out;
+    CTatReader reader;
+    if (!reader.Open(path))
+        return out;
+    if (scanned)
+        *scanned = reader.Scanned();
+    std::vector<uint8_t> buffer(1 << 20);
+    TatPacketInfo info;
+    int r;
+    while ((r = reader.ReadPacket(buffer.data(), static_cast<uint32_t>(buffer.size()), &info)) ==
+           kTatPacket)
+        out.push_back({info.stream, info.kind, info.timeMs,
+                       std::vector<uint8_t>(buffer.begin(), buffer.begin() + info.size)});
+    if (endStatus)
+        *endStatus = r;
+    return out;
+}
+
+// What the library tells about one recording.
+struct RecordingInfo {
+    uint8_t desc[kTatDescriptionBytes] = {};
+    int32_t count0 = -1, count1 = -1;
+    char counts[kTatCountsTextBytes] = {};
+    int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
+    int FrontFps() const { return desc[3]; }
+    int RearFps() const { return desc[4]; }
+    int FrontWidth() const { return Word(52); }
+    int FrontHeight() const { return Word(20); }
+    int RearWidth() const { return Word(54); }
+    int RearHeight() const { return Word(22); }
+};
+inline bool Query(TatHandle tat, const std::string& name, RecordingInfo* r) {
+    uint8_t block244[244], block40[40];
+    return TatQueryRecording(tat, name.c_str(), r->desc, &r->count0, &r->count1, block244,
+                             r->counts, block40) != 0;
 }
 
 }  // namespace locket::recordtest
