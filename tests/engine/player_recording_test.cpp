@@ -200,6 +200,19 @@ TEST_F(PlayerRecordingTest, MidGroupStartWaitsForTheKeyFramesOfEachCamera) {
     // Sound only from the first front key frame on.
     ASSERT_TRUE(WaitFor([&] { return audio.Bytes().size() >= expected.pcm.size(); }, 5000));
     EXPECT_EQ(audio.Bytes(), expected.pcm);
+
+    // A step on two cameras is complete with both pictures of the group reached.
+    front.ClearDrawn();
+    rear.ClearDrawn();
+    player.SeekTo(1000);
+    ASSERT_TRUE(WaitFor([&] {
+        return player.GetState() == CTRSMediaPlayer::kPaused &&
+               player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped;
+    }));
+    ASSERT_EQ(front.DrawCount(), 1u);
+    ASSERT_EQ(rear.DrawCount(), 1u);
+    EXPECT_EQ(FrameOf(front.Last()), expected.firstKeyIndex + 24);  // the tool's groups: 24
+    EXPECT_EQ(FrameOf(rear.Last()), FrameOf(front.Last()));
 }
 
 TEST_F(PlayerRecordingTest, SeeksWhilePausedAndWhilePlaying) {
