@@ -1,18 +1,21 @@
 // Helpers of the AVI tests: an in-memory file sink with a size limit, little-endian reads done
-// independently of the code under test, and temporary files.
+// independently of the code under test, temporary files, and writing and reading packets.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "files/avi_extractor.h"
+#include "files/avi_writer.h"
 #include "files/file_system.h"
 
 namespace avi_test {
@@ -23,11 +26,9 @@ inline uint32_t U32(const Bytes& b, size_t at) {
     return uint32_t(b.at(at)) | uint32_t(b.at(at + 1)) << 8 | uint32_t(b.at(at + 2)) << 16 |
            uint32_t(b.at(at + 3)) << 24;
 }
-inline uint16_t U16(const Bytes& b, size_t at) {
-    return uint16_t(b.at(at) | b.at(at + 1) << 8);
-}
 inline std::string Str4(const Bytes& b, size_t at) {
-    return std::string(reinterpret_cast<const char*>(&b.at(at)), 4);
+    b.at(at + 3);  // throws when the four bytes are not all there
+    return std::string(b.begin() + at, b.begin() + at + 4);
 }
 
 // A file that lives in memory; it cannot grow beyond `limit` bytes, as on a full disk.
@@ -41,13 +42,11 @@ public:
         m_open = true;
         m_store->clear();
         m_pos = 0;
-        ++opens;
         return true;
     }
     uint32_t Write(const void* data, uint32_t count) override {
         ++writes;
-        size_t room = m_pos >= m_limit ? 0 : m_limit - m_pos;
-        size_t n = std::min<size_t>(count, room);
+        const size_t n = std::min<size_t>(count, m_pos >= m_limit ? 0 : m_limit - m_pos);
         if (m_store->size() < m_pos + n)
             m_store->resize(m_pos + n);
         if (n)
@@ -60,11 +59,11 @@ public:
         return 0;
     }
     int32_t Seek(int32_t offset, int origin) override {
-        int64_t base = origin == 1 ? int64_t(m_pos) : origin == 2 ? int64_t(m_store->size()) : 0;
-        if (base + offset < 0)
-            return -1;
-        m_pos = size_t(base + offset);
-        return 0;
+        const int64_t to = offset + (origin == 1   ? int64_t(m_pos)
+                                     : origin == 2 ? m_store->size()
+                                                   : 0);
+        m_pos = size_t(std::max<int64_t>(to, 0));
+        return to < 0 ? -1 : 0;
     }
     bool IsOpen() override { return m_open; }
     int32_t Truncate(uint32_t length) override {
@@ -73,7 +72,6 @@ public:
         return 0;
     }
 
-    int opens = 0;
     int writes = 0;
 
 private:
@@ -92,32 +90,18 @@ public:
     }
     ~TempDir() { std::filesystem::remove_all(m_path); }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
 
 private:
     std::string m_path;
 };
 
 inline Bytes ReadFile(const std::string& path) {
-    Bytes b;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return b;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        b.insert(b.end(), buf, buf + n);
-    std::fclose(f);
-    return b;
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), {});
 }
 
 inline void WriteFile(const std::string& path, const Bytes& b) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return;
-    if (!b.empty())
-        std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
 // Payload bytes that differ per chunk, so that a swapped or shifted chunk shows.
@@ -129,6 +113,56 @@ inline Bytes Payload(uint32_t size, uint32_t seed) {
         v = uint8_t(x >> 16);
     }
     return b;
+}
+
+// A chunk to write: stream kind 0..3 and payload.
+struct Packet {
+    int kind;
+    Bytes data;
+};
+
+// A 320x240 front camera at `fps0`; with `dual` a 160x120 rear camera at 15 fps.
+inline void Configure(locket::CAVIWriter& w, bool dual, int fps0 = 30) {
+    w.SetDualVideo(dual);
+    w.SetVideoSize(0, 320, 240);
+    w.SetVideoSize(1, 160, 120);
+    w.SetFrameRate(0, fps0);
+    w.SetFrameRate(1, 15);
+}
+
+inline void WritePackets(const std::string& path, const std::vector<Packet>& packets, bool dual,
+                         int fps0 = 30) {
+    locket::CAVIWriter w;
+    Configure(w, dual, fps0);
+    ASSERT_TRUE(w.Create(path.c_str()));
+    for (const Packet& p : packets)
+        ASSERT_TRUE(w.AddData(p.data.data(), uint32_t(p.data.size()), p.kind));
+    ASSERT_GT(w.Close(), 0u);
+}
+
+// One ParseMedia result: file position (< 0 at the end or on failure), chunk id, payload.
+struct Chunk {
+    int32_t pos;
+    std::string id;
+    Bytes data;
+};
+
+// Calls ParseMedia with a buffer of `capacity` bytes followed by guard bytes, and expects the
+// guard bytes untouched.
+inline Chunk NextChunk(locket::CAVIExtractor& x, uint32_t capacity = 0x10000) {
+    Bytes buf(capacity + 64, 0xA5);
+    char id[4] = {0, 0, 0, 0};
+    uint32_t size = capacity;
+    const int32_t pos = x.ParseMedia(id, buf.data(), &size);
+    EXPECT_TRUE(std::all_of(buf.begin() + capacity, buf.end(), [](uint8_t v) { return v == 0xA5; }))
+        << "written past a capacity of " << capacity;
+    if (pos >= 0) {
+        EXPECT_LE(size, capacity);
+        buf.resize(std::min(size, capacity));
+    } else {
+        buf.clear();
+    }
+    return {pos, std::string(id, 4), std::move(buf)};
 }
 
 }  // namespace avi_test
