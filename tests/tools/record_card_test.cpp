@@ -110,14 +110,9 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
             const bool rear = name.back() == 'D';
             RecordingInfo info;
             ASSERT_TRUE(Query(m_tat, name, &info));
-            EXPECT_EQ(30, info.FrontFps());
-            EXPECT_EQ(rear ? 30 : 0, info.RearFps());
-            EXPECT_EQ(160, info.FrontWidth());
-            EXPECT_EQ(120, info.FrontHeight());
-            EXPECT_EQ(rear ? 96 : 0, info.RearWidth());
-            EXPECT_EQ(rear ? 64 : 0, info.RearHeight());
-            EXPECT_EQ(90, info.count0);
-            EXPECT_EQ(rear ? 90 : 0, info.count1);
+            EXPECT_EQ(std::make_tuple(30, 160, 120, 90), info.Camera(0));
+            EXPECT_EQ(rear ? std::make_tuple(30, 96, 64, 90) : std::make_tuple(0, 0, 0, 0),
+                      info.Camera(1));
             EXPECT_EQ(std::string("cntVideo0=90; cntVideo1=") + (rear ? "90" : "0") +
                           "; cntAudio=15; cntACC=30; cntGPS=3",
                       info.counts);

@@ -44,12 +44,8 @@ TEST(RecordImport, Mp4AndRawFootageBecomeAPlayableRecording) {
         RecordingInfo info;
         ASSERT_TRUE(Query(tat, kName, &info));
         TatDestroy(tat);
-        EXPECT_EQ(25, info.FrontFps());
-        EXPECT_EQ(0, info.RearFps());
-        EXPECT_EQ(176, info.FrontWidth());
-        EXPECT_EQ(144, info.FrontHeight());
-        EXPECT_EQ(50, info.count0);
-        EXPECT_EQ(0, info.count1);
+        EXPECT_EQ(std::make_tuple(25, 176, 144, 50), info.Camera(0));
+        EXPECT_EQ(std::make_tuple(0, 0, 0, 0), info.Camera(1));
 
         TestDecoder decoder;
         cv::Mat bgr;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -162,12 +163,10 @@ struct RecordingInfo {
     int32_t count0 = -1, count1 = -1;
     char counts[kTatCountsTextBytes] = {};
     int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
-    int FrontFps() const { return desc[3]; }
-    int RearFps() const { return desc[4]; }
-    int FrontWidth() const { return Word(52); }
-    int FrontHeight() const { return Word(20); }
-    int RearWidth() const { return Word(54); }
-    int RearHeight() const { return Word(22); }
+    // Frame rate, width, height and frame count of the front (0) or rear (1) camera.
+    std::tuple<int, int, int, int> Camera(int c) const {
+        return {desc[3 + c], Word(52 + 2 * c), Word(20 + 2 * c), c ? count1 : count0};
+    }
 };
 inline bool Query(TatHandle tat, const std::string& name, RecordingInfo* r) {
     uint8_t block244[244], block40[40];
