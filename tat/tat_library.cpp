@@ -33,7 +33,7 @@ constexpr size_t kTokenCount = sizeof kTokens - 1;
 constexpr time_t kRacySeconds = 2;
 
 struct ListingEntry {
-    std::string name;      // without ".tat", at most 39 characters
+    std::string name;      // as on the card, ".tat" included; at most 39 characters
     std::string fileName;  // as on the card
     uint64_t size = 0;
 };
@@ -106,8 +106,10 @@ void ReadFolder(const std::string& folder, std::vector<ListingEntry>* entries) {
         std::string fileName = e->d_name;
         if (!EndsWithNoCase(fileName, kTatExtension))
             continue;
-        std::string name = StripExtension(fileName);
-        if (name.empty() || name.size() >= size_t(kTatNameBytes))
+        // Listed with the extension: the flag letter then stands just before it, where the
+        // player looks for the second camera.
+        std::string name = fileName;
+        if (name.size() <= std::strlen(kTatExtension) || name.size() >= size_t(kTatNameBytes))
             continue;
         struct stat st;
         if (::fstatat(dirFd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))

@@ -169,9 +169,9 @@ private:
     char m_drive = 0;
 };
 
-// The recording name of a path: the file name without ".tat".
+// The recording name of a path as the library lists it: the file name.
 inline std::string NameOf(const std::string& path) {
-    return std::filesystem::path(path).stem().string();
+    return std::filesystem::path(path).filename().string();
 }
 
 }  // namespace locket::test

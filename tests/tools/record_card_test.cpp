@@ -50,8 +50,7 @@ protected:
     void TearDown() override { TatDestroy(m_tat); }
 
     static std::string PathOf(const std::string& name) {
-        return JoinPath(JoinPath(s_dir->path(), CategoryFolder(CategoryOfName(name))),
-                        name + ".tat");
+        return JoinPath(JoinPath(s_dir->path(), CategoryFolder(CategoryOfName(name))), name);
     }
 
     static inline TempDir* s_dir = nullptr;
@@ -72,13 +71,13 @@ TEST_F(RecordCard, CardHasTheLayoutNamesAndSettingsTheLibraryExpects) {
         for (const std::string& n : names[category]) {
             EXPECT_TRUE(IsRecordingFileName(n)) << n;
             EXPECT_EQ(category, CategoryOfName(n));
-            twoCameras += n.back() == 'D';
+            twoCameras += n.ends_with("D.tat");
         }
         EXPECT_EQ(1, twoCameras) << "one- and two-camera recordings in every category";
     }
     // Continuous recordings follow each other; the parked ones come minutes after the drive.
-    EXPECT_EQ("REC_20240301_083000_D", names[kTatContinuous][0]);
-    EXPECT_EQ("REC_20240301_083003_F", names[kTatContinuous][1]);
+    EXPECT_EQ("REC_20240301_083000_D.tat", names[kTatContinuous][0]);
+    EXPECT_EQ("REC_20240301_083003_F.tat", names[kTatContinuous][1]);
     EXPECT_GT(names[kTatEvent][0].substr(6), "20240301_083000");
     EXPECT_GT(names[kTatParking][0].substr(8), "20240301_083500");
 
@@ -107,7 +106,7 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
     for (int category = 0; category < kTatCategoryCount; ++category) {
         for (const std::string& name : Listing(m_tat, m_drive, category)) {
             SCOPED_TRACE(name);
-            const bool rear = name.back() == 'D';
+            const bool rear = name.ends_with("D.tat");
             RecordingInfo info;
             ASSERT_TRUE(Query(m_tat, name, &info));
             EXPECT_EQ(std::make_tuple(30, 160, 120, 90), info.Camera(0));
