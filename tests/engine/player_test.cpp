@@ -43,7 +43,7 @@ public:
             if (audioEvery > 0 && i % audioEvery == 0)
                 AddAudio(std::vector<uint8_t>(320, static_cast<uint8_t>(i)));
             if (textEvery > 0 && i % textEvery == 0)
-                AddText("T" + std::to_string(i));
+                AddText(std::string(1, 'T').append(std::to_string(i)));
         }
     }
 
