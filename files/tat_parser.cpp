@@ -202,8 +202,10 @@ void CTATParser::ReaderStep() {
     if (kind == kPacketEnd && size == 0)
         size = 1;  // a packet without bytes stays invisible to the consumer's pop
     while (m_running.load()) {
-        if (m_queue.Push(m_packetBuf.get(), static_cast<int>(size), kind))
+        if (m_queue.Push(m_packetBuf.get(), static_cast<int>(size), kind)) {
+            m_packetQueued.SetEvent();
             break;
+        }
         SleepMs(kPushRetryMs);
     }
     if (kind == kPacketEnd) {
@@ -355,7 +357,7 @@ int32_t CTATParser::ParseMedia(char id[4], uint8_t* buffer, uint32_t* size) {
                 *size = 0;
             return -1;
         }
-        SleepMs(kParseRetryMs);
+        m_packetQueued.WaitEvent(kParseRetryMs);
     }
     if (size)
         *size = delivered ? static_cast<uint32_t>(got) : 0;

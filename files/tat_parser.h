@@ -108,6 +108,9 @@ private:
     CThreadQueue m_queue;
     CSingleThread m_reader{"TATParser"};
     CWaitEvent m_readerIdle;
+    // Set by the reader after each packet it queues, so a consumer waiting on an empty queue
+    // wakes at once instead of after its whole retry period.
+    CWaitEvent m_packetQueued;
     std::atomic<bool> m_running{false};
     // A recording is open: reading resumes after a seek even when it had reached the end.
     std::atomic<bool> m_open{false};
