@@ -53,7 +53,6 @@ public:
             if (!m_writer.WritePacket(p.stream, p.kind, p.timeMs, p.data.data(),
                                       static_cast<uint32_t>(p.data.size())))
                 return false;
-            m_lastBytes = static_cast<uint32_t>(p.data.size());
             m_lastTime = p.timeMs;
             m_written += tatfmt::kPacketHeaderBytes + p.data.size();
             Count(p);
@@ -63,7 +62,6 @@ public:
     }
 
     bool WriteAll() { return WriteUpTo(UINT32_MAX, false); }
-    uint32_t LastPayloadBytes() const { return m_lastBytes; }
 
     // Grows the recording to at least `bytes` with filler text packets ('P', which players
     // ignore), as a recorder that preallocates its files leaves them.
@@ -106,7 +104,6 @@ private:
     CTatWriter& m_writer;
     RecordingStats* m_stats;
     std::vector<PendingPacket> m_pending;
-    uint32_t m_lastBytes = 0;
     uint32_t m_lastTime = 0;
     uint64_t m_written = tatfmt::kHeaderBytes;
 };
@@ -119,12 +116,11 @@ std::string ClockText(const RecordingTime& start, int64_t seconds) {
     return text;
 }
 
-bool Close(CTatWriter& writer, const CPacketMerger& merger, const RecordingPlan& plan) {
+bool Close(CTatWriter& writer, const RecordingPlan& plan) {
     if (!plan.powerCut)
         return writer.Finish();
     // Half of the last packet reaches the card: its header and part of its payload.
-    const uint32_t last = 24 + merger.LastPayloadBytes();
-    return writer.CutAsPowerLoss(last / 2);
+    return writer.CutAsPowerLoss(writer.LastPacketBytes() / 2);
 }
 
 bool WriteSynthetic(const RecordingPlan& plan, const RecordOptions& o, const CDriveModel& drive,
@@ -330,7 +326,7 @@ bool WriteRecording(const RecordingPlan& plan, const RecordOptions& o, const CDr
         std::filesystem::remove(plan.path);
         return false;
     }
-    if (!Close(writer, merger, plan)) {
+    if (!Close(writer, plan)) {
         *error = "cannot finish " + plan.path;
         return false;
     }
