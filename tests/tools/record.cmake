@@ -6,7 +6,7 @@ locket_test(test_record
     record_card_test.cpp
     record_options_test.cpp
     record_import_test.cpp
-  DEPS locket_record_lib tat files
+  DEPS locket_record_lib engine files tat
   LABELS threaded)
 # Some tests run the tool itself.
 add_dependencies(test_record locket-record)

@@ -71,6 +71,12 @@ int WriteCard(const RecordOptions& options, std::string* error) {
                         r.stats.bytes / 1048576.0, p.powerCut ? ", cut by power loss" : "",
                         p.damageBytes > 0 ? ", damaged" : "");
         }
+        if (!r.stats.reencoded.empty()) {
+            std::fprintf(stderr,
+                         "locket-record: %s: the footage was encoded anew with a key frame every "
+                         "24 pictures and no B-frames, as the recorder writes, since %s\n",
+                         p.name.c_str(), r.stats.reencoded.c_str());
+        }
         // The viewer leaves files under 512 KiB out of its list.
         if (r.stats.bytes < 512 * 1024)
             ++small;

@@ -86,8 +86,9 @@ std::string RecordUsage() {
            "  --damage[=N]        overwrite N bytes (default 4096) in the middle of the last\n"
            "                      recording after it is written\n"
            "  --import FILE       make one front-camera recording (REC, or --only's category,\n"
-           "                      or named by --one) from H.264 footage without B-frames\n"
-           "                      (.h264 or .mp4); sound and sensors are made up to match\n"
+           "                      or named by --one) from H.264 footage (.h264 or .mp4);\n"
+           "                      footage without a key frame every 24 pictures is encoded\n"
+           "                      anew; sound and sensors are made up to match\n"
            "  --jobs N            recordings made at the same time (1..16, default 2)\n"
            "  --quiet             no line per recording\n"
            "  --help              this text\n";

@@ -264,6 +264,7 @@ bool WriteImported(const RecordingPlan& plan, CVideoImport& video, const CDriveM
     if (end > 0)
         tracks.Pump(end - 1, merger.Pending());
     stats->oddNonKey = video.OddNonKeyUnits();
+    stats->reencoded = video.ReencodeReason();
     return merger.WriteAll();
 }
 

@@ -18,7 +18,8 @@ struct RecordingStats {
     int audioPackets = 0;
     int textPackets = 0;
     int64_t bytes = 0;
-    int oddNonKey = 0;  // imported non-key units that the player's test takes for key frames
+    int oddNonKey = 0;      // imported non-key units that the player's test takes for key frames
+    std::string reencoded;  // why imported footage was encoded anew; empty when it was kept
 };
 
 bool WriteRecording(const RecordingPlan& plan, const RecordOptions& options,

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "tools/locket-record/annexb.h"
+#include "tools/locket-record/footage_reencoder.h"
 
 namespace locket {
 
@@ -59,30 +60,58 @@ void CVideoImport::PacketDeleter::operator()(AVPacket* p) const {
 CVideoImport::CVideoImport() = default;
 CVideoImport::~CVideoImport() = default;
 
-bool CVideoImport::Open(const std::string& path, std::string* error) {
+bool CVideoImport::OpenInput(const std::string& path, FormatPtr* format, std::string* error) {
+    format->reset();
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
         *error = "cannot open '" + path + "' as a video file";
         return false;
     }
-    m_format.reset(raw);
-    if (avformat_find_stream_info(m_format.get(), nullptr) < 0) {
+    format->reset(raw);
+    if (avformat_find_stream_info(raw, nullptr) < 0) {
         *error = "cannot read the streams of '" + path + "'";
         return false;
     }
-    m_stream = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    m_stream = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (m_stream < 0) {
         *error = "'" + path + "' holds no video";
         return false;
     }
+    return true;
+}
+
+std::string CVideoImport::LayoutMismatch() {
+    if (m_format->streams[m_stream]->codecpar->video_delay > 0)
+        return "it has B-frames";
+    constexpr int kGroup = CH264Encoder::kGroupLength;
+    std::string reason;
+    int64_t index = 0;
+    int64_t lastPts = AV_NOPTS_VALUE;
+    while (reason.empty() && av_read_frame(m_format.get(), m_packet.get()) >= 0) {
+        const AVPacket& p = *m_packet;
+        if (p.stream_index == m_stream) {
+            const bool key = (p.flags & AV_PKT_FLAG_KEY) != 0;
+            if (p.pts != AV_NOPTS_VALUE && lastPts != AV_NOPTS_VALUE && p.pts < lastPts)
+                reason = "its pictures come out of order (B-frames)";
+            else if (key != (index % kGroup == 0))
+                reason = "its key frames are not every " + std::to_string(kGroup) +
+                         " pictures from the first (picture " + std::to_string(index) +
+                         (key ? " is one)" : " is not one)");
+            if (p.pts != AV_NOPTS_VALUE)
+                lastPts = p.pts;
+            ++index;
+        }
+        av_packet_unref(m_packet.get());
+    }
+    return reason;
+}
+
+bool CVideoImport::Open(const std::string& path, std::string* error) {
+    if (!OpenInput(path, &m_format, error))
+        return false;
     AVStream* st = m_format->streams[m_stream];
     if (st->codecpar->codec_id != AV_CODEC_ID_H264) {
         *error = "the video of '" + path + "' is not H.264";
-        return false;
-    }
-    if (st->codecpar->video_delay > 0) {
-        *error = "the video of '" + path +
-                 "' has B-frames, which the recorder never writes (re-encode with -bf 0)";
         return false;
     }
     m_width = st->codecpar->width;
@@ -95,6 +124,20 @@ bool CVideoImport::Open(const std::string& path, std::string* error) {
     if (m_width <= 0 || m_height <= 0 || m_width > 0xFFFF || m_height > 0xFFFF) {
         *error = "the video of '" + path + "' has no usable picture size";
         return false;
+    }
+    m_packet.reset(av_packet_alloc());
+    if (!m_packet)
+        return false;
+    // A first pass over the packets decides whether they can be kept; reading starts anew.
+    m_reencodeReason = LayoutMismatch();
+    if (!OpenInput(path, &m_format, error))
+        return false;
+    st = m_format->streams[m_stream];
+    if (!m_reencodeReason.empty()) {
+        m_width &= ~1;
+        m_height &= ~1;
+        m_reencoder = std::make_unique<CFootageReencoder>();
+        return m_reencoder->Open(st->codecpar, m_width, m_height, m_fps, error);
     }
     if (IsAvcC(st->codecpar)) {
         const AVBitStreamFilter* filter = av_bsf_get_by_name("h264_mp4toannexb");
@@ -112,8 +155,7 @@ bool CVideoImport::Open(const std::string& path, std::string* error) {
             return false;
         }
     }
-    m_packet.reset(av_packet_alloc());
-    return m_packet != nullptr;
+    return true;
 }
 
 int CVideoImport::DurationSeconds() const {
@@ -126,6 +168,8 @@ bool CVideoImport::Next(std::vector<uint8_t>* au, bool* key, std::string* error)
     error->clear();
     if (!m_format || !m_packet)
         return false;
+    if (m_reencoder)
+        return NextReencoded(au, key, error);
     for (;;) {
         if (m_bsf) {
             const int r = av_bsf_receive_packet(m_bsf.get(), m_packet.get());
@@ -159,17 +203,33 @@ bool CVideoImport::Next(std::vector<uint8_t>* au, bool* key, std::string* error)
     }
 }
 
-bool CVideoImport::Deliver(std::vector<uint8_t>* au, bool* key, std::string* error) {
-    if (m_packet->pts != AV_NOPTS_VALUE) {
-        if (m_packet->pts < m_lastPts) {
-            av_packet_unref(m_packet.get());
-            *error =
-                "the video has pictures out of order (B-frames), which the recorder never "
-                "writes (re-encode with -bf 0)";
+bool CVideoImport::NextReencoded(std::vector<uint8_t>* au, bool* key, std::string* error) {
+    while (m_reencoded.empty()) {
+        if (m_eof)
             return false;
+        std::vector<EncodedPacket> out;
+        bool ok = true;
+        if (av_read_frame(m_format.get(), m_packet.get()) < 0) {
+            m_eof = true;
+            ok = m_reencoder->Feed(nullptr, &out, error);
+        } else if (m_packet->stream_index == m_stream) {
+            ok = m_reencoder->Feed(m_packet.get(), &out, error);
         }
-        m_lastPts = m_packet->pts;
+        av_packet_unref(m_packet.get());
+        if (!ok)
+            return false;
+        for (EncodedPacket& e : out)
+            m_reencoded.push_back(std::move(e));
     }
+    *key = m_reencoded.front().key;
+    *au = std::move(m_reencoded.front().data);
+    m_reencoded.pop_front();
+    if (!*key && au->size() > 4 && (*au)[4] != 0x41)
+        ++m_oddNonKey;
+    return true;
+}
+
+bool CVideoImport::Deliver(std::vector<uint8_t>* au, bool* key, std::string* error) {
     *key = (m_packet->flags & AV_PKT_FLAG_KEY) != 0;
     au->assign(m_packet->data, m_packet->data + m_packet->size);
     av_packet_unref(m_packet.get());
