@@ -1,0 +1,3 @@
+locket_test(test_viewer_strings
+  SOURCES strings_test.cpp
+  DEPS viewer_lib)
