@@ -1,0 +1,279 @@
+#include "platform/private_profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "platform/profile_text.h"
+
+using namespace locket;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A recorder's settings file as the card holds it: CR LF, comments, spacing and keys the viewer
+// never writes.
+constexpr const char* kRecorderFile =
+    "; KX2 settings\r\n"
+    "[blackbox]\r\n"
+    "dim_front = hd\r\n"
+    "Acc_Level=3\r\n"
+    "version=1.02.0007b\r\n"
+    "\r\n"
+    "; shares add up to 100\r\n"
+    "[CAPACITY]\r\n"
+    "const=40\r\n"
+    "event = 30 \r\n"
+    "\r\n";
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "ini-test-XXXXXX").string();
+        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_path = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_path))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace
+
+TEST(ProfileText, FindsValuesByTheWindowsRules) {
+    struct Case {
+        const char* text;
+        const char* section;
+        const char* key;
+        std::optional<std::string> value;
+    };
+    const Case cases[] = {
+        {"[Config]\nVolume=7\n", "config", "VOLUME", "7"},
+        {"  [ config ]  \n\t volume \t=\t 7 \r\n", "config", "volume", "7"},
+        {"[s]\nk=\"quoted \"\nq='x'\n", "s", "k", "quoted "},
+        {"[s]\nk=\"unpaired\n", "s", "k", "\"unpaired"},
+        {"[s]\nk=a=b\nempty=\n", "s", "k", "a=b"},
+        {"[s]\nempty=\n", "s", "empty", ""},
+        {"[s]\n;k=comment\nk\n", "s", "k", std::nullopt},
+        {"k=before any section\n[s]\n", "s", "k", std::nullopt},
+        {"[s]\nk=1\nk=2\n[s]\nj=3\n", "s", "k", "1"},
+        {"[s]\nk=1\n[s]\nj=3\n", "s", "j", std::nullopt},
+        {"[s\nk=1\n", "s", "k", std::nullopt},
+        {"[t]\n[s]\nk=1", "s", "k", "1"},
+        {"\xEF\xBB\xBF[s]\r\nk=1\r\n", "s", "k", "1"},
+        {"[s]\nk=1\n", "t", "k", std::nullopt},
+        {"", "s", "k", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FindProfileValue(c.text, c.section, c.key), c.value) << c.text;
+}
+
+TEST(ProfileText, WritesReplaceInPlaceOrAppendAndKeepEveryOtherByte) {
+    struct Case {
+        const char* before;
+        ProfileWrite write;
+        LineEnd newTextLineEnd;
+        const char* after;
+    };
+    const Case cases[] = {
+        // In place, keeping the file's spelling of the key and the line's own line end.
+        {kRecorderFile,
+         {"Blackbox", "acc_level", "5"},
+         LineEnd::kLf,
+         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=5\r\nversion=1.02.0007b\r\n"
+         "\r\n; shares add up to 100\r\n[CAPACITY]\r\nconst=40\r\nevent = 30 \r\n\r\n"},
+        {"[s]\nk = old ; note\nlast=1",
+         {"s", "LAST", "2"},
+         LineEnd::kCrLf,
+         "[s]\nk = old ; note\nlast=2"},
+        // A new key after the section's last key, before its blank lines and the next comment.
+        {kRecorderFile,
+         {"blackbox", "tat_update", "1"},
+         LineEnd::kLf,
+         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=3\r\nversion=1.02.0007b\r\n"
+         "tat_update=1\r\n\r\n; shares add up to 100\r\n[CAPACITY]\r\nconst=40\r\nevent = 30 \r\n"
+         "\r\n"},
+        {"[s]\r\n[t]\n", {"s", "k", "v"}, LineEnd::kLf, "[s]\r\nk=v\r\n[t]\n"},
+        {"[s]\nj=1", {"s", "k", "v"}, LineEnd::kLf, "[s]\nj=1\nk=v\n"},
+        // A missing section at the end, after one blank line.
+        {kRecorderFile,
+         {"time", "set", "0"},
+         LineEnd::kLf,
+         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=3\r\nversion=1.02.0007b\r\n"
+         "\r\n; shares add up to 100\r\n[CAPACITY]\r\nconst=40\r\nevent = 30 \r\n\r\n"
+         "[time]\r\nset=0\r\n"},
+        {"[s]\nk=1", {"t", "k", "2"}, LineEnd::kCrLf, "[s]\nk=1\n\n[t]\nk=2\n"},
+        {"; only a comment",
+         {"t", "k", "2"},
+         LineEnd::kCrLf,
+         "; only a comment\r\n\r\n[t]\r\nk=2\r\n"},
+        {"", {" config ", " volume ", "50"}, LineEnd::kLf, "[config]\nvolume=50\n"},
+        {"", {"config", "volume", "50"}, LineEnd::kCrLf, "[config]\r\nvolume=50\r\n"},
+        {"\xEF\xBB\xBF", {"s", "k", "v"}, LineEnd::kLf, "\xEF\xBB\xBF[s]\nk=v\n"},
+        // Only the first section of a name and the first line of a key are written.
+        {"[s]\nk=1\nk=2\n[S]\nk=3\n", {"s", "k", "9"}, LineEnd::kLf, "[s]\nk=9\nk=2\n[S]\nk=3\n"},
+        {"[s]\n[s]\nk=3\n", {"s", "k", "9"}, LineEnd::kLf, "[s]\nk=9\n[s]\nk=3\n"},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.before;
+        ASSERT_TRUE(ApplyProfileWrite(&text, c.write, c.newTextLineEnd)) << c.before;
+        EXPECT_EQ(text, c.after) << c.before;
+        EXPECT_EQ(FindProfileValue(text, c.write.section, c.write.key), c.write.value);
+    }
+}
+
+TEST(ProfileText, RefusesEntriesThatWouldNotReadBackAndWritesNoneOfABatch) {
+    const ProfileWrite bad[] = {
+        {"", "k", "v"},     {" ", "k", "v"},
+        {"s", "", "v"},     {"s\n", "k", "v"},
+        {"s", "k\rx", "v"}, {"s", "k", "v\nk=w"},
+        {"s", "k=x", "v"},  {"s", "[k]", "v"},
+        {"s", ";k", "v"},   {"s", "k", std::string("v\0w", 3)},
+    };
+    const std::string before = "[s]\nk=1\n";
+    for (const ProfileWrite& write : bad) {
+        std::string text = before;
+        EXPECT_FALSE(ApplyProfileWrite(&text, write)) << write.section << "/" << write.key;
+        const ProfileWrite batch[] = {{"s", "k", "2"}, write};
+        EXPECT_FALSE(ApplyProfileWrites(&text, batch));
+        EXPECT_EQ(text, before);
+    }
+}
+
+TEST(PrivateProfile, ReadsCutToTheCallersSize) {
+    TempFolder folder;
+    const std::string path = folder.File("config.cfg");
+    WriteFile(path,
+              "[config]\r\nbrightness=-5\r\nmodel=ABCDEFGHIJKLMNOPQRSTUVW\r\nnum=12ab\r\n"
+              "empty=\r\n");
+
+    char buf[24];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(GetPrivateProfileString("blackbox", "model", "0", buf, 20, path), 1u);
+    EXPECT_STREQ(buf, "0");
+    EXPECT_EQ(GetPrivateProfileString("CONFIG", "Model", "0", buf, 20, path), 19u);
+    EXPECT_STREQ(buf, "ABCDEFGHIJKLMNOPQRS");
+    EXPECT_EQ(buf[20], '#');
+    EXPECT_EQ(GetPrivateProfileString("config", "model", "0", buf, 1, path), 0u);
+    EXPECT_EQ(buf[0], '\0');
+    EXPECT_EQ(GetPrivateProfileString("config", "none", "-200  ", buf, 10, path), 4u);
+    EXPECT_STREQ(buf, "-200");
+    EXPECT_EQ(GetPrivateProfileString("config", "none", "0123456789ABC", buf, 10, path), 9u);
+    EXPECT_STREQ(buf, "012345678");
+
+    EXPECT_EQ(GetPrivateProfileString("config", "model", "", 10, path), "ABCDEFGHI");
+    EXPECT_EQ(GetPrivateProfileString("config", "brightness", "", 0, path), "");
+    EXPECT_EQ(GetPrivateProfileString("config", "volume", "-200", 10, folder.File("no.cfg")),
+              "-200");
+
+    EXPECT_EQ(GetPrivateProfileInt("config", "brightness", 7, path), -5);
+    EXPECT_EQ(GetPrivateProfileInt("config", "num", 7, path), 12);
+    EXPECT_EQ(GetPrivateProfileInt("config", "model", 7, path), 0);
+    EXPECT_EQ(GetPrivateProfileInt("config", "empty", 7, path), 7);
+    EXPECT_EQ(GetPrivateProfileInt("config", "volume", 50, path), 50);
+}
+
+TEST(PrivateProfile, WritesCreateTheFileAndOneBatchEqualsTheWritesOneByOne) {
+    TempFolder folder;
+    const std::vector<ProfileWrite> save = {
+        {"blackbox", "tat_update", "1"}, {"capacity", "const", "40"},  {"capacity", "event", "30"},
+        {"capacity", "park", "20"},      {"capacity", "manual", "10"}, {"time", "set", "0"},
+    };
+    struct Case {
+        const char* start;  // null: no file
+        LineEnd newFileLineEnd;
+        const char* after;
+    };
+    const Case cases[] = {
+        {nullptr, LineEnd::kLf,
+         "[blackbox]\ntat_update=1\n\n[capacity]\nconst=40\nevent=30\npark=20\nmanual=10\n\n"
+         "[time]\nset=0\n"},
+        {nullptr, LineEnd::kCrLf,
+         "[blackbox]\r\ntat_update=1\r\n\r\n[capacity]\r\nconst=40\r\nevent=30\r\npark=20\r\n"
+         "manual=10\r\n\r\n[time]\r\nset=0\r\n"},
+        {kRecorderFile, LineEnd::kLf,
+         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=3\r\n"
+         "version=1.02.0007b\r\ntat_update=1\r\n\r\n; shares add up to 100\r\n"
+         "[CAPACITY]\r\nconst=40\r\nevent=30\r\npark=20\r\nmanual=10\r\n\r\n"
+         "[time]\r\nset=0\r\n"},
+    };
+    for (const Case& c : cases) {
+        const std::string batchPath = folder.File("batch.cfg");
+        const std::string singlePath = folder.File("single.cfg");
+        fs::remove(batchPath);
+        fs::remove(singlePath);
+        if (c.start) {
+            WriteFile(batchPath, c.start);
+            WriteFile(singlePath, c.start);
+        }
+        ASSERT_TRUE(WritePrivateProfileStrings(save, batchPath, c.newFileLineEnd));
+        for (const ProfileWrite& w : save)
+            ASSERT_TRUE(
+                WritePrivateProfileString(w.section, w.key, w.value, singlePath, c.newFileLineEnd));
+        EXPECT_EQ(ReadFile(batchPath), c.after);
+        EXPECT_EQ(ReadFile(singlePath), c.after);
+    }
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", folder.File("missing/config.cfg")));
+    EXPECT_FALSE(WritePrivateProfileString("s", "k=", "v", folder.File("batch.cfg")));
+    EXPECT_EQ(folder.Names().size(), 2u);
+}
+
+TEST(PrivateProfile, AFailedReplacementLeavesTheOldFileWhole) {
+    TempFolder folder;
+    const std::string path = folder.File("blackbox.cfg");
+    WriteFile(path, kRecorderFile);
+    ::chmod(path.c_str(), 0640);
+
+    static std::string s_tempText;
+    SetReplaceFaultHookForTest([](const std::string& tempPath) {
+        s_tempText = ReadFile(tempPath);
+        return false;
+    });
+    const ProfileWrite save[] = {{"blackbox", "tat_update", "1"}, {"capacity", "const", "10"}};
+    EXPECT_FALSE(WritePrivateProfileStrings(save, path));
+    EXPECT_NE(s_tempText.find("tat_update=1\r\n"), std::string::npos);
+    EXPECT_FALSE(WritePrivateProfileString("new", "k", "v", folder.File("new.cfg")));
+    SetReplaceFaultHookForTest(nullptr);
+    EXPECT_EQ(ReadFile(path), kRecorderFile);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"blackbox.cfg"});
+
+    // A file that cannot be read is never replaced; a link is followed, permissions are kept.
+    fs::create_directory(folder.File("dir.cfg"));
+    EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", folder.File("dir.cfg")));
+    fs::create_symlink(path, folder.File("link.cfg"));
+    ASSERT_TRUE(WritePrivateProfileStrings(save, folder.File("link.cfg")));
+    EXPECT_TRUE(fs::is_symlink(folder.File("link.cfg")));
+    EXPECT_EQ(GetPrivateProfileString("capacity", "const", "", 10, path), "10");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
