@@ -30,6 +30,7 @@ public:
     int Close() override;
     void Write(const uint8_t* data, int size) override;
     void SetVolume(int level) override;
+    int GetVolume() const { return m_volume.load(); }
 
     // Opens again with the format last given; 0 or a negative errno.
     int Reopen();

@@ -1,0 +1,301 @@
+// Playing recordings in the main window: pictures, time, sensor overlays, the transport, the
+// keys, the advance at the end and the placement of pictures and map.
+#include <QLabel>
+#include <QTreeWidget>
+
+#include "files/vehicle_signals.h"
+#include "support/frame_marker.h"
+#include "viewer/control_ids.h"
+#include "viewer/video_view.h"
+#include "viewer_test_support.h"
+#include "widgets/bitmap_slider.h"
+#include "widgets/graph_static.h"
+#include "widgets/map_view.h"
+#include "widgets/skin_images.h"
+#include "widgets/trans_bitmap.h"
+#include "widgets/window_messages.h"
+
+namespace locket::viewertest {
+namespace {
+
+constexpr int kFps = 24;
+
+QString Text(CRavuraVezedaDlg& window, int id) {
+    return window.ControlAs<QLabel>(id)->text();
+}
+
+int Marker(const CVideoView* view) {
+    const QImage picture = view->Picture();
+    if (picture.isNull())
+        return -1;
+    return ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
+                           static_cast<int>(picture.bytesPerLine()));
+}
+
+bool ShowsBitmap(CRavuraVezedaDlg& window, int id, int bitmapId) {
+    return window.ControlAs<TransBitmap>(id)->GetBitmap() == LoadSkinImage(bitmapId);
+}
+
+int NewestValue(const CGraphSeries* series) {
+    const int index = (series->WriteIndex() + CGraphSeries::kValues - 1) % CGraphSeries::kValues;
+    return series->Value(index);
+}
+
+// The row of the first listed recording with (or without) the rear camera.
+int RowWithRear(CRavuraVezedaDlg& window, bool rear) {
+    for (int row = 0; row < window.RowCount(); ++row) {
+        if (window.RowName(row).contains("_D") == rear)
+            return row;
+    }
+    return -1;
+}
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WindowOptions options;
+        options.card = SharedCard();
+        window = std::make_unique<Window>(options);
+        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+    }
+
+    CRavuraVezedaDlg& w() { return **window; }
+
+    void DoubleClickRow(int row) {
+        auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+        const QRect rect = list->visualItemRect(list->topLevelItem(row));
+        // An item view takes a double click only after a press on the same item.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+        // QTest leaves the button held after a double click; the refresh tick waits for it.
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
+        EXPECT_FALSE(QGuiApplication::mouseButtons() & Qt::LeftButton);
+    }
+
+    bool Playing() { return w().Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying; }
+
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
+    const int row = RowWithRear(w(), true);
+    ASSERT_GE(row, 0);
+    DoubleClickRow(row);
+    EXPECT_EQ(w().CurrentRow(), row);
+    EXPECT_FALSE(w().Control(ctl::kPlay)->isVisible());
+    EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
+    EXPECT_EQ(w().TotalSeconds(), 3);
+    EXPECT_EQ(Text(w(), ctl::kTotalTime), "00:00:03");
+
+    // Both cameras reach their views, scaled to the window layout's large and small places.
+    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
+    EXPECT_EQ(w().FrontView()->geometry(), QRect(4, 64, 640, 360));
+    EXPECT_EQ(w().RearView()->geometry(), QRect(650, 278, 320, 170));
+    EXPECT_EQ(w().FrontView()->Picture().size(), QSize(640, 360));
+
+    // Time, seek bar, speed and graph move once a second.
+    ASSERT_TRUE(WaitFor([&] { return w().GraphShownSec() >= 1; }, 4000));
+    EXPECT_EQ(w().CurrentRow(), row);
+    const int position = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider)->GetPos();
+    EXPECT_GE(position, 1);
+    EXPECT_EQ(Text(w(), ctl::kCurrentTime), QString::asprintf("00:00:%02d", position));
+    EXPECT_EQ(w().ControlAs<CBitmapSlider>(ctl::kSeekSlider)->GetRangeMax(), 3);
+    CGPSData fix;
+    ASSERT_TRUE(w().SensorTrack().GetNewestGps(&fix));
+    EXPECT_EQ(Text(w(), ctl::kSpeed),
+              QStringLiteral("%1km/h").arg(static_cast<int>(fix.GetSpeedKmh())));
+    const int seconds = w().GraphShownSec();
+    EXPECT_GE(seconds, 1);
+    EXPECT_LE(seconds, static_cast<int>(w().SensorTrack().GSensorCount()));
+    // One value per shown second in each series, the first second last (at the left edge).
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(w().Series(i)->WriteIndex(), seconds) << "series " << i;
+    const CGSensorData first = w().SensorTrack().GetGSensor(0, 1).at(0);
+    const int height = w().Graph()->height();
+    EXPECT_NEAR(NewestValue(w().Series(0)), height * (first.x + 150) / 200, 1);
+    EXPECT_NEAR(NewestValue(w().Series(2)), height * (first.z + 50) / 200, 1);
+
+    // The panel shows the recording's vehicle signals.
+    const SignalValues values = w().SensorTrack().GetSignals();
+    ASSERT_NE(values[kSignalSpd], kSignalAbsent);
+    EXPECT_EQ(Text(w(), ctl::kSpeedValue), QString::number(values[kSignalSpd]));
+    EXPECT_EQ(Text(w(), ctl::kRpmValue), QString::number(values[kSignalRpm]));
+}
+
+TEST_F(Playback, SignalPanelRules) {
+    struct Case {
+        const char* text;
+        int accel, brake, left, right, gear;
+    };
+    const Case cases[] = {
+        {"spd=0;Accel=1;GearPos=4", 530, 535, 536, 534, 527},
+        {"spd=40;Accel=1;GearPos=4;TurnSig=2", 529, 535, 531, 532, 527},
+        {"spd=40;Accel=1;Break=1;TurnSig=-1;GearPos=2", 530, 533, 531, 534, 523},
+        {"spd=40;Accel=1;GearPos=3;TurnSig=1", 530, 535, 536, 532, 526},
+        {"spd=30;Accel=2", 529, 535, 536, 534, 528},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string packet = std::string("B") + c.text;
+        w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(packet.c_str()),
+                                        static_cast<int>(packet.size() + 1), 0);
+        w().ApplySignals();
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kAccel, c.accel));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kBrake, c.brake));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnLeft, c.left));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnRight, c.right));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kGear, c.gear));
+    }
+    EXPECT_EQ(Text(w(), ctl::kSpeedValue), "30");
+    EXPECT_EQ(Text(w(), ctl::kRpmValue), "0");
+}
+
+TEST_F(Playback, TransportSeekBarAndKeys) {
+    const int row = RowWithRear(w(), true);
+    ASSERT_GE(row, 1);
+    ASSERT_LT(row, w().RowCount() - 1);
+    DoubleClickRow(row);
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }));
+    Click(w(), ctl::kPause);
+    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
+
+    // Releasing the seek bar at p shows the picture of p + 1 s.
+    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kSeekSlider, 0);
+    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) == kFps; }));
+    // Jumps: back within the first 10 s and forward within the last 10 s do nothing.
+    const int before = w().Player().GetCurTime();
+    Click(w(), ctl::kBack10);
+    Click(w(), ctl::kForward10);
+    QTest::qWait(200);
+    EXPECT_EQ(w().Player().GetCurTime(), before);
+
+    // Space plays and pauses again.
+    QTest::keyClick(&w(), Qt::Key_Space);
+    EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
+    QTest::keyClick(&w(), Qt::Key_Space);
+    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
+
+    // Volume keys away from the list; down to 0 mutes.
+    QCursor::setPos(w().mapToGlobal(QPoint(10, 10)));
+    auto* volume = w().ControlAs<CBitmapSlider>(ctl::kVolumeSlider);
+    volume->SetPos(7);
+    QTest::keyClick(&w(), Qt::Key_Up);
+    EXPECT_EQ(volume->GetPos(), 12);
+    QTest::keyClick(&w(), Qt::Key_Down);
+    QTest::keyClick(&w(), Qt::Key_Down);
+    QTest::keyClick(&w(), Qt::Key_Down);
+    EXPECT_EQ(volume->GetPos(), 0);
+    EXPECT_EQ(w().WaveBox().GetVolume(), 0);
+
+    // PageUp is NEXT (newer), PageDown is PRE (older).
+    QTest::keyClick(&w(), Qt::Key_PageUp);
+    EXPECT_EQ(w().CurrentRow(), row - 1);
+    QTest::keyClick(&w(), Qt::Key_PageDown);
+    EXPECT_EQ(w().CurrentRow(), row);
+    EXPECT_EQ(w().RowName(row).toStdString(), SharedCardNames()[static_cast<size_t>(row)]);
+
+    // A refill by the card poll or a category keeps the open recording's row.
+    const QString open = w().RowName(row);
+    Click(w(), ctl::kCatAll);
+    EXPECT_EQ(w().RowName(w().CurrentRow()), open);
+
+    // STOP: closed, labels reset, graph back at its baseline.
+    Click(w(), ctl::kStop);
+    EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
+    EXPECT_EQ(w().CurrentRow(), -1);
+    EXPECT_EQ(Text(w(), ctl::kCurrentTime), "00:00:00");
+    EXPECT_EQ(Text(w(), ctl::kTotalTime), "00:00:00");
+    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
+    EXPECT_FALSE(w().FrontView()->isVisible());
+    EXPECT_GT(NewestValue(w().Series(0)), NewestValue(w().Series(1)));
+    EXPECT_GT(NewestValue(w().Series(1)), NewestValue(w().Series(2)));
+    EXPECT_GT(NewestValue(w().Series(2)), 0);
+    QTest::qWait(300);
+    EXPECT_EQ(w().CurrentRow(), -1) << "no end event may follow STOP";
+
+    // PLAY on the last row keeps its index.
+    const int last = w().RowCount() - 1;
+    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    list->setCurrentItem(list->topLevelItem(last));
+    Click(w(), ctl::kPlay);
+    EXPECT_EQ(w().CurrentRow(), last);
+    // PRE past the last row stops.
+    Click(w(), ctl::kPre);
+    EXPECT_EQ(w().CurrentRow(), -1);
+}
+
+TEST_F(Playback, EndOpensTheNextNewerAndTheNewestStops) {
+    DoubleClickRow(1);
+    const unsigned serial = w().OpenSerial();
+    // An end left over from an earlier recording changes nothing.
+    PostWindowMessage(&w(), WM_MEDIA_END, serial - 1);
+    QTest::qWait(100);
+    EXPECT_EQ(w().CurrentRow(), 1);
+    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == 0; }, 8000));
+    EXPECT_TRUE(WaitFor([&] { return Playing(); }));
+    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 8000));
+    EXPECT_EQ(Text(w(), ctl::kCurrentTime), "00:00:00");
+    EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
+}
+
+TEST_F(Playback, PlacementTransitions) {
+    const QRect large(4, 64, 640, 360), small(650, 278, 320, 170), hidden(650, 268, 0, 0);
+    struct Step {
+        void (CRavuraVezedaDlg::*action)();
+        int front, rear, map;
+    };
+    struct Case {
+        bool rear;
+        std::vector<Step> steps;
+    };
+    using D = CRavuraVezedaDlg;
+    const Case cases[] = {
+        {true,
+         {{&D::OnSwap, 2, 1, 0},
+          {&D::OnSwap, 1, 2, 0},
+          {&D::OnMapTab, 1, 0, 2},
+          {&D::OnMapEnlarge, 2, 0, 1},
+          {&D::OnSwap, 0, 2, 1},
+          {&D::OnRearTab, 1, 2, 0},
+          {&D::OnMapEnlarge, 2, 0, 1},
+          {&D::OnMapEnlarge, 1, 0, 2},
+          {&D::OnRearTab, 1, 2, 0}}},
+        {false,
+         {{&D::OnSwap, 1, 0, 0},
+          {&D::OnMapTab, 1, 0, 0},
+          {&D::OnMapEnlarge, 2, 0, 1},
+          {&D::OnMapEnlarge, 1, 0, 2}}},
+    };
+    const auto rectOf = [&](int place, const QRect& none) {
+        return place == 1 ? large : place == 2 ? small : none;
+    };
+    for (const Case& c : cases) {
+        const int row = RowWithRear(w(), c.rear);
+        ASSERT_GE(row, 0);
+        DoubleClickRow(row);
+        ASSERT_TRUE(WaitFor([&] { return Playing(); }));
+        EXPECT_EQ(w().RearPlace(), c.rear ? 2 : 0);
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            SCOPED_TRACE(testing::Message()
+                         << (c.rear ? "two cameras" : "one camera") << ", step " << i);
+            (w().*step.action)();
+            EXPECT_EQ(w().FrontPlace(), step.front);
+            EXPECT_EQ(w().RearPlace(), step.rear);
+            EXPECT_EQ(w().MapPlace(), step.map);
+            EXPECT_EQ(w().FrontView()->isVisible(), step.front != 0);
+            if (step.front) {
+                EXPECT_EQ(w().FrontView()->geometry(), rectOf(step.front, large));
+            }
+            EXPECT_EQ(w().RearView()->isVisible(), step.rear != 0);
+            if (step.rear) {
+                EXPECT_EQ(w().RearView()->geometry(), rectOf(step.rear, large));
+            }
+            EXPECT_EQ(w().MapView()->geometry(), rectOf(step.map, hidden));
+        }
+        Click(w(), ctl::kStop);
+    }
+}
+
+}  // namespace
+}  // namespace locket::viewertest

@@ -1,0 +1,7 @@
+locket_test(test_viewer_window OWN_MAIN
+  SOURCES window_test.cpp playback_test.cpp viewer_test_main.cpp
+  DEPS viewer_lib locket_record_lib Qt6::Test
+  LABELS gui)
+locket_test(test_viewer_units
+  SOURCES units_test.cpp
+  DEPS viewer_lib)

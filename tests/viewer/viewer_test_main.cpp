@@ -1,0 +1,119 @@
+#include <QApplication>
+#include <QMessageBox>
+
+#include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "tools/locket-record/card_writer.h"
+#include "tools/locket-record/record_options.h"
+#include "viewer/recording_names.h"
+#include "viewer_test_support.h"
+
+namespace locket::viewertest {
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/locket-viewer-test-XXXXXX";
+    m_path = mkdtemp(pattern);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+namespace {
+
+int MakeCard(const std::vector<const char*>& args) {
+    RecordOptions options;
+    std::string error;
+    if (!ParseRecordOptions(static_cast<int>(args.size()), args.data(), &options, &error))
+        return -1;
+    const int result = WriteCard(options, &error);
+    if (result)
+        std::fprintf(stderr, "card: %s\n", error.c_str());
+    return result;
+}
+
+}  // namespace
+
+const std::string& SharedCard() {
+    static TempDir dir;
+    static const bool made = [] {
+        const std::string card = dir.path() + "/card";
+        bool ok =
+            MakeCard({"locket-record", card.c_str(), "--seconds", "3", "--fps", "24", "--size",
+                      "160x120", "--rear-size", "96x64", "--min-kib", "520", "--quiet"}) == 0;
+        // Too small for the list.
+        ok = ok &&
+             MakeCard({"locket-record", card.c_str(), "--seconds", "1", "--fps", "10", "--size",
+                       "160x120", "--one", "EVENT_20250101_000000_F.tat", "--quiet"}) == 0;
+        return ok;
+    }();
+    static const std::string card = dir.path() + "/card";
+    EXPECT_TRUE(made);
+    return card;
+}
+
+const std::vector<std::string>& SharedCardNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> found;
+        for (const char* category : {"EVENT", "REC", "PARKING", "MANUAL"}) {
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(SharedCard() + "/" + category)) {
+                if (entry.file_size() >= 512 * 1024)
+                    found.push_back(entry.path().filename().string());
+            }
+        }
+        std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+            return RecordingNewerThan(a, b);
+        });
+        return found;
+    }();
+    return names;
+}
+
+Window::Window(const WindowOptions& options) {
+    m_configPath = m_config.path() + "/config.cfg";
+    if (!options.configText.empty())
+        std::ofstream(m_configPath) << options.configText;
+    ViewerOptions viewer;
+    viewer.cardFolder = options.card;
+    viewer.watchVolumes = false;
+    viewer.configFolder = m_config.path();
+    viewer.langId = options.langId;
+    viewer.autoAnswer = QMessageBox::Ok;
+    m_window = std::make_unique<CRavuraVezedaDlg>(viewer);
+    m_window->OnInitDialog();
+    m_window->show();
+}
+
+Window::~Window() {
+    m_window.reset();
+}
+
+bool Window::WaitForList(int rows) {
+    return WaitFor([&] { return m_window->RowCount() == rows; }, 5000);
+}
+
+void Click(CRavuraVezedaDlg& window, int id) {
+    QWidget* control = window.Control(id);
+    ASSERT_NE(control, nullptr) << id;
+    QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+}
+
+}  // namespace locket::viewertest
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,82 @@
+// Helpers of the main-window tests: a card made by the recorder tool once per run, a window on
+// it with a private config folder, and waiting on the event loop.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTest>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "viewer/main_window.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace locket::viewertest {
+
+// Processes events until `done` holds or `timeoutMs` passes; returns `done()`.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// A folder removed at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// The shared card: two recordings per category (3 s, 24 fps, two cameras in the first of each
+// category), all of them listed, plus one recording too small to be listed.
+const std::string& SharedCard();
+// Names of the listed recordings of the shared card, newest first.
+const std::vector<std::string>& SharedCardNames();
+
+struct WindowOptions {
+    std::string card;        // empty: no card
+    std::string configText;  // written to config.cfg first when not empty
+    int langId = 0x09;
+};
+
+// A window on its own config folder; the message boxes answered with OK.
+class Window {
+public:
+    explicit Window(const WindowOptions& options = {});
+    ~Window();
+    CRavuraVezedaDlg& operator*() { return *m_window; }
+    CRavuraVezedaDlg* operator->() { return m_window.get(); }
+    const std::string& ConfigPath() const { return m_configPath; }
+    // Waits for the card poll to fill the list.
+    bool WaitForList(int rows);
+
+private:
+    TempDir m_config;
+    std::string m_configPath;
+    std::unique_ptr<CRavuraVezedaDlg> m_window;
+};
+
+// Clicks a control of the window by its id.
+void Click(CRavuraVezedaDlg& window, int id);
+
+}  // namespace locket::viewertest

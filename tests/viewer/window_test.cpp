@@ -1,0 +1,150 @@
+// The main window: start-up, its own settings file, language, one viewer at a time, the card
+// poll and the recording list.
+#include <QCheckBox>
+#include <QLabel>
+#include <QTreeWidget>
+
+#include <fstream>
+#include <sstream>
+
+#include "viewer/control_ids.h"
+#include "viewer/viewer_app.h"
+#include "viewer_test_support.h"
+#include "widgets/bitmap_slider.h"
+#include "widgets/skin_button.h"
+
+namespace locket::viewertest {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
+    struct Case {
+        const char* file;  // nullptr: no config.cfg
+        int brightness, volume, gain;
+    };
+    const Case cases[] = {
+        {nullptr, 0, 50, 32767},
+        {"[config]\r\nbrightness=3\r\nvolume=0\r\n", 3, 0, 0},
+        {"[config]\nvolume=99\n", 0, 99, 64879},
+        // Out of range or not a number: the defaults, never the stored value.
+        {"[config]\nbrightness=40\nvolume=500\n", 0, 50, 32767},
+        {"[config]\nbrightness=-6\nvolume=abc\n", 0, 50, 32767},
+    };
+    for (const Case& c : cases) {
+        WindowOptions options;
+        options.configText = c.file ? c.file : "";
+        Window window(options);
+        SCOPED_TRACE(c.file ? c.file : "(none)");
+        EXPECT_EQ(window->ControlAs<CBitmapSlider>(ctl::kBrightSlider)->GetPos(), c.brightness);
+        EXPECT_EQ(window->ControlAs<CBitmapSlider>(ctl::kVolumeSlider)->GetPos(), c.volume);
+        EXPECT_EQ(window->WaveBox().GetVolume(), c.gain);
+        // A stored volume of 0 is silence, not mute.
+        EXPECT_FALSE(window->ControlAs<CxSkinButton>(ctl::kMute)->GetCheck());
+        EXPECT_TRUE(std::filesystem::exists(window.ConfigPath()));
+        window->SaveViewerConfig();
+        const std::string saved = ReadFile(window.ConfigPath());
+        EXPECT_NE(saved.find("brightness=" + std::to_string(c.brightness)), std::string::npos)
+            << saved;
+        EXPECT_NE(saved.find("volume=" + std::to_string(c.volume)), std::string::npos) << saved;
+    }
+}
+
+TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
+    struct Case {
+        int langId;
+        const char* question;
+        const char* typeHeader;
+    };
+    const Case cases[] = {
+        {0x12, "종료 하시겠습니까?", "종류"},
+        {0x09, "Are you sure you want to quit?", "Type"},
+    };
+    for (const Case& c : cases) {
+        WindowOptions options;
+        options.langId = c.langId;
+        Window window(options);
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Brindle Road Locket KX2"));
+        auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
+        EXPECT_EQ(list->headerItem()->text(0), QString::fromUtf8(c.typeHeader));
+        window->SetAutoAnswer(QMessageBox::No);
+        Click(*window, ctl::kClose);
+        EXPECT_EQ(window->LastMessage(), QString::fromUtf8(c.question));
+        // No keeps the window, stopped, and still watching for the card.
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->IsTimerRunning(ctl::kPollTimer));
+        EXPECT_FALSE(window->IsTimerRunning(ctl::kRefreshTimer));
+        window->SetAutoAnswer(QMessageBox::Yes);
+        Click(*window, ctl::kClose);
+        EXPECT_FALSE(window->isVisible());
+    }
+}
+
+TEST(ViewerStart, ASecondViewerDoesNotStart) {
+    CRavuraVezedaApp first({});
+    ASSERT_TRUE(first.InitInstance());
+    CRavuraVezedaApp second({});
+    EXPECT_FALSE(second.InitInstance());
+}
+
+TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
+    TempDir dir;
+    const std::string card = dir.path() + "/card";
+    std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
+    const auto& names = SharedCardNames();
+    ASSERT_EQ(names.size(), 8u);
+
+    WindowOptions options;
+    options.card = card;
+    Window window(options);
+    ASSERT_TRUE(window.WaitForList(static_cast<int>(names.size())));
+    auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
+    for (int row = 0; row < window->RowCount(); ++row) {
+        const QTreeWidgetItem* item = list->topLevelItem(row);
+        const std::string name = names[static_cast<size_t>(row)];
+        EXPECT_EQ(item->text(1).toStdString(), name);
+        const std::string kind = name.substr(0, name.find('_'));
+        const std::string type = kind == "EVENT"     ? "EVT"
+                                 : kind == "PARKING" ? "PAK"
+                                 : kind == "MANUAL"  ? "MAN"
+                                                     : "REC";
+        EXPECT_EQ(item->text(0).toStdString(), type);
+        EXPECT_EQ(item->text(3), name.find("_D") != std::string::npos ? "O" : "X");
+        EXPECT_EQ(item->text(2).size(), 19);
+        EXPECT_EQ(item->foreground(0).color(), QColor(Qt::white)) << "rows are white on black";
+    }
+    EXPECT_TRUE(list->isColumnHidden(1));
+
+    // Select All ticks every row; unticking one row unticks it.
+    auto* selectAll = window->ControlAs<QCheckBox>(ctl::kSelectAll);
+    selectAll->click();
+    for (int row = 0; row < window->RowCount(); ++row)
+        EXPECT_TRUE(window->IsRowChecked(row));
+    window->SetRowChecked(3, false);
+    EXPECT_FALSE(selectAll->isChecked());
+    window->SetRowChecked(3, true);
+    EXPECT_TRUE(selectAll->isChecked());
+
+    // A category shows its own recordings only; a refill keeps the box's ticks.
+    Click(*window, ctl::kCatEvent);
+    EXPECT_EQ(window->RowCount(), 2);
+    for (int row = 0; row < window->RowCount(); ++row) {
+        EXPECT_TRUE(window->RowName(row).startsWith("EVENT_"));
+        EXPECT_TRUE(window->IsRowChecked(row));
+    }
+
+    std::filesystem::rename(card, card + ".pulled");
+    ASSERT_TRUE(WaitFor([&] { return window->RowCount() == 0; }));
+    EXPECT_EQ(window->CardDrive(), 0);
+    EXPECT_TRUE(window->LastMessage().startsWith("Does not recognize SD Card."));
+    Click(*window, ctl::kOpen);
+    EXPECT_EQ(window->RowCount(), 0);
+}
+
+}  // namespace
+}  // namespace locket::viewertest

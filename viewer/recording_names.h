@@ -1,0 +1,19 @@
+// What the recording list shows of a recording's name: KIND_YYYYMMDD_hhmmss_FLAGS[...].
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace locket {
+
+// "REC", "EVT", "PAK", "MAN" for the four kind words (any case), else the kind word itself.
+std::string RecordingTypeCode(std::string_view name);
+// "YYYY.MM.DD hh:mm:ss" from the date and time fields; short or missing fields give short or
+// empty pieces, nothing is validated.
+std::string RecordingDateText(std::string_view name);
+// The flag field starts with D (any case): both cameras.
+bool RecordingHasRear(std::string_view name);
+// Newest first: a's date text sorts after b's, byte by byte.
+bool RecordingNewerThan(std::string_view a, std::string_view b);
+
+}  // namespace locket
