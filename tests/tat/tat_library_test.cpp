@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "tat_test_util.h"
@@ -250,6 +251,41 @@ TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
         const auto first = ReadAll(&status, 1);
         ASSERT_EQ(first.size(), 1u);
         EXPECT_EQ(first[0], packets[GroupStartIndex(packets, 1)]);
+    }
+}
+
+TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
+    const auto packets = MakePackets(50, true);
+    const std::string honest = "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4";
+    auto le32 = [](uint32_t v) {
+        std::vector<uint8_t> b(4);
+        PutLE32(b.data(), v);
+        return b;
+    };
+    auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
+    using Patch = std::pair<size_t, std::vector<uint8_t>>;
+    // Each lie keeps the header's checksum intact.
+    const std::vector<std::vector<Patch>> lies = {
+        {{tatfmt::kHdrCount0, le32(2000000000)},
+         {tatfmt::kHdrCountsText,
+          text("cntVideo0=2000000000; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4")}},
+        {{tatfmt::kHdrCount0, le32(49)}},
+        {{tatfmt::kHdrGps, le32(2000000000)}},
+        {{tatfmt::kHdrCountsText, text("cntVideo0=" + std::string(246, '9'))}},  // no NUL
+    };
+    for (size_t i = 0; i < lies.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string path = m_card.Record(kTatContinuous, 1, packets, true);
+        for (const Patch& patch : lies[i])
+            PatchFile(path, patch.first, patch.second);
+        std::vector<uint8_t> header(tatfmt::kHeaderBytes);
+        std::ifstream(path, std::ios::binary)
+            .read(reinterpret_cast<char*>(header.data()), tatfmt::kHeaderBytes);
+        PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
+        const Query q = QueryName(NameOf(path).c_str());
+        ASSERT_NE(q.ok, 0);
+        EXPECT_EQ(q.count0, 50);
+        EXPECT_EQ(q.counts, honest);
     }
 }
 
