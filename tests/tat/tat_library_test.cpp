@@ -289,6 +289,47 @@ TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
     }
 }
 
+// The parser opens a name with an index by a query and then a locate in the category of the
+// name's first letter, or of the previous open when that letter names none.
+TEST_F(TatLibraryTest, IndexedQueryDescribesTheRecordingTheLocateStreams) {
+    m_card.Record(kTatContinuous, 1, MakePackets(30, false), false);
+    m_card.Record(kTatContinuous, 2, MakePackets(40, false), false);
+    m_card.Record(kTatEvent, 3, MakePackets(50, false), false);
+    const struct {
+        const char* name;
+        int32_t index;
+        int32_t category;  // the parser's
+        int frames;        // 0: nothing there
+    } opens[] = {
+        {"REC_20140301_100100_F", 0, kTatContinuous, 30},
+        {"DUMMY", 1, kTatContinuous, 40},
+        {"/event_x", 0, kTatContinuous, 30},
+        {"EVENT_x", 0, kTatEvent, 50},
+        {"x.tat", 0, kTatEvent, 50},
+        {"Manual", 0, kTatManual, 0},
+    };
+    for (const auto& open : opens) {
+        SCOPED_TRACE(open.name);
+        Query q;
+        q.ok = TatQueryRecordingAt(H(), open.name, open.index, q.desc, &q.count0, &q.count1,
+                                   q.block244, q.counts, q.block40);
+        const int64_t position = TatLocateAt(H(), open.category, open.index);
+        EXPECT_EQ(q.count0, open.frames);
+        EXPECT_EQ(q.ok != 0, open.frames > 0);
+        ASSERT_EQ(position >= 0, open.frames > 0);
+        if (position < 0)
+            continue;
+        ASSERT_NE(TatStartStream(H(), open.category, 0, position), 0);
+        int32_t status;
+        const auto got = ReadAll(&status);
+        EXPECT_EQ(std::count_if(got.begin(), got.end(),
+                                [](const Packet& p) {
+                                    return p.kind != kTatKindAudio && p.kind != kTatKindText;
+                                }),
+                  open.frames);
+    }
+}
+
 TEST_F(TatLibraryTest, DamagedStretchesAreSkippedAndReadingResumesAtTheNextGoodPacket) {
     const auto packets = MakePackets(60, true);
     // One flipped payload byte in packet 10, a size field of packet 30 made huge, and packets
