@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "tat_test_util.h"
@@ -187,6 +188,19 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     EXPECT_EQ(TatCountRecordings(H(), d, kTatEvent), 2);
     fs::remove(e2);
     EXPECT_EQ(List(H(), d, kTatEvent, 5), std::vector<std::string>{NameOf(e3)});
+
+    // On FAT a recording added within the 2-second step of the folder's time leaves that time
+    // as it was: a listing taken 1 s after the change is not trusted again.
+    struct timespec step[2] = {{0, UTIME_OMIT}, {0, 0}};
+    for (time_t now = 0; now != std::time(nullptr);) {
+        now = std::time(nullptr);
+        step[1].tv_sec = now - 1;
+        ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/EVENT").c_str(), step, 0), 0);
+        ASSERT_EQ(TatCountRecordings(H(), d, kTatEvent), 1);
+    }
+    const std::string e4 = m_card.Record(kTatEvent, 50, MakePackets(2, true), true);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/EVENT").c_str(), step, 0), 0);
+    EXPECT_EQ(List(H(), d, kTatEvent, 5), (std::vector<std::string>{NameOf(e3), NameOf(e4)}));
 }
 
 TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
@@ -225,7 +239,7 @@ TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
 }
 
 TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
-    const auto packets = MakePackets(60, true);
+    const auto packets = MakePackets(65, true);  // 5 GPS and 4 G-sensor records
     const uint32_t lastBytes = tatfmt::kPacketHeaderBytes + uint32_t(packets.back().data.size());
     // Torn in the payload, torn in the header, cut at the last packet's start, cut after it.
     for (uint32_t keep : {lastBytes - 5, 10u, 0u, lastBytes}) {
@@ -456,13 +470,19 @@ TEST_F(TatLibraryTest, PollFollowsTheCardsUntilTheyLoseTheirLayoutOrAreRemovedWh
     EXPECT_EQ(TatRegisterCardFolder(H(), m_card.Temp().c_str()), 0);
     EXPECT_EQ(TatRegisterCardFolder(H(), nullptr), 0);
 
-    // A second card gets its own token and becomes current; when it loses its layout the
-    // first one is reported again.
+    // Two more cards get their own tokens, each current when registered; a card that loses
+    // its layout gives way to the newest registered one that keeps it.
     const std::string second = m_card.Temp() + "/second";
+    const std::string third = m_card.Temp() + "/third";
     ASSERT_TRUE(CreateCardLayout(second));
+    ASSERT_TRUE(CreateCardLayout(third));
     const char other = TatRegisterCardFolder(H(), second.c_str());
+    const char last = TatRegisterCardFolder(H(), third.c_str());
     ASSERT_NE(other, 0);
-    EXPECT_NE(other, first);
+    ASSERT_NE(last, 0);
+    EXPECT_EQ((std::set<char>{first, other, last}.size()), 3u);
+    EXPECT_EQ(TatPollCard(H(), &drive), last);
+    fs::remove(third + "/MANUAL");
     EXPECT_EQ(TatPollCard(H(), &drive), other);
     fs::remove(second + "/MANUAL");
     EXPECT_EQ(TatPollCard(H(), &drive), first);
