@@ -1,8 +1,10 @@
 #include "engine/media_player.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "platform/clock.h"
 
@@ -79,9 +81,11 @@ bool CTRSMediaPlayer::Open(const char* path) {
             m_rearRate.store(m_pParser->GetFrameRate(1));
             // Without a frame rate there is no time axis: duration 0, and seeking does nothing.
             if (info.fps0 > 0) {
-                m_duration.store(
-                    static_cast<int>(static_cast<double>(info.frameCount0) / info.fps0 * 1000.0));
-                m_totalFrames = info.frameCount0;
+                // In 64 bits and capped: a header may claim any count.
+                const int64_t frames = std::max<int64_t>(info.frameCount0, 0);
+                m_duration.store(static_cast<int>(
+                    std::min<int64_t>(frames * 1000 / info.fps0, std::numeric_limits<int>::max())));
+                m_totalFrames = static_cast<int>(frames);
             }
             m_sync.ClearAudio();
         }

@@ -1,5 +1,6 @@
 #include "tat/tat_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -75,8 +76,10 @@ void FormatCountsText(char* text, size_t capacity, uint32_t video0, uint32_t vid
                       uint32_t acc, uint32_t gps) {
     if (!text || capacity == 0)
         return;
+    // Readers take the numbers as signed 32-bit values.
+    auto n = [](uint32_t v) { return int(std::min<uint32_t>(v, INT32_MAX)); };
     std::snprintf(text, capacity, "cntVideo0=%d; cntVideo1=%d; cntAudio=%d; cntACC=%d; cntGPS=%d",
-                  int(video0), int(video1), int(audio), int(acc), int(gps));
+                  n(video0), n(video1), n(audio), n(acc), n(gps));
 }
 
 }  // namespace locket::tatfmt

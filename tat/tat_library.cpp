@@ -76,13 +76,10 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The category a name most likely belongs to: its kind word, else its first letter as the
-// parser reads it.
-int32_t CategoryHint(const std::string& name) {
-    int32_t category = CategoryOfName(name);
-    if (category >= 0 || name.empty())
-        return category;
-    switch (name[0] & ~0x20) {
+// The category a recording name is opened in, as the player's parser reads it: its first
+// letter E, R, P or M (as written), else the category of the previous open.
+int32_t CategoryOfOpen(const std::string& name, int32_t previous) {
+    switch (name.empty() ? 0 : name[0]) {
         case 'E':
             return kTatEvent;
         case 'R':
@@ -92,7 +89,7 @@ int32_t CategoryHint(const std::string& name) {
         case 'M':
             return kTatManual;
         default:
-            return -1;
+            return previous;
     }
 }
 
@@ -133,6 +130,9 @@ struct TatLibrary {
     uint64_t m_registrations = 0;
     CRemovableVolumes m_volumes;
     std::vector<std::string> m_located;  // stream position -> recording path
+    // The category of the last open: a name whose first letter names none keeps it, so that a
+    // query and the locate call after it agree on the recording.
+    int32_t m_openCategory = kTatContinuous;
 
     // Taken after m_cardLock when both are needed, never before it.
     CSync m_streamLock{"tat stream"};
@@ -218,7 +218,7 @@ struct TatLibrary {
         if (root.empty())
             return {};
         if (category < 0 || category >= kTatCategoryCount)
-            category = CategoryHint(base);
+            category = CategoryOfOpen(base, -1);
         int32_t order[kTatCategoryCount + 1] = {category, 0, 1, 2, 3};
         for (int32_t c : order) {
             const char* folder = CategoryFolder(c);
@@ -231,6 +231,21 @@ struct TatLibrary {
             }
         }
         return {};
+    }
+
+    // Entry `index` of a category's listing on the current card, "" when there is none.
+    std::string ListedPath(int32_t category, int32_t index) {
+        CardSlot* slot = Slot(m_current);
+        const std::vector<ListingEntry>* entries = slot ? Listing(*slot, category) : nullptr;
+        if (!entries || index < 0 || size_t(index) >= entries->size())
+            return {};
+        return JoinPath(JoinPath(slot->root, CategoryFolder(category)),
+                        (*entries)[size_t(index)].fileName);
+    }
+
+    void NoteOpenCategory(int32_t category) {
+        if (category >= 0 && category < kTatCategoryCount)
+            m_openCategory = category;
     }
 
     int64_t PositionOf(const std::string& path) {
@@ -450,7 +465,9 @@ int32_t TatQueryRecording(TatHandle handle, const char* name, uint8_t* descripti
     std::string path;
     {
         CSyncLock lock(handle->m_cardLock);
-        path = handle->Resolve(name, -1);
+        std::string base = name ? StripExtension(name[0] == '/' ? name + 1 : name) : "";
+        handle->m_openCategory = CategoryOfOpen(base, handle->m_openCategory);
+        path = handle->Resolve(name, handle->m_openCategory);
     }
     return Query(handle, path, description, count0, count1, block244, countsText, block40);
 }
@@ -466,15 +483,10 @@ int32_t TatQueryRecordingAt(TatHandle handle, const char* name, int32_t index, u
     {
         CSyncLock lock(handle->m_cardLock);
         std::string base = name ? StripExtension(name[0] == '/' ? name + 1 : name) : "";
-        int32_t category = CategoryHint(base);
-        CardSlot* slot = handle->Slot(handle->m_current);
-        const std::vector<ListingEntry>* entries =
-            slot && category >= 0 ? handle->Listing(*slot, category) : nullptr;
-        if (entries && index >= 0 && size_t(index) < entries->size())
-            path = JoinPath(JoinPath(slot->root, CategoryFolder(category)),
-                            (*entries)[size_t(index)].fileName);
-        else
-            path = handle->Resolve(name, category);
+        int32_t category = CategoryOfOpen(base, handle->m_openCategory);
+        handle->m_openCategory = category;
+        // The entry TatLocateAt gives for the same category and index, and nothing else.
+        path = handle->ListedPath(category, index);
     }
     return Query(handle, path, description, count0, count1, block244, countsText, block40);
 }
@@ -483,6 +495,7 @@ int64_t TatLocate(TatHandle handle, int32_t category, const char* name) {
     if (!handle)
         return -1;
     CSyncLock lock(handle->m_cardLock);
+    handle->NoteOpenCategory(category);
     return handle->PositionOf(handle->Resolve(name, category));
 }
 
@@ -490,12 +503,8 @@ int64_t TatLocateAt(TatHandle handle, int32_t category, int32_t index) {
     if (!handle)
         return -1;
     CSyncLock lock(handle->m_cardLock);
-    CardSlot* slot = handle->Slot(handle->m_current);
-    const std::vector<ListingEntry>* entries = slot ? handle->Listing(*slot, category) : nullptr;
-    if (!entries || index < 0 || size_t(index) >= entries->size())
-        return -1;
-    return handle->PositionOf(JoinPath(JoinPath(slot->root, CategoryFolder(category)),
-                                       (*entries)[size_t(index)].fileName));
+    handle->NoteOpenCategory(category);
+    return handle->PositionOf(handle->ListedPath(category, index));
 }
 
 int32_t TatStartStream(TatHandle handle, int32_t /*category*/, int32_t /*reserved*/,

@@ -76,7 +76,9 @@ int32_t TatListRecordings(TatHandle handle, char drive, int32_t category, int32_
 // In: *size the buffer's capacity (2048). Non-zero when the settings text was delivered.
 int32_t TatReadSettings(TatHandle handle, char* buffer, int32_t* size);
 
-// Non-zero on success. `description` (212 bytes) is zeroed first.
+// Non-zero on success. `description` (212 bytes) is zeroed first. Both take the category of a
+// name as the player's parser does (tat/FORMAT.md), so that TatQueryRecordingAt and then
+// TatLocateAt with the parser's category describe and stream the same recording.
 int32_t TatQueryRecording(TatHandle handle, const char* name, uint8_t* description, int32_t* count0,
                           int32_t* count1, uint8_t* block244, char* countsText, uint8_t* block40);
 int32_t TatQueryRecordingAt(TatHandle handle, const char* name, int32_t index, uint8_t* description,

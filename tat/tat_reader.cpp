@@ -61,28 +61,34 @@ bool CTatReader::Open(const std::string& path) {
     uint64_t fileSize = static_cast<uint64_t>(st.st_size);
 
     bool finished = (GetLE32(header + kHdrFlags) & kFlagFinished) != 0;
-    if (finished && LoadIndex(fileSize)) {
+    uint32_t lastGroupFrame = 0;
+    bool indexed = finished && LoadIndex(fileSize, &lastGroupFrame);
+    bool counted = indexed && HeaderCountsHold(header, lastGroupFrame);
+    if (indexed && !counted)
+        std::printf("[TAT] header counts disagree with the file, scanning %s\n", path.c_str());
+    if (counted) {
         m_counts.video0 = GetLE32(header + kHdrCount0);
         m_counts.video1 = GetLE32(header + kHdrCount1);
         m_counts.audio = GetLE32(header + kHdrAudio);
         m_counts.acc = GetLE32(header + kHdrAcc);
         m_counts.gps = GetLE32(header + kHdrGps);
         m_durationMs = GetLE32(header + kHdrDuration);
-        const char* text = reinterpret_cast<const char*>(header + kHdrCountsText);
-        m_countsText.assign(text, strnlen(text, kTatCountsTextBytes - 1));
     } else {
-        // Power cut (no index, counts never written) or a damaged end: the packets tell.
+        // Power cut (no index, counts never written), a damaged end, or counts the index
+        // contradicts: the packets tell.
         m_dataEnd = fileSize;
         Scan();
         if (m_ioError) {
             Close();
             return false;
         }
-        char text[kTatCountsTextBytes];
-        FormatCountsText(text, sizeof text, m_counts.video0, m_counts.video1, m_counts.audio,
-                         m_counts.acc, m_counts.gps);
-        m_countsText = text;
     }
+    // Formatted from the counts taken, never copied: the header's own text may say otherwise
+    // (or run on without its terminator) under an intact checksum.
+    char text[kTatCountsTextBytes];
+    FormatCountsText(text, sizeof text, m_counts.video0, m_counts.video1, m_counts.audio,
+                     m_counts.acc, m_counts.gps);
+    m_countsText = text;
     Rewind();
     return true;
 }
@@ -155,7 +161,7 @@ uint64_t CTatReader::Resync(uint64_t from) {
     return m_dataEnd;
 }
 
-bool CTatReader::LoadIndex(uint64_t fileSize) {
+bool CTatReader::LoadIndex(uint64_t fileSize, uint32_t* lastGroupFrame) {
     if (fileSize < kHeaderBytes + kIndexHeadBytes + 4 + kTrailerBytes)
         return false;
     uint8_t trailer[kTrailerBytes];
@@ -178,16 +184,52 @@ bool CTatReader::LoadIndex(uint64_t fileSize) {
     uint32_t entries = GetLE32(block.data() + 4);
     std::vector<uint64_t> groups;
     groups.reserve(entries);
+    uint32_t frame = 0;
     for (uint32_t i = 0; i < entries; ++i) {
-        uint64_t offset = GetLE64(block.data() + kIndexHeadBytes + size_t(i) * kIndexEntryBytes);
+        const uint8_t* entry = block.data() + kIndexHeadBytes + size_t(i) * kIndexEntryBytes;
+        uint64_t offset = GetLE64(entry);
         if (offset < kHeaderBytes || offset + kPacketHeaderBytes > indexOffset ||
             (!groups.empty() && offset <= groups.back()))
             return false;
+        // Every group holds at least its first picture, and no more pictures come before a
+        // group than whole packets fit in the bytes before it.
+        uint32_t before = GetLE32(entry + 12);
+        if ((!groups.empty() && before <= frame) ||
+            before > (offset - kHeaderBytes) / (kPacketHeaderBytes + 1))
+            return false;
+        frame = before;
         groups.push_back(offset);
     }
     m_groups = std::move(groups);
     m_dataEnd = indexOffset;
+    *lastGroupFrame = frame;
     return true;
+}
+
+bool CTatReader::HeaderCountsHold(const uint8_t* header, uint32_t lastGroupFrame) {
+    if (GetLE32(header + kHdrGroups) != m_groups.size())
+        return false;
+    // No packet is smaller than a header and one byte.
+    uint64_t packets = uint64_t(GetLE32(header + kHdrCount0)) + GetLE32(header + kHdrCount1) +
+                       GetLE32(header + kHdrAudio) + GetLE32(header + kHdrAcc) +
+                       GetLE32(header + kHdrGps);
+    if (packets > (m_dataEnd - kHeaderBytes) / (kPacketHeaderBytes + 1))
+        return false;
+    // The front pictures: those before the last group, by the index, and those from its start
+    // to the end, counted here (a few dozen headers, payloads unread).
+    uint64_t pos = m_groups.empty() ? kHeaderBytes : m_groups.back();
+    uint64_t front = m_groups.empty() ? 0 : lastGroupFrame;
+    uint8_t packet[kPacketHeaderBytes];
+    while (pos < m_dataEnd) {
+        if (pos + kPacketHeaderBytes > m_dataEnd || !ReadAt(pos, packet, kPacketHeaderBytes) ||
+            !PacketHeaderPlausible(packet))
+            return false;
+        if (packet[kPktStream] == 0 &&
+            (packet[kPktKind] == kTatKindGroupStart || packet[kPktKind] == kTatKindVideo))
+            ++front;
+        pos += kPacketHeaderBytes + GetLE32(packet + kPktSize);
+    }
+    return pos == m_dataEnd && front == GetLE32(header + kHdrCount0);
 }
 
 void CTatReader::Scan() {

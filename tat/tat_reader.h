@@ -72,7 +72,11 @@ private:
     bool PacketAt(uint64_t offset, uint8_t* header, uint8_t* payload, uint32_t capacity);
     // The next offset >= from that holds a whole packet, or m_dataEnd.
     uint64_t Resync(uint64_t from);
-    bool LoadIndex(uint64_t fileSize);
+    // Reads the group index; *lastGroupFrame is the number of front pictures before the last
+    // group.
+    bool LoadIndex(uint64_t fileSize, uint32_t* lastGroupFrame);
+    // True when the header's counts agree with the index and the size of the packet area.
+    bool HeaderCountsHold(const uint8_t* header, uint32_t lastGroupFrame);
     void Scan();
     bool StillThere() const;
 

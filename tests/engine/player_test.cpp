@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ public:
     };
     std::vector<Scripted> packets;  // all set before the player opens the recording
     int fps0 = 30;
+    std::optional<int> claimedFrames;  // a count the header claims, instead of the packets'
     uint32_t reportTextSize = 0;  // a text size beyond the buffer, as a misbehaving reader says
     std::atomic<int> stops{0}, seeks{0}, audioDelivered{0};
 
@@ -54,8 +57,8 @@ public:
         m_open = true;
         info->fps0 = fps0;
         info->fps1 = 0;
-        info->frameCount0 = static_cast<int>(std::count_if(
-            packets.begin(), packets.end(), [](const Scripted& p) { return p.id == "00dc"; }));
+        info->frameCount0 = claimedFrames.value_or(static_cast<int>(std::count_if(
+            packets.begin(), packets.end(), [](const Scripted& p) { return p.id == "00dc"; })));
         return 1;
     }
     void CloseMedia() override { m_open = false; }
@@ -195,6 +198,19 @@ TEST_F(PlayerTest, RecordingWithoutFrameRateHasNoDurationAndIgnoresSeeks) {
     player.SeekTo(500);
     SleepMs(30);
     EXPECT_EQ(parser.seeks.load(), 0);
+}
+
+TEST_F(PlayerTest, DurationIsInMillisecondsAndInRangeForAnyClaimedCount) {
+    Wire(&audio, false);
+    const struct {
+        int fps, frames, ms;
+    } cases[] = {{30, 70, 2333}, {25, 2000000000, INT_MAX}, {1, INT_MAX, INT_MAX}, {30, -7, 0}};
+    for (const auto& c : cases) {
+        parser.fps0 = c.fps;
+        parser.claimedFrames = c.frames;
+        player.Open("REC_20260101_120000_F.tat");
+        EXPECT_EQ(player.GetDuration(), c.ms) << c.frames << " frames at " << c.fps;
+    }
 }
 
 TEST_F(PlayerTest, TextFillingTheReadBufferIsBoundedAndTerminated) {

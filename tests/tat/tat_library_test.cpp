@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <thread>
 
 #include "tat_test_util.h"
@@ -186,6 +188,19 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     EXPECT_EQ(TatCountRecordings(H(), d, kTatEvent), 2);
     fs::remove(e2);
     EXPECT_EQ(List(H(), d, kTatEvent, 5), std::vector<std::string>{NameOf(e3)});
+
+    // On FAT a recording added within the 2-second step of the folder's time leaves that time
+    // as it was: a listing taken 1 s after the change is not trusted again.
+    struct timespec step[2] = {{0, UTIME_OMIT}, {0, 0}};
+    for (time_t now = 0; now != std::time(nullptr);) {
+        now = std::time(nullptr);
+        step[1].tv_sec = now - 1;
+        ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/EVENT").c_str(), step, 0), 0);
+        ASSERT_EQ(TatCountRecordings(H(), d, kTatEvent), 1);
+    }
+    const std::string e4 = m_card.Record(kTatEvent, 50, MakePackets(2, true), true);
+    ASSERT_EQ(::utimensat(AT_FDCWD, (root + "/EVENT").c_str(), step, 0), 0);
+    EXPECT_EQ(List(H(), d, kTatEvent, 5), (std::vector<std::string>{NameOf(e3), NameOf(e4)}));
 }
 
 TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
@@ -224,7 +239,7 @@ TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
 }
 
 TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
-    const auto packets = MakePackets(60, true);
+    const auto packets = MakePackets(65, true);  // 5 GPS and 4 G-sensor records
     const uint32_t lastBytes = tatfmt::kPacketHeaderBytes + uint32_t(packets.back().data.size());
     // Torn in the payload, torn in the header, cut at the last packet's start, cut after it.
     for (uint32_t keep : {lastBytes - 5, 10u, 0u, lastBytes}) {
@@ -250,6 +265,82 @@ TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
         const auto first = ReadAll(&status, 1);
         ASSERT_EQ(first.size(), 1u);
         EXPECT_EQ(first[0], packets[GroupStartIndex(packets, 1)]);
+    }
+}
+
+TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
+    const auto packets = MakePackets(50, true);
+    const std::string honest = "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4";
+    auto le32 = [](uint32_t v) {
+        std::vector<uint8_t> b(4);
+        PutLE32(b.data(), v);
+        return b;
+    };
+    auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
+    using Patch = std::pair<size_t, std::vector<uint8_t>>;
+    // Each lie keeps the header's checksum intact.
+    const std::vector<std::vector<Patch>> lies = {
+        {{tatfmt::kHdrCount0, le32(2000000000)},
+         {tatfmt::kHdrCountsText,
+          text("cntVideo0=2000000000; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4")}},
+        {{tatfmt::kHdrCount0, le32(49)}},
+        {{tatfmt::kHdrGps, le32(2000000000)}},
+        {{tatfmt::kHdrCountsText, text("cntVideo0=" + std::string(246, '9'))}},  // no NUL
+    };
+    for (size_t i = 0; i < lies.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string path = m_card.Record(kTatContinuous, 1, packets, true);
+        for (const Patch& patch : lies[i])
+            PatchFile(path, patch.first, patch.second);
+        std::vector<uint8_t> header(tatfmt::kHeaderBytes);
+        std::ifstream(path, std::ios::binary)
+            .read(reinterpret_cast<char*>(header.data()), tatfmt::kHeaderBytes);
+        PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
+        const Query q = QueryName(NameOf(path).c_str());
+        ASSERT_NE(q.ok, 0);
+        EXPECT_EQ(q.count0, 50);
+        EXPECT_EQ(q.counts, honest);
+    }
+}
+
+// The parser opens a name with an index by a query and then a locate in the category of the
+// name's first letter, or of the previous open when that letter names none.
+TEST_F(TatLibraryTest, IndexedQueryDescribesTheRecordingTheLocateStreams) {
+    m_card.Record(kTatContinuous, 1, MakePackets(30, false), false);
+    m_card.Record(kTatContinuous, 2, MakePackets(40, false), false);
+    m_card.Record(kTatEvent, 3, MakePackets(50, false), false);
+    const struct {
+        const char* name;
+        int32_t index;
+        int32_t category;  // the parser's
+        int frames;        // 0: nothing there
+    } opens[] = {
+        {"REC_20140301_100100_F", 0, kTatContinuous, 30},
+        {"DUMMY", 1, kTatContinuous, 40},
+        {"/event_x", 0, kTatContinuous, 30},
+        {"EVENT_x", 0, kTatEvent, 50},
+        {"x.tat", 0, kTatEvent, 50},
+        {"Manual", 0, kTatManual, 0},
+    };
+    for (const auto& open : opens) {
+        SCOPED_TRACE(open.name);
+        Query q;
+        q.ok = TatQueryRecordingAt(H(), open.name, open.index, q.desc, &q.count0, &q.count1,
+                                   q.block244, q.counts, q.block40);
+        const int64_t position = TatLocateAt(H(), open.category, open.index);
+        EXPECT_EQ(q.count0, open.frames);
+        EXPECT_EQ(q.ok != 0, open.frames > 0);
+        ASSERT_EQ(position >= 0, open.frames > 0);
+        if (position < 0)
+            continue;
+        ASSERT_NE(TatStartStream(H(), open.category, 0, position), 0);
+        int32_t status;
+        const auto got = ReadAll(&status);
+        EXPECT_EQ(std::count_if(got.begin(), got.end(),
+                                [](const Packet& p) {
+                                    return p.kind != kTatKindAudio && p.kind != kTatKindText;
+                                }),
+                  open.frames);
     }
 }
 
@@ -379,13 +470,19 @@ TEST_F(TatLibraryTest, PollFollowsTheCardsUntilTheyLoseTheirLayoutOrAreRemovedWh
     EXPECT_EQ(TatRegisterCardFolder(H(), m_card.Temp().c_str()), 0);
     EXPECT_EQ(TatRegisterCardFolder(H(), nullptr), 0);
 
-    // A second card gets its own token and becomes current; when it loses its layout the
-    // first one is reported again.
+    // Two more cards get their own tokens, each current when registered; a card that loses
+    // its layout gives way to the newest registered one that keeps it.
     const std::string second = m_card.Temp() + "/second";
+    const std::string third = m_card.Temp() + "/third";
     ASSERT_TRUE(CreateCardLayout(second));
+    ASSERT_TRUE(CreateCardLayout(third));
     const char other = TatRegisterCardFolder(H(), second.c_str());
+    const char last = TatRegisterCardFolder(H(), third.c_str());
     ASSERT_NE(other, 0);
-    EXPECT_NE(other, first);
+    ASSERT_NE(last, 0);
+    EXPECT_EQ((std::set<char>{first, other, last}.size()), 3u);
+    EXPECT_EQ(TatPollCard(H(), &drive), last);
+    fs::remove(third + "/MANUAL");
     EXPECT_EQ(TatPollCard(H(), &drive), other);
     fs::remove(second + "/MANUAL");
     EXPECT_EQ(TatPollCard(H(), &drive), first);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "tat/tat_format.h"
 #include "tat/tat_reader.h"
@@ -45,6 +48,34 @@ TEST(TatWriter, RefusesPacketsTheFormatCannotCarry) {
     EXPECT_FALSE(reader.Scanned());
     EXPECT_EQ(reader.GroupCount(), 1);
     EXPECT_EQ(reader.Counts().audio, 1u);
+}
+
+// Readers seek by the index and check the header against it: decoded here byte by byte.
+TEST(TatWriter, IndexHoldsEveryGroupWithItsOffsetTimeAndFramesBefore) {
+    TempFolder temp;
+    const auto packets = MakePackets(24 * 4 + 7, true);
+    const std::string path = temp.Path() + "/i.tat";
+    ASSERT_TRUE(WriteRecording(path, packets, true));
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(file.size(), tatfmt::kHeaderBytes + tatfmt::kTrailerBytes);
+    const uint8_t* trailer = file.data() + file.size() - tatfmt::kTrailerBytes;
+    ASSERT_EQ(std::memcmp(trailer, tatfmt::kTrailerMagic, 4), 0);
+    const uint64_t indexOffset = GetLE64(trailer + 4);
+    EXPECT_EQ(indexOffset, PacketOffset(packets, packets.size()));
+    const uint8_t* index = file.data() + indexOffset;
+    ASSERT_EQ(std::memcmp(index, tatfmt::kIndexMagic, 4), 0);
+    ASSERT_EQ(GetLE32(index + 4), 5u);
+    EXPECT_EQ(GetLE32(file.data() + tatfmt::kHdrGroups), 5u);
+    EXPECT_EQ(GetLE32(file.data() + tatfmt::kHdrCount0), 24u * 4 + 7);
+    for (int g = 0; g < 5; ++g) {
+        SCOPED_TRACE(g);
+        const uint8_t* entry = index + tatfmt::kIndexHeadBytes + g * tatfmt::kIndexEntryBytes;
+        const size_t start = GroupStartIndex(packets, g);
+        EXPECT_EQ(GetLE64(entry), PacketOffset(packets, start));
+        EXPECT_EQ(GetLE32(entry + 8), packets[start].timeMs);
+        EXPECT_EQ(GetLE32(entry + 12), uint32_t(24 * g));
+    }
 }
 
 TEST(TatReader, RejectsFilesThatAreNotRecordingsAndScansPastADamagedIndex) {
