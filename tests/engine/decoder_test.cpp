@@ -163,6 +163,16 @@ TEST_F(DecoderTest, MirrorModesMoveTheMarkedCornerOnTheirChannelOnly) {
     ASSERT_TRUE(decoder.Redraw(1, &rear));
     EXPECT_EQ(BrightQuadrant(rear.Last()), 0);
 
+    // A packet that yields no picture draws the mirrored picture again, not flipped back.
+    decoder.SetFlip(1, 1);
+    ASSERT_TRUE(decoder.Redraw(1, &rear));
+    DrawnPicture mirrored = rear.Last();
+    for (const Packet& none : {Packet{0xFF, 0xD8, 0xFF, 0xE0}, Packet(64, 0x5A)}) {
+        Decode(1, &rear, none);
+        EXPECT_EQ(BrightQuadrant(rear.Last()), 2);
+        EXPECT_EQ(rear.Last().bgr, mirrored.bgr);
+    }
+
     // The saved still is never mirrored.
     decoder.SetFlip(1, 2);
     cv::Mat still = Still(1);
