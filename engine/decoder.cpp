@@ -61,8 +61,11 @@ bool CDecoder::DecodeFrame(int channel, VVideoWindow* window, const uint8_t* dat
         return false;
     }
     WindowSize ws = window->GetSize();
-    if (ws.width <= 0 || ws.height <= 0)
+    if (ws.width <= 0 || ws.height <= 0) {
+        // A hidden picture is not worth decoding, but what follows it then lacks references.
+        m_channels[channel].Skip();
         return false;
+    }
     m_channels[channel].Decode(data, size);
     if (!show)
         return true;

@@ -11,6 +11,7 @@
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
 #include "engine/h264_source.h"
+#include "support/frame_marker.h"
 
 namespace locket {
 namespace {
@@ -39,6 +40,10 @@ int BrightQuadrant(const DrawnPicture& pic) {
     for (int q = 0; q < 4; ++q)
         means[q] = pic.Mean((q % 2) * qw + 4, (q / 2) * qh + 4, qw - 8, qh - 8);
     return static_cast<int>(std::max_element(means, means + 4) - means);
+}
+
+int MarkerOf(const DrawnPicture& pic) {
+    return ReadFrameNumber(pic.bgr.data(), pic.width, pic.height, pic.stride);
 }
 
 class DecoderTest : public ::testing::Test {
@@ -208,6 +213,29 @@ TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
     cv::Mat resized = Still(0);
     EXPECT_EQ(resized.cols, 64);
     EXPECT_EQ(resized.rows, 48);
+}
+
+TEST_F(DecoderTest, HiddenChannelResumesAtItsNextKeyFrameShowingItsLastGoodPicture) {
+    // Hidden from frame 10 to 33, the channel misses the key frame 24 and comes back where the
+    // frame numbers run on as if nothing was missed: only the next key frame, 48, is safe.
+    auto packets = EncodeH264(kW, kH, 56, MarkedFrames());
+    ASSERT_EQ(packets.size(), 56u);
+    for (int i = 0; i < 10; ++i)
+        Decode(1, &rear, packets[i]);
+    rear.SetSize(0, 0);
+    for (int i = 10; i < 34; ++i)
+        EXPECT_FALSE(Decode(1, &rear, packets[i]));
+    rear.SetSize(kW, kH);
+    rear.ClearDrawn();
+    for (int i = 34; i < 56; ++i)
+        EXPECT_TRUE(Decode(1, &rear, packets[i]));
+
+    auto drawn = rear.Drawn();
+    ASSERT_EQ(drawn.size(), 22u);
+    for (int i = 34; i < 56; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(MarkerOf(drawn[i - 34]), i < 48 ? 9 : i);
+    }
 }
 
 }  // namespace
