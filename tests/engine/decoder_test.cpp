@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -204,12 +205,20 @@ TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
     EXPECT_EQ(small.Last().width, 40);
     EXPECT_GT(small.Last().Mean(0, 0, 40, 24), 190);
 
-    // A smaller picture on the same channel fills the window from its own geometry.
-    Decode(0, &front, EncodeH264(64, 48, 1, CornerMark)[0]);
+    // A smaller recording in the same window: the scaler follows the new source, so its marker
+    // reads back and its bright bottom-right quadrant fills the window's.
+    Decode(0, &front, EncodeH264(kW, kH, 1, MarkedFrames(5))[0]);
+    EXPECT_EQ(MarkerOf(front.Last()), 5);
+    auto markedCorner = [](uint8_t* y, int stride, int w, int h, int index) {
+        MarkedFrames(7)(y, stride, w, h, index);
+        for (int row = h / 2; row < h; ++row)
+            std::memset(y + row * stride + w / 2, 235, w - w / 2);
+    };
+    Decode(0, &front, EncodeH264(64, 48, 1, markedCorner)[0]);
     DrawnPicture pic = front.Last();
     ASSERT_EQ(pic.width, kW);
-    EXPECT_GT(pic.Mean(8, 8, kW / 2 - 16, kH / 2 - 16), 200);
-    EXPECT_LT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 40);
+    EXPECT_EQ(MarkerOf(pic), 7);
+    EXPECT_GT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 200);
     cv::Mat resized = Still(0);
     EXPECT_EQ(resized.cols, 64);
     EXPECT_EQ(resized.rows, 48);
