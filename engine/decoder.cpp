@@ -61,12 +61,15 @@ bool CDecoder::DecodeFrame(int channel, VVideoWindow* window, const uint8_t* dat
         return false;
     }
     WindowSize ws = window->GetSize();
-    if (ws.width <= 0 || ws.height <= 0)
+    if (ws.width <= 0 || ws.height <= 0) {
+        // A hidden picture is not worth decoding, but what follows it then lacks references.
+        m_channels[channel].Skip();
         return false;
-    bool got = m_channels[channel].Decode(data, size);
+    }
+    m_channels[channel].Decode(data, size);
     if (!show)
         return true;
-    Present(channel, window, ws.width, ws.height, got);
+    Present(channel, window, ws.width, ws.height);
     return true;
 }
 
@@ -77,15 +80,16 @@ bool CDecoder::Redraw(int channel, VVideoWindow* window) {
     if (ws.width <= 0 || ws.height <= 0)
         return false;
     CSyncLock lock(m_lock);
-    Present(channel, window, ws.width, ws.height, true);
+    Present(channel, window, ws.width, ws.height);
     return true;
 }
 
-void CDecoder::Present(int channel, VVideoWindow* window, int w, int h, bool scale) {
+void CDecoder::Present(int channel, VVideoWindow* window, int w, int h) {
     CVipImage& picture = m_display[channel];
     picture.Allocate(w, h, 3);
-    if (scale)
-        m_channels[channel].Scale(picture.WritableData(), picture.Stride(), w, h);
+    // Scaled anew also when the packet gave no picture: the display picture still holds the
+    // mirrored one, which a second flip would turn back.
+    m_channels[channel].Scale(picture.WritableData(), picture.Stride(), w, h);
     int code = FlipCode(m_flip[channel]);
     if (code != 2)
         picture.Flip(code);

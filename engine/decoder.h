@@ -35,7 +35,7 @@ public:
 
 private:
     // Scales the channel's last picture to the window, mirrors it and hands it to the window.
-    void Present(int channel, VVideoWindow* window, int w, int h, bool scale);
+    void Present(int channel, VVideoWindow* window, int w, int h);
 
     // The player serialises its calls under its own lock; this one also keeps the picture
     // settings, which the user interface changes without that lock, away from a running scale.

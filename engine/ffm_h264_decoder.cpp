@@ -57,6 +57,7 @@ void CFFMH264_Decoder::Close() {
     m_scaler.reset();
     m_dstW = m_dstH = m_srcW = m_srcH = 0;
     m_srcFormat = -1;
+    m_waitKey = false;
     m_context.reset();
     m_frame.reset();
     m_received.reset();
@@ -69,6 +70,11 @@ bool CFFMH264_Decoder::Decode(const uint8_t* data, int size) {
     // A JPEG still inside the video stream is not ours to decode.
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
         return false;
+    if (m_waitKey) {
+        if (!IsKeyFrame(data, size))
+            return false;
+        m_waitKey = false;
+    }
 
     // The packet only borrows the caller's bytes; the decoder copies what it keeps.
     m_packet->data = const_cast<uint8_t*>(data);
@@ -86,6 +92,21 @@ bool CFFMH264_Decoder::Decode(const uint8_t* data, int size) {
         got = true;
     }
     return got;
+}
+
+bool CFFMH264_Decoder::IsKeyFrame(const uint8_t* data, int size) {
+    // Up to the first slice; a 4-byte start code ends in the same three bytes.
+    for (int i = 0; i + 3 < size; ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1)
+            continue;
+        int type = data[i + 3] & 0x1F;
+        if (type == 5 || type == 7)
+            return true;
+        if (type == 1)
+            return false;
+        i += 3;
+    }
+    return false;
 }
 
 int CFFMH264_Decoder::GetWidth() const {

@@ -27,6 +27,12 @@ public:
 
     // One complete access unit (Annex B). True when a picture came out of it.
     bool Decode(const uint8_t* data, int size);
+    // A packet of the stream was left out: nothing is decoded until the next key frame, so the
+    // last picture stays as it was instead of being predicted from missing references.
+    void Skip() { m_waitKey = true; }
+
+    // An access unit decoding can start at: an IDR slice, or parameter sets ahead of the slice.
+    static bool IsKeyFrame(const uint8_t* data, int size);
 
     // Scales the last decoded picture into BGR24 memory of dstW x dstH; nothing when there is
     // no picture yet.
@@ -71,6 +77,7 @@ private:
     int m_srcW = 0;
     int m_srcH = 0;
     int m_srcFormat = -1;
+    bool m_waitKey = false;
 };
 
 }  // namespace locket

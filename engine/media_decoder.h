@@ -14,6 +14,8 @@ public:
     virtual bool Open() = 0;
     virtual void Close() = 0;
     // Channel 0 front, 1 rear. With `show` false the picture stays in the channel for Redraw.
+    // A window of zero size skips the packet, and the channel shows its last picture until its
+    // next key frame.
     virtual bool DecodeFrame(int channel, VVideoWindow* window, const uint8_t* data, int size,
                              bool show) = 0;
     // Draws the channel's last decoded picture again at the window's current size.

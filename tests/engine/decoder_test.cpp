@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
 #include "engine/h264_source.h"
+#include "support/frame_marker.h"
 
 namespace locket {
 namespace {
@@ -39,6 +41,10 @@ int BrightQuadrant(const DrawnPicture& pic) {
     for (int q = 0; q < 4; ++q)
         means[q] = pic.Mean((q % 2) * qw + 4, (q / 2) * qh + 4, qw - 8, qh - 8);
     return static_cast<int>(std::max_element(means, means + 4) - means);
+}
+
+int MarkerOf(const DrawnPicture& pic) {
+    return ReadFrameNumber(pic.bgr.data(), pic.width, pic.height, pic.stride);
 }
 
 class DecoderTest : public ::testing::Test {
@@ -163,6 +169,16 @@ TEST_F(DecoderTest, MirrorModesMoveTheMarkedCornerOnTheirChannelOnly) {
     ASSERT_TRUE(decoder.Redraw(1, &rear));
     EXPECT_EQ(BrightQuadrant(rear.Last()), 0);
 
+    // A packet that yields no picture draws the mirrored picture again, not flipped back.
+    decoder.SetFlip(1, 1);
+    ASSERT_TRUE(decoder.Redraw(1, &rear));
+    DrawnPicture mirrored = rear.Last();
+    for (const Packet& none : {Packet{0xFF, 0xD8, 0xFF, 0xE0}, Packet(64, 0x5A)}) {
+        Decode(1, &rear, none);
+        EXPECT_EQ(BrightQuadrant(rear.Last()), 2);
+        EXPECT_EQ(rear.Last().bgr, mirrored.bgr);
+    }
+
     // The saved still is never mirrored.
     decoder.SetFlip(1, 2);
     cv::Mat still = Still(1);
@@ -189,15 +205,46 @@ TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
     EXPECT_EQ(small.Last().width, 40);
     EXPECT_GT(small.Last().Mean(0, 0, 40, 24), 190);
 
-    // A smaller picture on the same channel fills the window from its own geometry.
-    Decode(0, &front, EncodeH264(64, 48, 1, CornerMark)[0]);
+    // A smaller recording in the same window: the scaler follows the new source, so its marker
+    // reads back and its bright bottom-right quadrant fills the window's.
+    Decode(0, &front, EncodeH264(kW, kH, 1, MarkedFrames(5))[0]);
+    EXPECT_EQ(MarkerOf(front.Last()), 5);
+    auto markedCorner = [](uint8_t* y, int stride, int w, int h, int index) {
+        MarkedFrames(7)(y, stride, w, h, index);
+        for (int row = h / 2; row < h; ++row)
+            std::memset(y + row * stride + w / 2, 235, w - w / 2);
+    };
+    Decode(0, &front, EncodeH264(64, 48, 1, markedCorner)[0]);
     DrawnPicture pic = front.Last();
     ASSERT_EQ(pic.width, kW);
-    EXPECT_GT(pic.Mean(8, 8, kW / 2 - 16, kH / 2 - 16), 200);
-    EXPECT_LT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 40);
+    EXPECT_EQ(MarkerOf(pic), 7);
+    EXPECT_GT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 200);
     cv::Mat resized = Still(0);
     EXPECT_EQ(resized.cols, 64);
     EXPECT_EQ(resized.rows, 48);
+}
+
+TEST_F(DecoderTest, HiddenChannelResumesAtItsNextKeyFrameShowingItsLastGoodPicture) {
+    // Hidden from frame 10 to 33, the channel misses the key frame 24 and comes back where the
+    // frame numbers run on as if nothing was missed: only the next key frame, 48, is safe.
+    auto packets = EncodeH264(kW, kH, 56, MarkedFrames());
+    ASSERT_EQ(packets.size(), 56u);
+    for (int i = 0; i < 10; ++i)
+        Decode(1, &rear, packets[i]);
+    rear.SetSize(0, 0);
+    for (int i = 10; i < 34; ++i)
+        EXPECT_FALSE(Decode(1, &rear, packets[i]));
+    rear.SetSize(kW, kH);
+    rear.ClearDrawn();
+    for (int i = 34; i < 56; ++i)
+        EXPECT_TRUE(Decode(1, &rear, packets[i]));
+
+    auto drawn = rear.Drawn();
+    ASSERT_EQ(drawn.size(), 22u);
+    for (int i = 34; i < 56; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(MarkerOf(drawn[i - 34]), i < 48 ? 9 : i);
+    }
 }
 
 }  // namespace

@@ -3,12 +3,16 @@
 #include <cstring>
 #include <memory>
 
+#include <opencv2/core.hpp>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
+
+#include "tools/locket-record/frame_marker_painter.h"
 
 namespace locket {
 
@@ -76,6 +80,14 @@ LumaPainter UniformLuma(uint8_t value) {
     return [value](uint8_t* y, int stride, int width, int height, int) {
         for (int row = 0; row < height; ++row)
             std::memset(y + row * stride, value, width);
+    };
+}
+
+LumaPainter MarkedFrames(int first) {
+    return [first](uint8_t* y, int stride, int width, int height, int index) {
+        cv::Mat luma(height, width, CV_8UC1, y, stride);
+        luma.setTo(0);
+        PaintFrameMarker(luma, first + index);
     };
 }
 

@@ -18,4 +18,7 @@ std::vector<Packet> EncodeH264(int width, int height, int frames, const LumaPain
 // A painter filling the whole picture with one luma value.
 LumaPainter UniformLuma(uint8_t value);
 
+// A painter drawing the recorder's frame marker of number `first + index` on black.
+LumaPainter MarkedFrames(int first = 0);
+
 }  // namespace locket
