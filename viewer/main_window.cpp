@@ -119,11 +119,11 @@ void CRavuraVezedaDlg::CreateControls() {
                 break;
             }
             case ControlKind::kBar: {
-                widget = new QWidget(this);
-                widget->setAutoFillBackground(true);
-                QPalette palette = widget->palette();
-                palette.setColor(QPalette::Window, QColor(24, 26, 30));
-                widget->setPalette(palette);
+                // A thin slice of the bar's skin, stretched to the screen's width.
+                auto* bar = new QLabel(this);
+                bar->setScaledContents(true);
+                bar->setPixmap(QPixmap::fromImage(LoadSkinImage(def.skin[0])));
+                widget = bar;
                 break;
             }
             case ControlKind::kVideo: {
@@ -181,7 +181,7 @@ void CRavuraVezedaDlg::ApplySkins() {
     m_seekSlider->SetBitmapChannel(443, 444, true, kKeyFromPixel);
     for (CBitmapSlider* slider : {m_volumeSlider, m_brightSlider}) {
         slider->SetBitmapChannel(422, 423);
-        slider->SetBitmapThumb(420, 420);
+        slider->SetBitmapThumb(420, 420, true, kKeyFromPixel);
     }
     m_volumeSlider->SetPageSize(25);
     m_volumeSlider->SetRange(0, 99);
