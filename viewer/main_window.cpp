@@ -18,7 +18,7 @@
 
 #include "viewer/control_ids.h"
 #include "viewer/control_table.h"
-#include "viewer/string_table.h"
+#include "widgets/string_table.h"
 #include "viewer/video_view.h"
 #include "viewer/viewer_config.h"
 #include "widgets/bitmap_button_trans.h"

@@ -10,7 +10,7 @@
 #include "base/byte_order.h"
 #include "viewer/main_window.h"
 #include "viewer/recording_names.h"
-#include "viewer/string_table.h"
+#include "widgets/string_table.h"
 #include "widgets/bitmap_slider.h"
 #include "widgets/graph_static.h"
 

@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 
 #include "viewer/main_window.h"
-#include "viewer/string_table.h"
+#include "widgets/string_table.h"
 
 namespace locket {
 

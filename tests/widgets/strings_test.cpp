@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "viewer/string_table.h"
+#include "widgets/string_table.h"
 
 using namespace locket;
 namespace id = locket::string_id;

@@ -1,16 +1,10 @@
-#include "viewer/string_table.h"
+#include "widgets/string_table.h"
 
 #include <QFile>
 #include <QHash>
 
 #include <cstdio>
 #include <limits>
-
-// The table is compiled into this static library from res/viewer.qrc. Naming its initialiser
-// here makes the linker keep the resource object, which nothing else refers to.
-static void RegisterViewerResources() {
-    Q_INIT_RESOURCE(viewer);
-}
 
 namespace locket {
 
@@ -43,7 +37,6 @@ QString Unescape(QStringView text) {
 }
 
 QHash<int, QString> ReadTable() {
-    RegisterViewerResources();
     QHash<int, QString> table;
     QFile file(QStringLiteral(":/strings"));
     if (!file.open(QIODevice::ReadOnly)) {

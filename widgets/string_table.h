@@ -1,4 +1,4 @@
-// The viewer's string table: texts by id from the resources (res/strings), the Korean/English
+// The string table of the windows: texts by id from the resources (res/strings), the Korean/English
 // pair rule, and printf-style formatting that cannot be misled by a text's directives.
 #pragma once
 

@@ -1,3 +1,0 @@
-locket_test(test_viewer_strings
-  SOURCES strings_test.cpp
-  DEPS viewer_lib)

@@ -1,0 +1,3 @@
+locket_test(test_widgets_strings
+  SOURCES strings_test.cpp
+  DEPS widgets)
