@@ -380,6 +380,17 @@ char TatRegisterCardFolder(TatHandle handle, const char* folder) {
     return slot.token;
 }
 
+int32_t TatCardRoot(TatHandle handle, char drive, char* buffer, int32_t size) {
+    if (!handle || !buffer || size <= 0)
+        return 0;
+    CSyncLock lock(handle->m_cardLock);
+    const CardSlot* slot = handle->Slot(drive);
+    if (!slot || slot->root.size() >= size_t(size))
+        return 0;
+    std::memcpy(buffer, slot->root.c_str(), slot->root.size() + 1);
+    return int32_t(slot->root.size());
+}
+
 void TatSetMountsFile(TatHandle handle, const char* mountsFile, const char* rootPrefix) {
     if (!handle)
         return;

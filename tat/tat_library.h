@@ -63,6 +63,11 @@ void TatCardAttached(TatHandle handle);
 // is not a card. Used for --card DIR and by tests.
 char TatRegisterCardFolder(TatHandle handle, const char* folder);
 
+// The folder of the card with this drive token (the canonical path of a registered folder, the
+// mount point of a volume) with its terminating zero; returns its length, 0 when the token
+// names no card or the folder does not fit in size bytes.
+int32_t TatCardRoot(TatHandle handle, char drive, char* buffer, int32_t size);
+
 // Which mounts file the volume walk reads ("/proc/self/mounts" by default); an empty text
 // turns the walk off, leaving registered folders only. `rootPrefix` (may be null) is put
 // before every mount point. Used by tests.

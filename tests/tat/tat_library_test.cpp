@@ -481,6 +481,17 @@ TEST_F(TatLibraryTest, PollFollowsTheCardsUntilTheyLoseTheirLayoutOrAreRemovedWh
     ASSERT_NE(other, 0);
     ASSERT_NE(last, 0);
     EXPECT_EQ((std::set<char>{first, other, last}.size()), 3u);
+    // Each token names its own folder, by its canonical path.
+    char root[512];
+    for (const auto& [token, folder] :
+         {std::pair{other, second}, std::pair{first, m_card.Root()}}) {
+        const std::string canonical = fs::canonical(folder).string();
+        EXPECT_EQ(TatCardRoot(H(), token, root, sizeof root), int32_t(canonical.size()));
+        EXPECT_EQ(root, canonical);
+        EXPECT_EQ(TatCardRoot(H(), token, root, int32_t(canonical.size())), 0)
+            << "no room for the zero";
+    }
+    EXPECT_EQ(TatCardRoot(H(), 0, root, sizeof root), 0);
     EXPECT_EQ(TatPollCard(H(), &drive), last);
     fs::remove(third + "/MANUAL");
     EXPECT_EQ(TatPollCard(H(), &drive), other);
