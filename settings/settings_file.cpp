@@ -91,7 +91,12 @@ bool RestoreSettingsFile(TatHandle handle, const std::string& path) {
 
 std::string LocateSettingsFile(const std::vector<std::string>& roots,
                                const std::string& trackedRoot, TatHandle handle) {
-    for (const std::string& root : roots) {
+    for (size_t i = 0; i < roots.size(); ++i) {
+        const std::string& root = roots[i];
+        // The same card reached twice (a --card folder that is also mounted) is probed once.
+        if (std::any_of(roots.begin(), roots.begin() + i,
+                        [&](const std::string& earlier) { return SameFolder(earlier, root); }))
+            continue;
         std::string path = FindSettingsFile(root);
         if (path.empty() && !trackedRoot.empty() && SameFolder(root, trackedRoot)) {
             const std::string target = SettingsFilePath(root);

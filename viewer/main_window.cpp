@@ -200,6 +200,7 @@ void CRavuraVezedaDlg::ConnectControls() {
         {ctl::kBack10, &CRavuraVezedaDlg::OnJumpBack},
         {ctl::kForward10, &CRavuraVezedaDlg::OnJumpForward},
         {ctl::kOpen, &CRavuraVezedaDlg::OnOpenButton},
+        {ctl::kSettings, &CRavuraVezedaDlg::OnSettingsButton},
         {ctl::kMute, &CRavuraVezedaDlg::OnMuteToggle},
         {ctl::kMirror, &CRavuraVezedaDlg::OnMirrorToggle},
         {ctl::kSwap, &CRavuraVezedaDlg::OnSwap},

@@ -31,6 +31,7 @@ class QTreeWidgetItem;
 namespace locket {
 
 class CBitmapButtonTrans;
+class CSettingDlg;
 class CBitmapSlider;
 class CGraphSeries;
 class CGraphStatic;
@@ -108,6 +109,13 @@ public:
     void ResetSignalPanel();
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
+
+    // --- recorder settings (settings_button.cpp)
+    void OnSettingsButton();
+    bool OpenSettingsForCard();
+    bool ShowSettingsDialog(const std::string& path);
+    // The settings dialog while it is open without blocking (tests); null otherwise.
+    CSettingDlg* SettingsDialog() const;
 
     // --- window modes (window_modes.cpp)
     void ComputeVideoRect();
@@ -232,6 +240,8 @@ private:
     CBitmapSlider* m_seekSlider = nullptr;
     CBitmapSlider* m_volumeSlider = nullptr;
     CBitmapSlider* m_brightSlider = nullptr;
+
+    QPointer<CSettingDlg> m_settingsDialog;
 
     QTimer m_refreshTimer;  // 100
     QTimer m_pollTimer;     // 102

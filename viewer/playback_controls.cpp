@@ -518,6 +518,9 @@ bool CRavuraVezedaDlg::HandleKey(int key) {
         case Qt::Key_F2:
             OnOpenButton();
             return true;
+        case Qt::Key_F3:
+            OnSettingsButton();
+            return true;
         default:
             return true;
     }
