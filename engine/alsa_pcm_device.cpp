@@ -24,7 +24,8 @@ int CAlsaPcmDevice::Open(int bits, int rate, int periodBytes, int periods) {
     std::unique_ptr<snd_pcm_t, PcmCloser> pcm(raw);
 
     int frameBytes = bits / 8;
-    snd_pcm_uframes_t period = periodBytes / frameBytes;
+    const long askedPeriod = periodBytes / frameBytes;
+    snd_pcm_uframes_t period = askedPeriod;
     snd_pcm_uframes_t buffer = period * periods;
     snd_pcm_hw_params_t* hw = nullptr;
     snd_pcm_hw_params_alloca(&hw);
@@ -44,7 +45,8 @@ int CAlsaPcmDevice::Open(int bits, int rate, int periodBytes, int periods) {
     if ((r = snd_pcm_prepare(pcm.get())) < 0)
         return r;
     m_frameBytes = frameBytes;
-    m_periodFrames = static_cast<long>(period);
+    m_periodFrames = askedPeriod;
+    m_bufferFrames = static_cast<long>(buffer);
     m_pcm = std::move(pcm);
     return 0;
 }
@@ -70,6 +72,10 @@ int CAlsaPcmDevice::FreePeriods() {
     if (avail < 0)
         return static_cast<int>(avail);
     return m_periodFrames > 0 ? static_cast<int>(avail / m_periodFrames) : 0;
+}
+
+int CAlsaPcmDevice::BufferPeriods() const {
+    return m_pcm && m_periodFrames > 0 ? static_cast<int>(m_bufferFrames / m_periodFrames) : 0;
 }
 
 int CAlsaPcmDevice::Write(const uint8_t* data, int bytes) {

@@ -24,6 +24,7 @@ public:
     int Close() override;
     bool IsOpen() const override { return m_pcm != nullptr; }
     int FreePeriods() override;
+    int BufferPeriods() const override;
     int Write(const uint8_t* data, int bytes) override;
 
 private:
@@ -34,7 +35,9 @@ private:
     std::string m_name;
     std::unique_ptr<snd_pcm_t, PcmCloser> m_pcm;
     int m_frameBytes = 2;
+    // The period the caller asked for, in which free room is counted, and the ring's length.
     long m_periodFrames = 0;
+    long m_bufferFrames = 0;
 };
 
 }  // namespace locket

@@ -1,5 +1,6 @@
 #include "engine/wave_box.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +27,7 @@ bool CWaveBox::Open(int bits, int rate) {
         m_device->Close();
     int r = m_device->Open(m_bits, m_rate, kBufferBytes, kBufferCount);
     m_current = 0;
+    m_spareDevicePeriods = r == 0 ? std::max(0, m_device->BufferPeriods() - kBufferCount) : 0;
     m_usable.store(r == 0);
     return r == 0;
 }
@@ -36,6 +38,7 @@ int CWaveBox::Reopen() {
         m_device->Close();
     int r = m_device->Open(m_bits, m_rate, kBufferBytes, kBufferCount);
     m_current = 0;
+    m_spareDevicePeriods = r == 0 ? std::max(0, m_device->BufferPeriods() - kBufferCount) : 0;
     m_usable.store(r == 0);
     return r;
 }
@@ -104,6 +107,9 @@ int CWaveBox::WriteBlock(const uint8_t* data, int size) {
                 return kBlockFailed;
             free = 0;
         }
+        // Room the device has beyond the two buffers would let the feeder take that much more
+        // sound, and the pictures run that far ahead of what is heard.
+        free = std::clamp(free - m_spareDevicePeriods, 0, kBufferCount);
         if (free >= 1) {
             int n = size < kBufferBytes ? size : kBufferBytes;
             n -= n % (m_bits / 8);

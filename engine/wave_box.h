@@ -58,6 +58,8 @@ private:
     int m_bits = 16;
     int m_rate = 8000;
     int m_current = 0;
+    // Periods the device negotiated beyond the two buffers; never counted as free.
+    int m_spareDevicePeriods = 0;
     uint8_t m_buffers[kBufferCount][kBufferBytes] = {};
 };
 

@@ -12,8 +12,8 @@
 namespace locket {
 namespace {
 
-// A device whose free periods and errors the test sets. Only the free periods are touched by
-// another thread.
+// A device whose ring, free periods and errors the test sets. Only the free periods are touched
+// by another thread.
 class CFakePcmDevice : public VPcmDevice {
 public:
     int Open(int bits, int rate, int periodBytes, int periods) override {
@@ -30,6 +30,7 @@ public:
         ++queries;
         return free.load();
     }
+    int BufferPeriods() const override { return bufferPeriods; }
     int Write(const uint8_t* data, int bytes) override {
         if (writeResult < 0)
             return writeResult;
@@ -39,6 +40,7 @@ public:
 
     int openResult = 0;
     int writeResult = 0;
+    int bufferPeriods = 2;
     std::atomic<int> free{2};
     std::atomic<int> queries{0};
     std::vector<int> opened;  // bits, rate, period bytes, periods of the last Open
@@ -107,36 +109,45 @@ TEST_F(WaveBoxTest, WritesAtMostOneBufferPerCallWithTheVolumeApplied) {
     EXPECT_EQ(writes[2], std::vector<uint8_t>({128, 128, 128}));
 }
 
-TEST_F(WaveBoxTest, WaitsForAFreeBufferAndGivesUpAfterFiftyOneBusyAttempts) {
-    device.free = 0;
-    std::thread release([&] {
-        while (device.queries.load() < 5)
-            SleepMs(1);
-        device.free = 1;
-    });
-    box.Write(pcm.data(), 3840);
-    release.join();
-    EXPECT_GE(device.queries.load(), 6);
-    EXPECT_TRUE(box.IsUsable());
-    EXPECT_EQ(device.writes.size(), 1u);
+TEST_F(WaveBoxTest, WaitsForOneOfItsTwoBuffersAndGivesUpAfterFiftyOneBusyAttempts) {
+    // However long a ring the device negotiates, only the output's own two buffers are room.
+    for (int ring : {2, 4}) {
+        SCOPED_TRACE(ring);
+        device.bufferPeriods = ring;
+        ASSERT_TRUE(box.Open(16, 8000));
+        device.writes.clear();
+        const int spare = ring - 2;
+        device.free = spare;  // both buffers at the device
+        int before = device.queries.load();
+        std::thread release([&] {
+            for (int i = 0; i < 2000 && device.queries.load() < before + 5; ++i)
+                SleepMs(1);
+            device.free = spare + 1;
+        });
+        box.Write(pcm.data(), 3840);
+        release.join();
+        EXPECT_GE(device.queries.load() - before, 6);
+        EXPECT_TRUE(box.IsUsable());
+        EXPECT_EQ(device.writes.size(), 1u);
 
-    // An empty write with both buffers free has nothing to wait for.
-    device.free = 2;
-    int before = device.queries.load();
-    box.Write(pcm.data(), 0);
-    EXPECT_EQ(device.queries.load(), before + 1);
-    EXPECT_TRUE(box.IsUsable());
+        // An empty write with both buffers free has nothing to wait for.
+        device.free = ring;
+        before = device.queries.load();
+        box.Write(pcm.data(), 0);
+        EXPECT_EQ(device.queries.load(), before + 1);
+        EXPECT_TRUE(box.IsUsable());
 
-    // No buffer comes free: the output turns off after 51 attempts and stays off.
-    device.free = 0;
-    before = device.queries.load();
-    box.Write(pcm.data(), 3840);
-    EXPECT_EQ(device.queries.load() - before, 51);
-    EXPECT_FALSE(box.IsUsable());
-    device.free = 2;
-    box.Write(pcm.data(), 3840);
-    EXPECT_EQ(device.queries.load() - before, 51);
-    EXPECT_EQ(device.writes.size(), 1u);
+        // No buffer comes free: the output turns off after 51 attempts and stays off.
+        device.free = spare;
+        before = device.queries.load();
+        box.Write(pcm.data(), 3840);
+        EXPECT_EQ(device.queries.load() - before, 51);
+        EXPECT_FALSE(box.IsUsable());
+        device.free = ring;
+        box.Write(pcm.data(), 3840);
+        EXPECT_EQ(device.queries.load() - before, 51);
+        EXPECT_EQ(device.writes.size(), 1u);
+    }
 
     // Until it is opened again.
     ASSERT_TRUE(box.Open(16, 8000));
