@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -101,6 +102,8 @@ private:
     void DeliverText(int size);
     void CompleteStep(bool withRear);
     void PaceFrontFrame();
+    // When the next front picture is due by the clock alone.
+    std::chrono::steady_clock::time_point NextClockTime();
     void SeekToFrame(int64_t frame);
     void ResetPresentation();
     bool IsKeyFrame(const uint8_t* data, int size) const;
@@ -143,6 +146,11 @@ private:
     int m_audioRate = 8000;
     uint32_t m_lastRelease = 0;
     CVipArrBase<int> m_paceWindow;
+    // Sound goes to an output and more is to come: its pace holds the pictures back.
+    bool m_soundPaced = false;
+    // Front pictures counted from m_clockStart at the frame rate.
+    std::chrono::steady_clock::time_point m_clockStart;
+    int m_clockFrames = 0;
     // One spare byte so a text packet that fills the buffer still gets its NUL.
     std::unique_ptr<uint8_t[]> m_readBuffer;
     std::unique_ptr<uint8_t[]> m_presentBuffer;

@@ -1,6 +1,7 @@
 // The player thread's read, route and present steps.
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "engine/media_player.h"
 #include "platform/clock.h"
@@ -17,6 +18,8 @@ bool CTRSMediaPlayer::PlayLoop() {
         if (flow == Flow::kEnd)
             return false;
     }
+    // Paused: the picture after it starts the clock's count again.
+    m_clockFrames = 0;
     return true;
 }
 
@@ -28,8 +31,11 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::ReadAndRoute() {
     char id[5] = {0, 0, 0, 0, 0};
     uint32_t size = kBufferBytes;
     int r = m_pParser->ParseMedia(id, m_readBuffer.get(), &size);
-    if (r < 0)
+    if (r < 0) {
+        // No more sound will come to hold back the pictures still queued.
+        m_soundPaced = false;
         return PresentNext();
+    }
     if (r == 0)
         return Flow::kNext;
     int n = static_cast<int>(std::min<uint32_t>(size, kBufferBytes));
@@ -82,8 +88,10 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::RouteAudio(int size) {
     // Sound before the first front key frame would run ahead of any picture.
     if (m_waitKey[0])
         return Flow::kReturn;
-    if (m_state.load() != kStep)
+    if (m_state.load() != kStep) {
         m_sync.PushAudio(m_readBuffer.get(), size);
+        m_soundPaced = m_pAudio != nullptr;
+    }
     return m_preroll ? Flow::kReturn : Flow::kNext;
 }
 
@@ -153,6 +161,15 @@ void CTRSMediaPlayer::CompleteStep(bool withRear) {
 void CTRSMediaPlayer::PaceFrontFrame() {
     if (!m_pacing.load())
         return;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point due = NextClockTime();
+    // With no sound going out, or none left to come, nothing but the clock holds the pictures.
+    if (!m_soundPaced) {
+        std::this_thread::sleep_until(due);
+        return;
+    }
+    // The formula runs a little fast and leaves the sound to hold the pictures back through
+    // WaitAudio. It never keeps a picture past its clock time, so one held up by work catches up.
     // dt is the work done since the last release; the sleep tops it up to about one period.
     int dt = static_cast<int>(TickCountMs() - m_lastRelease);
     dt = std::clamp(dt, 0, 60);
@@ -167,9 +184,34 @@ void CTRSMediaPlayer::PaceFrontFrame() {
     int period = 1000 / (rate > 0 ? rate : 30);
     int wait = period - mean - 2;
     std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, wait);
-    if (wait > 0)
-        SleepMs(static_cast<uint32_t>(std::min(wait, period)));
+    if (wait > 0) {
+        int64_t untilDue =
+            std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
+        int64_t sleep = std::min<int64_t>({wait, period, untilDue});
+        if (sleep > 0)
+            SleepMs(static_cast<uint32_t>(sleep));
+    }
     m_lastRelease = TickCountMs();
+}
+
+std::chrono::steady_clock::time_point CTRSMediaPlayer::NextClockTime() {
+    using Clock = std::chrono::steady_clock;
+    // Pictures held up for a moment catch up; after a longer stall the count starts again
+    // rather than hurrying through what was missed.
+    constexpr auto kLateLimit = std::chrono::milliseconds(300);
+    int rate = m_frontRate.load();
+    if (rate <= 0)
+        rate = 30;
+    Clock::time_point now = Clock::now();
+    Clock::time_point due =
+        m_clockStart + std::chrono::microseconds(int64_t{m_clockFrames} * 1000000 / rate);
+    if (m_clockFrames == 0 || now - due > kLateLimit) {
+        m_clockStart = now;
+        m_clockFrames = 0;
+        due = now;
+    }
+    ++m_clockFrames;
+    return due;
 }
 
 void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
@@ -191,6 +233,8 @@ void CTRSMediaPlayer::ResetPresentation() {
     m_presentQueue.Clear();
     m_queuedVideo = 0;
     m_preroll = true;
+    m_soundPaced = false;
+    m_clockFrames = 0;
 }
 
 }  // namespace locket

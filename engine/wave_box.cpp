@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "platform/clock.h"
 
@@ -135,19 +136,45 @@ int CWaveBox::WriteBlock(const uint8_t* data, int size) {
 }
 
 void CWaveBox::Write(const uint8_t* data, int size) {
-    if (!m_usable.load() || !data || size < 0)
+    if (!data || size < 0)
         return;
     int busy = 0;
     while (m_usable.load()) {
         int r = WriteBlock(data, size);
-        if (r != kBlockBusy)
+        if (r == kBlockDone || (r == kBlockFailed && m_usable.load()))
             return;
-        if (++busy > kMaxBusyAttempts) {
+        if (r == kBlockBusy && ++busy > kMaxBusyAttempts) {
             std::printf("[CWaveBox] no free buffer after %d attempts: output off\n", busy);
             m_usable.store(false);
-            return;
         }
     }
+    TakeSilently(size);
+}
+
+void CWaveBox::TakeSilently(int size) {
+    int n = std::min(size, kBufferBytes);
+    int bytesPerSecond = GetAverageBytesPerSecond();
+    if (n <= 0 || bytesPerSecond <= 0)
+        return;
+    auto timeOf = [&](int64_t bytes) {
+        return std::chrono::microseconds(bytes * 1000000 / bytesPerSecond);
+    };
+    auto now = SilentClock::now();
+    // The bytes keep the times they would have played at from the first on, so a writer held
+    // up for a moment catches up; after a longer gap (a pause, a new recording) time starts over.
+    if (m_silentTaken == 0 || bytesPerSecond != m_silentRate ||
+        now - (m_silentStart + timeOf(m_silentTaken)) > kSilentGapLimit) {
+        m_silentStart = now;
+        m_silentTaken = 0;
+        m_silentLast = 0;
+        m_silentRate = bytesPerSecond;
+    }
+    // As through two buffers: wait until only the newest of them is still playing.
+    SilentClock::time_point free = m_silentStart + timeOf(m_silentTaken - m_silentLast);
+    if (free > now)
+        std::this_thread::sleep_until(free);
+    m_silentTaken += n;
+    m_silentLast = n;
 }
 
 }  // namespace locket

@@ -1,7 +1,9 @@
 // The sound output: PCM through two buffers of 3840 bytes; a writer waits until one is free.
+// Without a usable device the output is silent but still takes the bytes at their rate.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 #include "base/sync.h"
@@ -47,6 +49,8 @@ private:
     int WriteBlock(const uint8_t* data, int size);
     // Copies `n` bytes into the current buffer with the volume applied.
     void Fill(uint8_t* target, const uint8_t* data, int n) const;
+    // Without a usable device: drops the bytes, taking as long as playing them would.
+    void TakeSilently(int size);
 
     CAlsaPcmDevice m_alsa;
     VPcmDevice* m_device;
@@ -61,6 +65,14 @@ private:
     // Periods the device negotiated beyond the two buffers; never counted as free.
     int m_spareDevicePeriods = 0;
     uint8_t m_buffers[kBufferCount][kBufferBytes] = {};
+
+    using SilentClock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kSilentGapLimit{300};
+    // -- writer only: the silent output's time line
+    SilentClock::time_point m_silentStart;
+    int64_t m_silentTaken = 0;  // bytes since m_silentStart
+    int m_silentLast = 0;       // bytes of the newest write
+    int m_silentRate = 0;       // bytes per second
 };
 
 }  // namespace locket

@@ -6,14 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/alsa_pcm_device.h"
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
 #include "engine/media_player.h"
+#include "engine/wave_box.h"
 #include "files/tat_parser.h"
 #include "platform/clock.h"
 #include "support/frame_marker.h"
@@ -265,6 +268,70 @@ TEST_F(PlayerRecordingTest, SeeksWhilePausedAndWhilePlaying) {
     EXPECT_TRUE(Consecutive(after));
     SleepMs(100);
     EXPECT_EQ(events.ends.load(), 0);  // closed while playing: no end event
+}
+
+// Reads a recording without its sound, as a recorder with its microphone off writes it.
+class CMutedParser : public CTATParser {
+public:
+    int32_t ParseMedia(char id[4], uint8_t* buffer, uint32_t* size) override {
+        const uint32_t capacity = *size;
+        for (;;) {
+            *size = capacity;
+            int32_t r = CTATParser::ParseMedia(id, buffer, size);
+            if (r <= 0 || !ChunkIsAudio(id))
+                return r;
+        }
+    }
+};
+
+// Keeps the time of every picture drawn.
+class CTimedWindow : public VVideoWindow {
+public:
+    using Clock = std::chrono::steady_clock;
+    WindowSize GetSize() const override { return {160, 96}; }
+    void Draw(const unsigned char*, int, int, int) override { m_times.push_back(Clock::now()); }
+    // Milliseconds from the first picture to the last; read once the player has stopped.
+    double SpanMs() const {
+        return m_times.empty()
+                   ? 0.0
+                   : std::chrono::duration<double, std::milli>(m_times.back() - m_times.front())
+                         .count();
+    }
+    size_t Count() const { return m_times.size(); }
+
+private:
+    std::vector<Clock::time_point> m_times;
+};
+
+TEST(PlayerRealTime, KeepsTheFrameRateWithASoundDeviceThatDoesNotOpen) {
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 4 --size 160x96");
+    ASSERT_TRUE(card.Ready());
+    CTATParser::SetLibraryHandle(card.Handle());
+    CTATParser withSound;
+    CMutedParser withoutSound;
+    for (CTATParser* parser : {&withSound, static_cast<CTATParser*>(&withoutSound)}) {
+        SCOPED_TRACE(parser == &withSound ? "with sound" : "without sound");
+        CAlsaPcmDevice missing("locket_no_such_device");
+        CWaveBox silent(&missing);
+        CDecoder decoder;
+        CTimedWindow front;
+        CPlayerEvents events;
+        CTRSMediaPlayer player;
+        player.m_pParser = parser;
+        player.m_pDecoder = &decoder;
+        player.m_pAudio = &silent;
+        events.Attach(&player, nullptr);
+        ASSERT_TRUE(player.Start(&front, nullptr));
+        EXPECT_FALSE(silent.IsUsable());
+
+        player.Open(card.Name().c_str());
+        ASSERT_TRUE(WaitFor([&] { return events.ends.load() >= 1; }));
+        player.Shutdown();
+        // 120 pictures at 30 a second: the first and the last lie 119 periods apart.
+        ASSERT_EQ(front.Count(), 120u);
+        const double expected = 119 * 1000.0 / 30;
+        EXPECT_NEAR(front.SpanMs(), expected, expected * 0.02);
+    }
 }
 
 }  // namespace
