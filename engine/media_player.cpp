@@ -91,7 +91,7 @@ bool CTRSMediaPlayer::Open(const char* path) {
         }
         ResetPresentation();
     }
-    m_state.store(kPlaying);
+    Resume(kPlaying);
     return true;
 }
 
@@ -123,7 +123,7 @@ bool CTRSMediaPlayer::SeekTo(int ms) {
         CSyncLock lock(m_lock);
         SeekToFrame(frame);
     }
-    m_state.store(kStep);
+    Resume(kStep);
     return true;
 }
 
@@ -182,14 +182,29 @@ bool CTRSMediaPlayer::ThreadPass(void* self) {
     return true;
 }
 
+void CTRSMediaPlayer::Resume(int state) {
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_state.store(state);
+    }
+    m_wake.notify_all();
+}
+
 void CTRSMediaPlayer::ThreadProc() {
     int state = m_state.load();
     if (state != kPlaying && state != kStep) {
-        SleepMs(10);
-        m_pendingSeek.store(-1);
+        std::unique_lock<std::mutex> lock(m_wakeMutex);
+        bool resumed = m_wake.wait_for(lock, std::chrono::milliseconds(10), [this] {
+            int s = m_state.load();
+            return s == kPlaying || s == kStep;
+        });
+        // A pause drops the seek the playing loop had no time to make, not one after a Play.
+        if (!resumed)
+            m_pendingSeek.store(-1);
         return;
     }
     bool ended = false;
+    bool filling = false;
     unsigned session = 0;
     {
         CSyncLock lock(m_lock);
@@ -199,6 +214,7 @@ void CTRSMediaPlayer::ThreadProc() {
             m_state.store(kPaused);
         } else {
             ended = !PlayLoop();
+            filling = m_preroll;
             // The gate is written under the lock so that a Close waiting for it has the last word.
             if (ended) {
                 m_captureGate.store(kGateClosed);
@@ -208,9 +224,13 @@ void CTRSMediaPlayer::ThreadProc() {
             }
         }
     }
-    SleepMs(1);
+    // While the queue fills after an open or a seek the pass returns at every packet, letting
+    // the lock go for the user-interface calls; a sleep each time would delay the first picture.
+    // One now and then still lets a waiting call in when no key frame comes for long.
     if (ended)
         RaiseMediaEnd(session);
+    else if (!filling || ++m_fillingPasses % kFillingPassesPerSleep == 0)
+        SleepMs(1);
 }
 
 void CTRSMediaPlayer::RaiseMediaEnd(unsigned session) {

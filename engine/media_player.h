@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/single_thread.h"
@@ -52,7 +54,7 @@ public:
     bool Open(const char* path);
     // Leaves the player closed and paused; no media-end event follows once it has returned.
     void Close();
-    void Play() { m_state.store(kPlaying); }
+    void Play() { Resume(kPlaying); }
     void Pause() { m_state.store(kPaused); }
     bool SeekTo(int ms);
 
@@ -89,6 +91,8 @@ private:
     static bool ThreadPass(void* self);
     void ThreadProc();
     void RaiseMediaEnd(unsigned session);
+    // Sets a playing or step state and wakes the player thread from its paused wait.
+    void Resume(int state);
 
     // One read-and-present pass; false when the stream has ended and the queue ran dry.
     bool PlayLoop();
@@ -132,9 +136,16 @@ private:
     std::atomic<bool> m_mediaOpen{false};
     // Bumped by Open and Close: an end found in an earlier session raises no event.
     std::atomic<unsigned> m_session{0};
+    // -- player thread only
+    static constexpr unsigned kFillingPassesPerSleep = 64;
+    unsigned m_fillingPasses = 0;
 
     // Held while the media-end event is delivered, so Close can wait for one on its way.
     CSync m_eventLock{"none"};
+
+    // The paused player thread waits here, so that a new state starts at once.
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
 
     // -- protected by m_lock
     bool m_preroll = true;
