@@ -42,6 +42,8 @@ int CAlsaPcmDevice::Open(int bits, int rate, int periodBytes, int periods) {
         std::printf("[CAlsaPcmDevice] set-up of %s failed: %s\n", m_name.c_str(), snd_strerror(r));
         return r;
     }
+    // The ring as installed, which may be longer than the periods asked for.
+    snd_pcm_hw_params_get_buffer_size(hw, &buffer);
     if ((r = snd_pcm_prepare(pcm.get())) < 0)
         return r;
     m_frameBytes = frameBytes;
