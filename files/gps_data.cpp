@@ -47,6 +47,22 @@ int32_t TwoDigits(std::string_view field, size_t pos) {
     return DecimalToInt(field.substr(pos, 2));
 }
 
+// Digits with at most one point: what a receiver writes for a position.
+bool IsPlainDecimal(std::string_view field) {
+    bool digit = false;
+    bool point = false;
+    for (char c : field) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
 // The recorder stores speed and course as single precision.
 double ThroughFloat(double value) {
     if (!(std::fabs(value) <= FLT_MAX))
@@ -64,14 +80,19 @@ double CGPSData::RawToDegrees(double raw) {
 
 CGPSData::CGPSData(std::string_view packet) {
     packet = packet.substr(0, packet.find('\0'));
-    if (packet.size() > kMaxSentence)
+    if (packet.size() > kMaxSentence || packet.size() < 7 || packet.compare(2, 5, "GPRMC") != 0)
         return;
     CommaFields fields(packet);
     std::string_view field;
+    bool latitudeRead = false;
+    bool longitudeRead = false;
+    bool complete = true;
     // Field -1 is the packet type, '$' and the sentence name.
     for (int index = -1; index <= 8; ++index) {
-        if (!fields.Next(&field))
-            return;
+        if (!fields.Next(&field)) {
+            complete = false;
+            break;
+        }
         switch (index) {
             case 0:
                 hour = TwoDigits(field, 0) + 9;
@@ -82,6 +103,7 @@ CGPSData::CGPSData(std::string_view packet) {
                 valid = !field.empty() && field[0] == 'A';
                 break;
             case 2:
+                latitudeRead = IsPlainDecimal(field);
                 latitude = DecimalToDouble(field);
                 break;
             case 3:
@@ -89,6 +111,7 @@ CGPSData::CGPSData(std::string_view packet) {
                     latitude = -latitude;
                 break;
             case 4:
+                longitudeRead = IsPlainDecimal(field);
                 longitude = DecimalToDouble(field);
                 break;
             case 5:
@@ -110,6 +133,13 @@ CGPSData::CGPSData(std::string_view packet) {
                 break;
         }
     }
+    // A damaged or missing position would put the marker somewhere on the globe, so such a
+    // fix is not used however the receiver reported it.
+    if (!latitudeRead || !longitudeRead || std::fabs(GetLatitudeDeg()) > 90.0 ||
+        std::fabs(GetLongitudeDeg()) > 180.0)
+        valid = 0;
+    if (!complete)
+        return;
     std::tm local{};
     local.tm_sec = second;
     local.tm_min = minute;

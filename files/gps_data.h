@@ -14,7 +14,9 @@ public:
 
     CGPSData() = default;
     // `packet` is the whole text packet: type byte, '$', then the sentence from its name on.
-    // Decoding stops at a NUL. Fields missing from a short sentence keep their zero value.
+    // Only "GPRMC" sentences are decoded. Decoding stops at a NUL; fields missing from a short
+    // sentence keep their zero value. A fix is valid only with status 'A' and a position of
+    // plain digits that lies on the globe.
     explicit CGPSData(std::string_view packet);
 
     // Decimal degrees from the raw ddmm.mmmm values; south and west are negative.

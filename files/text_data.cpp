@@ -12,11 +12,8 @@ TextRecord CTextData::AddTextPacket(const uint8_t* data, int size, int timeMs) {
     const char* text = reinterpret_cast<const char*>(data);
     const size_t length = strnlen(text, static_cast<size_t>(size));
     switch (data[0]) {
-        case 'G': {
-            if (length < 7 || std::memcmp(text + 2, "GPRMC", 5) != 0)
-                return kTextIgnored;
+        case 'G':
             return AddGps(CGPSData(std::string_view(text, length))) ? kTextGps : kTextIgnored;
-        }
         case 'M':
             // Raw bytes, so a zero is a value here, not the end of the text.
             if (size < 4)

@@ -27,11 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (kind == kTextGSensor && track.GSensorCount() != before + 1)
         std::abort();
 
-    // The sentence decoder on its own, without the sentence-name check.
+    // The sentence decoder on its own: a valid fix always lies on the globe.
     std::string_view text(reinterpret_cast<const char*>(data), size);
     CGPSData fix(text);
     if (!std::isfinite(fix.GetLatitudeDeg()) || !std::isfinite(fix.GetLongitudeDeg()) ||
         !std::isfinite(fix.GetSpeedKmh()))
+        std::abort();
+    if (fix.valid &&
+        (std::fabs(fix.GetLatitudeDeg()) > 90 || std::fabs(fix.GetLongitudeDeg()) > 180))
         std::abort();
     if (fix.hour < 0 || fix.hour > 99 + 9)
         std::abort();

@@ -119,6 +119,8 @@ void ReadRecording(FuzzCard& card, bool framed, const uint8_t* data, size_t size
             const float seconds = size > 8 ? static_cast<float>(data[7]) / 3.0f : 1.0f;
             if (parser.SeekTime(seconds) < 0)
                 std::abort();
+            // A seek resumes reading even after the end, so the end must come again.
+            ended = false;
         }
     }
     if (ended) {

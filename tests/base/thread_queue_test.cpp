@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -107,24 +109,32 @@ TEST(ThreadQueue, ConcurrentProducerAndConsumerKeepOrderAndBytes) {
     CThreadQueue q;
     q.Init(4096);
     constexpr int kPackets = 5000;
+    // A queue that loses or jams packets stalls one side; the consumer gives up after this
+    // long without a packet, and the producer with it.
+    constexpr auto kStall = std::chrono::seconds(5);
+    std::atomic<bool> stop{false};
     std::thread producer([&] {
         std::vector<unsigned char> buf(600);
-        for (int i = 0; i < kPackets; ++i) {
+        for (int i = 0; i < kPackets && !stop; ++i) {
             int size = 1 + (i * 37) % 600;
             for (int j = 0; j < size; ++j)
                 buf[j] = static_cast<unsigned char>(i + j);
-            while (!q.Push(buf.data(), size, i))
+            while (!q.Push(buf.data(), size, i) && !stop)
                 std::this_thread::yield();
         }
     });
     std::vector<unsigned char> out(600);
     int next = 0, bad = 0;
+    auto lastPacket = std::chrono::steady_clock::now();
     while (next < kPackets) {
         int size = 0, tag = 0;
         if (!q.Pop(out.data(), 600, &size, &tag)) {
+            if (std::chrono::steady_clock::now() - lastPacket > kStall)
+                break;
             std::this_thread::yield();
             continue;
         }
+        lastPacket = std::chrono::steady_clock::now();
         if (tag != next || size != 1 + (next * 37) % 600)
             ++bad;
         for (int j = 0; j < size; ++j)
@@ -132,7 +142,9 @@ TEST(ThreadQueue, ConcurrentProducerAndConsumerKeepOrderAndBytes) {
                 ++bad;
         ++next;
     }
+    stop = true;
     producer.join();
+    ASSERT_EQ(kPackets, next) << "no packet for 5 s: the queue lost some";
     EXPECT_EQ(0, bad);
     EXPECT_EQ(0, q.GetCount());
 }

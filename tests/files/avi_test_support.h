@@ -1,5 +1,5 @@
-// Helpers of the AVI tests: an in-memory file sink with a size limit, little-endian reads done
-// independently of the code under test, temporary files, and writing and reading packets.
+// Helpers of the AVI tests: an in-memory file sink with a size limit, a reading of written files
+// done independently of the code under test, temporary files, and writing and reading packets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -138,6 +138,61 @@ inline void WritePackets(const std::string& path, const std::vector<Packet>& pac
     for (const Packet& p : packets)
         ASSERT_TRUE(w.AddData(p.data.data(), uint32_t(p.data.size()), p.kind));
     ASSERT_GT(w.Close(), 0u);
+}
+
+// What an outside reader finds in a finished file: the chunks of the movi list (id, payload) and
+// whether an index follows. On the way it checks that the RIFF and movi sizes, the pad bytes, the
+// frame count and every index entry agree with the chunks really there.
+struct Walked {
+    std::vector<std::pair<std::string, Bytes>> chunks;
+    bool indexed = false;
+};
+
+inline Walked Walk(const Bytes& b) {
+    Walked w;
+    if (b.size() < 64) {
+        ADD_FAILURE() << "header cut: " << b.size() << " bytes";
+        return w;
+    }
+    EXPECT_EQ(b.size() - 8, U32(b, 4)) << "RIFF size covers the whole file";
+    const size_t movi = 28 + size_t(U32(b, 16));  // "movi" after the hdrl list and "LIST", size
+    EXPECT_EQ("movi", Str4(b, movi));
+    const size_t moviEnd = movi + U32(b, movi - 4);
+    EXPECT_LE(moviEnd, b.size());
+    std::vector<uint32_t> offsets;
+    size_t at = movi + 4;
+    while (at < moviEnd && at + 8 <= b.size()) {
+        const uint32_t size = U32(b, at + 4), padded = (size + 1) & ~1u;
+        if (at + 8 + padded > b.size()) {
+            ADD_FAILURE() << "chunk at " << at << " runs past the file";
+            return w;
+        }
+        w.chunks.emplace_back(Str4(b, at), Bytes(b.begin() + at + 8, b.begin() + at + 8 + size));
+        EXPECT_TRUE(padded == size || b[at + 8 + size] == 0) << "pad byte at " << at;
+        offsets.push_back(uint32_t(at - movi));
+        at += 8 + padded;
+    }
+    EXPECT_EQ(moviEnd, at) << "movi size ends on a chunk boundary";
+    const uint32_t n = uint32_t(w.chunks.size());
+    EXPECT_EQ(n, U32(b, 48)) << "total frames = chunks written";
+    w.indexed = (U32(b, 44) & 0x10) != 0;
+    if (!w.indexed) {
+        EXPECT_EQ(moviEnd, b.size()) << "without an index the file ends after the last chunk";
+        return w;
+    }
+    EXPECT_EQ("idx1", Str4(b, moviEnd));
+    EXPECT_EQ(16 * n, U32(b, moviEnd + 4));
+    const size_t end = moviEnd + 8 + 16 * n;
+    EXPECT_TRUE(b.size() == end || (b.size() == end + 12 && Str4(b, end) == "chk1"))
+        << "the index ends the file, or the checksum trailer after it";
+    for (uint32_t i = 0; i < n && moviEnd + 24 + 16 * i <= b.size(); ++i) {
+        const size_t e = moviEnd + 8 + 16 * i;
+        EXPECT_EQ(w.chunks[i].first, Str4(b, e)) << "entry " << i;
+        EXPECT_EQ(0x10u, U32(b, e + 4)) << "entry " << i << ": key frame";
+        EXPECT_EQ(offsets[i], U32(b, e + 8)) << "entry " << i;
+        EXPECT_EQ((w.chunks[i].second.size() + 1) & ~size_t{1}, U32(b, e + 12)) << "entry " << i;
+    }
+    return w;
 }
 
 // One ParseMedia result: file position (< 0 at the end or on failure), chunk id, payload.

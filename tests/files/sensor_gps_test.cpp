@@ -84,18 +84,57 @@ TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
     EXPECT_EQ(2000, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp));
 }
 
+TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
+    struct Case {
+        const char* latitude;
+        const char* longitude;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"4807.038,N", "01131.000,E", true},
+        {"4807,N", "01131,E", true},
+        {"9000.000,S", "18000.000,W", true},
+        {"48O7.038,N", "01131.000,E", false},
+        {"4807.038,N", "0113l.000,E", false},
+        {"48.07.038,N", "01131.000,E", false},
+        {"-4807.038,N", "01131.000,E", false},
+        {"4807.038,N", "+01131.000,E", false},
+        {" 4807.038,N", "01131.000,E", false},
+        {"4807.038e0,N", "01131.000,E", false},
+        {"nan,N", "inf,E", false},
+        {".,N", "01131.000,E", false},
+        {",N", "01131.000,E", false},
+        {"4807.038,N", ",E", false},
+        {"9000.001,N", "01131.000,E", false},
+        {"4807.038,N", "18000.01,E", false},
+        {"4807.038,N", "99999.000,W", false},
+    };
+    for (const Case& c : cases) {
+        const std::string sentence = std::string("G$GPRMC,123519,A,") + c.latitude + "," +
+                                     c.longitude + ",022.4,084.4,230394";
+        const CGPSData fix(sentence);
+        EXPECT_EQ(c.valid, fix.valid == 1) << sentence;
+        // Validity aside, the fields still follow the number rules.
+        EXPECT_EQ(23, fix.day) << sentence;
+    }
+}
+
 TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
     const CGPSData cut("G$GPRMC,123519,A,4807.038,N");
     EXPECT_EQ(21, cut.hour);
-    EXPECT_EQ(1, cut.valid);
+    EXPECT_EQ(0, cut.valid) << "no longitude, no fix";
     EXPECT_DOUBLE_EQ(4807.038, cut.latitude);
     EXPECT_EQ(0.0, cut.longitude);
     EXPECT_EQ(0, cut.day);
     EXPECT_EQ(0, cut.timestamp);
     // A trailing comma opens no field, so the date is still missing.
     EXPECT_EQ(0, CGPSData("G$GPRMC,1,A,1,N,1,E,1,1,").timestamp);
-    // Leading commas are skipped before the first field only.
-    EXPECT_EQ(21, CGPSData(",,,G$GPRMC,123519,A").hour);
+    // Only RMC sentences are decoded.
+    for (const char* other : {"G$GPGGA,123519,A,4807.038,N,01131.000,E,0,0,230394", "G$GPRM",
+                              ",,,G$GPRMC,123519,A,4807.038,N,01131.000,E,0,0,230394"}) {
+        EXPECT_EQ(0, CGPSData(other).valid) << other;
+        EXPECT_EQ(0, CGPSData(other).hour) << other;
+    }
     // Short time and date groups read only the digits they have.
     const CGPSData stubs("G$GPRMC,1,A,,,,,,,2");
     EXPECT_EQ(10, stubs.hour);
@@ -103,13 +142,13 @@ TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
     EXPECT_EQ(2, stubs.day);
     EXPECT_EQ(0, stubs.month);
     // The text ends at a NUL.
-    const CGPSData nul(std::string_view("G$GPRMC,123519,A\0,1,N", 22));
+    const char withNul[] = "G$GPRMC,123519,A,4807.038,N,01131.000,E\0,022.4";
+    const CGPSData nul(std::string_view(withNul, sizeof withNul - 1));
     EXPECT_EQ(1, nul.valid);
-    EXPECT_EQ(0.0, nul.latitude);
+    EXPECT_EQ(0.0, nul.speedKmh);
     // Values that single precision cannot hold, and non-numbers, read as 0.
-    const CGPSData huge("G$GPRMC,123519,A,nan,N,inf,E,1e300,1e39,230394");
+    const CGPSData huge("G$GPRMC,123519,A,nan,N,4807.038,E,1e300,1e39,230394");
     EXPECT_EQ(0.0, huge.latitude);
-    EXPECT_EQ(0.0, huge.longitude);
     EXPECT_EQ(0.0, huge.speedKmh);
     EXPECT_EQ(0.0, huge.course);
     EXPECT_EQ(23, huge.day);

@@ -45,7 +45,13 @@ ReadResult ParseAll(CTATParser& parser, uint32_t capacity = CTATParser::kBufferB
                     size_t maxPackets = SIZE_MAX) {
     ReadResult result;
     std::vector<uint8_t> buffer(capacity);
+    // No recording here holds this many: a stream that runs on past it repeats or invents packets.
+    constexpr size_t kRunaway = 20000;
     while (result.packets.size() < maxPackets && result.idle < 20) {
+        if (result.packets.size() == kRunaway) {
+            ADD_FAILURE() << "more than " << kRunaway << " packets without an end";
+            break;
+        }
         char id[5] = {};
         uint32_t size = capacity;
         if (parser.ParseMedia(id, buffer.data(), &size) < 0) {

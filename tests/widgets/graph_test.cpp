@@ -9,13 +9,15 @@ using namespace locket;
 
 namespace {
 
+// Colours are given as 0x00BBGGRR, as the recorder software gives them.
 constexpr uint32_t kBlueRef = 0xFF0000;
 constexpr uint32_t kYellowRef = 0x00FFFF;
 constexpr uint32_t kRedRef = 0x0000FF;
-
-QRgb Rgb(uint32_t colorRef) {
-    return CGraphStatic::ColorFromRef(colorRef).rgb();
-}
+constexpr QRgb kBlue = qRgb(0, 0, 255);
+constexpr QRgb kYellow = qRgb(255, 255, 0);
+constexpr QRgb kRed = qRgb(255, 0, 0);
+constexpr QRgb kGrid = qRgb(0x29, 0x29, 0x29);
+constexpr QRgb kBackground = qRgb(1, 0, 0);
 
 QRgb At(const QImage& image, int x, int y) {
     return image.pixel(x, y) | 0xFF000000u;
@@ -76,36 +78,34 @@ TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGrid) {
     const int right = graph.PlotRight(), bottom = graph.PlotBottom();
     EXPECT_EQ(QRect(QPoint(4, 2), QPoint(298, 98)),
               QRect(QPoint(left, top), QPoint(right, bottom)));
-    const QRgb blue = Rgb(kBlueRef), grid = Rgb(CGraphStatic::kGridRef);
-    const QRgb background = Rgb(CGraphStatic::kBackgroundRef);
 
-    EXPECT_EQ(blue, At(p, left, bottom - 30));
-    EXPECT_EQ(blue, At(p, left + 10, bottom - 25)) << "joined by a line";
-    EXPECT_EQ(blue, At(p, left + 20, bottom - 20));
-    EXPECT_EQ(blue, At(p, left + 40, bottom - 10));
-    EXPECT_EQ(background, At(p, left + 10, bottom - 30));
-    EXPECT_EQ(0, Count(p, blue, left + 41, 299, 0, 99)) << "nothing past the oldest";
+    EXPECT_EQ(kBlue, At(p, left, bottom - 30));
+    EXPECT_EQ(kBlue, At(p, left + 10, bottom - 25)) << "joined by a line";
+    EXPECT_EQ(kBlue, At(p, left + 20, bottom - 20));
+    EXPECT_EQ(kBlue, At(p, left + 40, bottom - 10));
+    EXPECT_EQ(kBackground, At(p, left + 10, bottom - 30));
+    EXPECT_EQ(0, Count(p, kBlue, left + 41, 299, 0, 99)) << "nothing past the oldest";
 
     // Both plot sides; rows above the bottom but none on the bottom and top edges.
-    EXPECT_EQ(grid, At(p, left, top));
-    EXPECT_EQ(grid, At(p, right, bottom - 1));
-    EXPECT_EQ(background, At(p, right + 1, 50));
+    EXPECT_EQ(kGrid, At(p, left, top));
+    EXPECT_EQ(kGrid, At(p, right, bottom - 1));
+    EXPECT_EQ(kBackground, At(p, right + 1, 50));
     for (int y : {50, 26})
-        EXPECT_EQ(right - left + 1, Count(p, grid, left, right, y, y)) << y;
-    EXPECT_EQ(right - left - 40, Count(p, grid, left + 41, right, 74, 74));
+        EXPECT_EQ(right - left + 1, Count(p, kGrid, left, right, y, y)) << y;
+    EXPECT_EQ(right - left - 40, Count(p, kGrid, left + 41, right, 74, 74));
     for (int y : {0, 1, top, 73, 75, bottom, 99})
-        EXPECT_EQ(0, Count(p, grid, left + 1, right - 1, y, y)) << y;
+        EXPECT_EQ(0, Count(p, kGrid, left + 1, right - 1, y, y)) << y;
 
     // The widget paints the picture.
     const QImage shot = graph.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(blue, At(shot, left + 20, bottom - 20));
-    EXPECT_EQ(grid, At(shot, left, top));
+    EXPECT_EQ(kBlue, At(shot, left + 20, bottom - 20));
+    EXPECT_EQ(kGrid, At(shot, left, top));
 
     graph.SetGridVisible(false);
-    EXPECT_EQ(0, Count(graph.Picture(), grid, 0, 299, 0, 99));
-    EXPECT_EQ(blue, At(graph.Picture(), left + 20, bottom - 20));
+    EXPECT_EQ(0, Count(graph.Picture(), kGrid, 0, 299, 0, 99));
+    EXPECT_EQ(kBlue, At(graph.Picture(), left + 20, bottom - 20));
     graph.SetSeriesVisible(s, false);
-    EXPECT_EQ(0, Count(graph.Picture(), blue, 0, 299, 0, 99));
+    EXPECT_EQ(0, Count(graph.Picture(), kBlue, 0, 299, 0, 99));
 }
 
 TEST(GraphStatic, WriteIndexWrapsAfter1024AndOnlyElementZeroIsShown) {
@@ -115,38 +115,36 @@ TEST(GraphStatic, WriteIndexWrapsAfter1024AndOnlyElementZeroIsShown) {
     graph.SetGridVisible(false);
     graph.SetXStep(5);
     CGraphSeries* s = graph.AddSeries(kYellowRef, 1);
-    const QRgb yellow = Rgb(kYellowRef);
     for (int i = 0; i < CGraphSeries::kValues; ++i)
         graph.AddValue(s, 10 + i % 50);
     EXPECT_EQ(0, s->WriteIndex());
     EXPECT_EQ(10 + 1023 % 50, s->Value(1023));
 
     const int left = graph.PlotLeft(), bottom = graph.PlotBottom();
-    auto traced = [&] { return Count(graph.Picture(), yellow, 0, 399, 0, 99); };
-    EXPECT_EQ(yellow, At(graph.Picture(), left, bottom - 10));
+    auto traced = [&] { return Count(graph.Picture(), kYellow, 0, 399, 0, 99); };
+    EXPECT_EQ(kYellow, At(graph.Picture(), left, bottom - 10));
     EXPECT_EQ(1, traced()) << "a single point";
 
     graph.AddValue(s, 60);  // overwrites element 0
-    EXPECT_EQ(yellow, At(graph.Picture(), left, bottom - 60));
+    EXPECT_EQ(kYellow, At(graph.Picture(), left, bottom - 60));
     EXPECT_EQ(1, traced());
     graph.AddValue(s, 70);
-    EXPECT_EQ(yellow, At(graph.Picture(), left + 5, bottom - 60));
+    EXPECT_EQ(kYellow, At(graph.Picture(), left + 5, bottom - 60));
     EXPECT_EQ(11, traced()) << "two points, ten pixels up and five across";
 }
 
 TEST(GraphStatic, ZeroRowsOrScaleAndDegenerateSizesDrawNoRowsAndDoNotFail) {
     CGraphStatic graph;
     graph.resize(100, 50);
-    const QRgb grid = Rgb(CGraphStatic::kGridRef);
     auto rowPixels = [&] {
-        return Count(graph.Picture(), grid, graph.PlotLeft() + 1, graph.PlotRight() - 1, 0, 49);
+        return Count(graph.Picture(), kGrid, graph.PlotLeft() + 1, graph.PlotRight() - 1, 0, 49);
     };
     graph.SetRange(200, 50);
     EXPECT_GT(rowPixels(), 0);
     graph.SetRange(10, 50);
     EXPECT_EQ(0, graph.GridRows());
     EXPECT_EQ(0, rowPixels());
-    EXPECT_EQ(grid, At(graph.Picture(), graph.PlotLeft(), 20)) << "the sides stay";
+    EXPECT_EQ(kGrid, At(graph.Picture(), graph.PlotLeft(), 20)) << "the sides stay";
     graph.SetRange(100, 0);
     EXPECT_EQ(0, rowPixels());
     graph.SetRange(1000, 1);  // 1000 rows in 46 pixels
@@ -180,9 +178,9 @@ TEST(GraphStatic, ResizeRebuildsThePictureAndScale) {
     QApplication::processEvents();
     EXPECT_EQ(QSize(320, 200), graph.Picture().size()) << "redrawn without a further change";
     EXPECT_EQ(198, graph.PlotBottom());
-    EXPECT_EQ(Rgb(CGraphStatic::kGridRef), At(graph.Picture(), 318, 150));
+    EXPECT_EQ(kGrid, At(graph.Picture(), 318, 150));
     // Stored heights stay; new values scale to the new height.
-    EXPECT_EQ(Rgb(kRedRef), At(graph.Picture(), 4, 198 - 50));
+    EXPECT_EQ(kRed, At(graph.Picture(), 4, 198 - 50));
     graph.AddValue(s, 50);
     EXPECT_EQ(100, s->Value(1));
 

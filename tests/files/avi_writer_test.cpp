@@ -1,0 +1,263 @@
+// Files as the writer lays them out, checked against offsets and values written out here, also
+// when the disk fills up; and the file sink under the writer.
+#include <string_view>
+
+#include "avi_test_support.h"
+
+using namespace avi_test;
+using locket::CAVIWriter;
+
+namespace {
+
+using Chunks = std::vector<std::pair<std::string, Bytes>>;
+
+// A little-endian word or a fourcc expected at an offset.
+struct Field {
+    Field(size_t o, uint32_t w) : off(o), word(w) {}
+    Field(size_t o, std::string_view s) : off(o), id(s) {}
+    size_t off;
+    uint32_t word = 0;
+    std::string_view id;
+};
+
+void ExpectAt(const Bytes& b, size_t base, std::initializer_list<Field> fields) {
+    for (const Field& f : fields) {
+        if (f.id.empty()) {
+            EXPECT_EQ(f.word, U32(b, base + f.off)) << "at " << base + f.off;
+        } else {
+            EXPECT_EQ(f.id, Str4(b, base + f.off)) << "at " << base + f.off;
+        }
+    }
+}
+
+void ExpectMainHeader(const Bytes& b, uint32_t hdrlSize, uint32_t totalFrames) {
+    ExpectAt(b, 0, {{0, "RIFF"},  {8, "AVI "},       {12, "LIST"}, {16, hdrlSize}, {20, "hdrl"},
+                    {24, "avih"}, {28, 56},          {32, 0},      {36, 0},        {40, 0},
+                    {44, 0x110},  {48, totalFrames}, {52, 0},      {56, 4},        {60, 0},
+                    {64, 320},    {68, 240},         {72, 0},      {76, 0},        {80, 0},
+                    {84, 0}});
+}
+
+// Stream lists: "LIST", size, "strl", the 56-byte strh at +20, "strf" at +76, its data at +84.
+void ExpectVideoList(const Bytes& b, size_t at, uint32_t rate, uint32_t length, uint32_t suggested,
+                     uint32_t w, uint32_t h) {
+    ExpectAt(b, at, {{0, "LIST"},   {4, 116},     {8, "strl"}, {12, "strh"},      {16, 56},
+                     {20, "vids"},  {24, "AVC1"}, {28, 0},     {32, 0},           {36, 0},
+                     {40, 1000},    {44, rate},   {48, 0},     {52, length},      {56, suggested},
+                     {60, 0},       {64, 0},      {68, 0},     {72, w | h << 16}, {76, "strf"},
+                     {80, 40},      {84, 40},     {88, w},     {92, h},           {96, 0},
+                     {100, "AVC1"}, {104, 0},     {108, 0},    {112, 0},          {116, 0},
+                     {120, 0}});
+}
+
+void ExpectAudioList(const Bytes& b, size_t at, uint32_t length) {
+    // 8 kHz mono 16-bit PCM: format tag 1 and 1 channel, block align 2 and 16 bits per sample.
+    ExpectAt(b, at, {{0, "LIST"},  {4, 92},       {8, "strl"}, {12, "strh"}, {16, 56},
+                     {20, "auds"}, {24, 0},       {28, 0},     {32, 0},      {36, 0},
+                     {40, 2},      {44, 16000},   {48, 0},     {52, length}, {56, 2000},
+                     {60, 0},      {64, 2},       {68, 0},     {72, 0},      {76, "strf"},
+                     {80, 16},     {84, 0x10001}, {88, 8000},  {92, 16000},  {96, 2 | 16 << 16}});
+}
+
+void ExpectTextList(const Bytes& b, size_t at, uint32_t length, uint32_t suggested) {
+    ExpectAt(b, at,
+             {{0, "LIST"},  {4, 76},      {8, "strl"},     {12, "strh"}, {16, 56},   {20, "txts"},
+              {24, "XBLB"}, {28, 0},      {32, 0},         {36, 0},      {40, 1000}, {44, 100000},
+              {48, 0},      {52, length}, {56, suggested}, {60, 0},      {64, 0},    {68, 0},
+              {72, 0},      {76, "strf"}, {80, 0}});
+}
+
+// Writes (payload, kind) pairs; each must be taken.
+void Add(CAVIWriter& w, std::initializer_list<std::pair<const Bytes*, int>> chunks) {
+    for (const auto& [data, kind] : chunks)
+        ASSERT_TRUE(w.AddData(data->data(), uint32_t(data->size()), kind));
+}
+
+}  // namespace
+
+TEST(AviWriter, TwoCameras_EveryHeaderFieldChunkAndIndexEntry) {
+    Bytes b;
+    CAVIWriter w(new MemoryFile(&b));
+    Configure(w, true);
+    ASSERT_TRUE(w.Create("x.avi"));
+    // The large front frame is written apart from its header, pad byte included.
+    const Bytes front = Payload(70001, 1), rear = Payload(20, 2), rear19 = Payload(19, 3);
+    const Bytes pcm = Payload(4000, 4), text = {'M', 'A', 'B', 'C'};
+    Add(w, {{&front, 0}, {&rear, 1}, {&rear19, 1}, {&pcm, 2}, {&text, 3}});
+    const uint32_t riff = w.Close();
+
+    // hdrl 500: lists at 88, 212, 336 and 436, then the movi list.
+    ExpectMainHeader(b, 500, 5);
+    ExpectVideoList(b, 88, 30000, 1, 70002, 320, 240);
+    ExpectVideoList(b, 212, 15000, 2, 20, 160, 120);
+    ExpectAudioList(b, 336, 2000);
+    ExpectTextList(b, 436, 1, 4);
+    const Walked walked = Walk(b);
+    EXPECT_EQ(
+        (Chunks{{"00dc", front}, {"01dc", rear}, {"01dc", rear19}, {"02wb", pcm}, {"03tx", text}}),
+        walked.chunks);
+    EXPECT_TRUE(walked.indexed);
+    EXPECT_EQ(b.size() - 8, riff);
+}
+
+TEST(AviWriter, OneCamera_ProvisionalHeaderUntilCloseAndSharedIds) {
+    Bytes b;
+    CAVIWriter w(new MemoryFile(&b));
+    Configure(w, false);
+    ASSERT_TRUE(w.Create("x.avi"));
+    // Settings made while a file is open wait for the next one.
+    w.SetFrameRate(0, 5);
+    w.SetVideoSize(0, 640, 480);
+    w.SetDualVideo(true);
+    const Bytes v0 = Payload(101, 1), pcm = Payload(4000, 2), rear = Payload(7, 3);
+    const Bytes text = Payload(5, 4), v1 = Payload(64, 5);
+    Add(w, {{&v0, 0}, {&pcm, 2}, {&rear, 1}, {&text, 3}, {&v1, 0}});
+    // The file as it stands while recording goes on: placeholders, no counts, an index promised.
+    ExpectAt(b, 0, {{4, "0000"}, {400, "0000"}});
+    ExpectMainHeader(b, 376, 0);
+    ExpectVideoList(b, 88, 30000, 1, 0, 320, 240);
+    ExpectAudioList(b, 212, 0);
+    ExpectTextList(b, 312, 1, 0);
+
+    EXPECT_EQ(b.size() - 8, w.Close());
+    ExpectMainHeader(b, 376, 5);
+    ExpectVideoList(b, 88, 30000, 2, (102 + 64) / 2, 320, 240);
+    // Rear frames take the front stream's id; audio and text move up one.
+    EXPECT_EQ((Chunks{{"00dc", v0}, {"01wb", pcm}, {"00dc", rear}, {"02tx", text}, {"00dc", v1}}),
+              Walk(b).chunks);
+}
+
+TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
+    Bytes b;
+    auto* file = new MemoryFile(&b);
+    CAVIWriter w(file);
+    Configure(w, false);
+    EXPECT_EQ(0u, w.Close()) << "closing an idle writer does nothing";
+    EXPECT_EQ(0, file->writes);
+    ASSERT_TRUE(w.Create("x.avi"));
+    EXPECT_FALSE(w.Create("y.avi"));
+    EXPECT_FALSE(w.AddData("ab", 2, 4));
+    EXPECT_FALSE(w.AddData("ab", 2, -1));
+    EXPECT_TRUE(w.AddData("ab", 2, 0));
+    EXPECT_EQ(434u, w.Close());
+    const Bytes before = b;
+    EXPECT_EQ(0u, w.Close());
+    EXPECT_EQ(before, b);
+    EXPECT_FALSE(w.AddData("ab", 2, 0));
+}
+
+TEST(AviWriter, NoAudioDropsTheAudioList_ChecksumTrailerSumsWholeWordsOfPaddedPayloads) {
+    Bytes b;
+    CAVIWriter w(new MemoryFile(&b));
+    Configure(w, false);
+    w.SetHasAudio(false);
+    w.SetChecksum(true);
+    ASSERT_TRUE(w.Create("x.avi"));
+    EXPECT_EQ(280u, w.GetHeaderLen());
+    const uint8_t a[7] = {1, 0, 0, 0, 2, 0, 0};  // padded to 8: words 1 and 2
+    const uint8_t c[6] = {0, 1, 0, 0, 9, 9};     // one whole word 0x100, tail not counted
+    const uint8_t d[3] = {0xFF, 0xFF, 0xFF};     // padded to 4: 0x00FFFFFF
+    ASSERT_TRUE(w.AddData(a, 7, 0));
+    ASSERT_TRUE(w.AddData(c, 6, 2));
+    ASSERT_TRUE(w.AddData(d, 3, 3));
+    const uint32_t riff = w.Close();
+    ExpectMainHeader(b, 276, 3);
+    ExpectTextList(b, 212, 1, 4);
+    // Chunks of 16, 14 and 12 bytes from 308, then an index of three entries.
+    ExpectAt(b, 308 + 42, {{0, "idx1"}, {56, "chk1"}, {60, 4}, {64, 1 + 2 + 0x100 + 0x00FFFFFF}});
+    EXPECT_EQ(3u, Walk(b).chunks.size());
+    EXPECT_EQ(308u + 42 + 56 + 12, b.size());
+    EXPECT_EQ(b.size() - 8, riff);
+}
+
+TEST(AviWriter, FreeFunctionsDriveTheProcessWriterOnDisk) {
+    TempDir dir;
+    const std::string path = dir.File("f.avi");
+    locket::AviSetDualVideo(true);
+    locket::AviSetVideoSize(0, 320, 240);
+    locket::AviSetVideoSize(1, 160, 120);
+    locket::AviSetFrameRate(0, 30);
+    locket::AviSetFrameRate(1, 15);
+    locket::AviSetAudioRate(11025);
+    ASSERT_TRUE(locket::AviCreate(path.c_str()));
+    EXPECT_TRUE(locket::AviAddData("abc", 3, 1));
+    EXPECT_EQ(4u + 8 + 500 + 8 + 16 + 8 + 16, locket::AviClose());
+    const Bytes b = ReadFile(path);
+    ExpectAt(b, 336 + 84, {{4, 11025}, {8, 22050}});
+    EXPECT_EQ((Chunks{{"01dc", {'a', 'b', 'c'}}}), Walk(b).chunks);
+    locket::AviSetDualVideo(false);
+    locket::AviSetAudioRate(8000);
+}
+
+// A disk that fills up while chunks are written: the file must describe exactly the chunks that
+// were written whole, in the stream lengths as well.
+TEST(AviWriter, DiskFullAtEveryCutPoint_LeavesAFileOfWholeChunksOnly) {
+    // The large chunk goes out in writes apart from its header, and never fits.
+    const uint32_t sizes[] = {70001, 1000, 7, 4000, 1, 513, 2, 999, 64};
+    const int kinds[] = {0, 0, 3, 2, 3, 0, 3, 0, 2};
+    const char* ids[] = {"00dc", "00dc", "01wb", "02tx"};
+    std::vector<Bytes> payloads;
+    for (int i = 0; i < 9; ++i)
+        payloads.push_back(Payload(sizes[i], i));
+    // Cut points fall in the header, chunk headers, payloads, pad bytes and the index alike.
+    for (size_t limit = 400; limit < 408 + 7000; limit += limit < 420 ? 3 : 37) {
+        SCOPED_TRACE("limit " + std::to_string(limit));
+        Bytes b;
+        CAVIWriter w(new MemoryFile(&b, limit));
+        Configure(w, false);
+        if (!w.Create("x.avi")) {
+            EXPECT_LT(limit, 408u);
+            continue;
+        }
+        Chunks accepted;
+        uint32_t count[4] = {0, 0, 0, 0};
+        size_t end = 408;  // where the next chunk goes
+        for (int round = 0; round < 3; ++round)
+            for (int i = 0; i < 9; ++i) {
+                // A chunk is taken exactly when it fits the room left, also after a refusal.
+                const size_t need = 8 + ((sizes[i] + 1) & ~1u);
+                const bool fits = end + need <= limit;
+                ASSERT_EQ(fits, w.AddData(payloads[i].data(), sizes[i], kinds[i])) << i;
+                if (fits) {
+                    accepted.emplace_back(ids[kinds[i]], payloads[i]);
+                    ++count[kinds[i]];
+                    end += need;
+                }
+            }
+        EXPECT_EQ(accepted.size(), w.GetChunkCount());
+        w.Close();
+        EXPECT_EQ(accepted, Walk(b).chunks);
+        EXPECT_LE(b.size(), limit);
+        EXPECT_EQ(std::max(1u, count[0]), U32(b, 88 + 52));
+        EXPECT_EQ(2000 * count[2], U32(b, 212 + 52));
+        EXPECT_EQ(std::max(1u, count[3]), U32(b, 312 + 52));
+    }
+}
+
+TEST(AviWriter, StdioSinkOpensOnceSeeksTruncatesAndClosesIdempotently) {
+    TempDir dir;
+    locket::CFSNormal fs;
+    EXPECT_FALSE(fs.IsOpen());
+    EXPECT_EQ(0, fs.Close());
+    ASSERT_TRUE(fs.Open(dir.File("a.bin").c_str(), "wb"));
+    EXPECT_FALSE(fs.Open(dir.File("b.bin").c_str(), "wb"));
+    EXPECT_TRUE(fs.IsOpen()) << "the first file stays open";
+    EXPECT_EQ(5u, fs.Write("hello", 5));
+    EXPECT_EQ(0, fs.Seek(1, 0));
+    EXPECT_EQ(1u, fs.Write("E", 1));
+    EXPECT_EQ(0, fs.Seek(0, 2));
+    EXPECT_EQ(3u, fs.Write("!!!", 3));
+    EXPECT_EQ(0, fs.Truncate(6));
+    EXPECT_EQ(0, fs.Close());
+    EXPECT_EQ(0, fs.Close());
+    EXPECT_EQ(Bytes({'h', 'E', 'l', 'l', 'o', '!'}), ReadFile(dir.File("a.bin")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("b.bin")));
+    ASSERT_TRUE(fs.Open(dir.File("b.bin").c_str(), "wb")) << "closed: open again";
+    EXPECT_EQ(0, fs.Close());
+    EXPECT_FALSE(fs.Open(dir.File("no/such/dir.bin").c_str(), "wb"));
+
+    CAVIWriter w;
+    EXPECT_FALSE(w.Create(dir.File("no/such/x.avi").c_str()));
+    EXPECT_FALSE(w.AddData("ab", 2, 0));
+    EXPECT_EQ(0u, w.Close());
+}
