@@ -8,14 +8,21 @@ source "$LOCKET_ROOT/scripts/common.sh"
 locket_build "$LOCKET_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 card="${LOCKET_CARD:-$LOCKET_ROOT/demo-card}"
-recorder="$LOCKET_ROOT/build/tools/locket-record/locket-record"
-if [ -x "$recorder" ] && [ ! -d "$card/SETTING" ]; then
-  "$recorder" "$card"
+if [ ! -d "$card/SETTING" ]; then
+  echo "making the demo card in $card (about half a minute)"
+  "$LOCKET_ROOT/build/tools/locket-record/locket-record" "$card" --min-kib 520
 fi
 
 viewer="$LOCKET_ROOT/build/viewer/locket-viewer"
-if [ -x "$viewer" ]; then
-  exec "$viewer" --card "$card" "$@"
+if [ ! -x "$viewer" ]; then
+  echo "run.sh: $viewer is missing after the build; the build output above says why" >&2
+  exit 1
 fi
-echo "Built. The viewer window is not part of this build yet; the engine, the recorder tool"
-echo "and the tests are (./test.sh runs them)."
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "run.sh: no display to open the viewer on; run it in a desktop session" >&2
+  echo "(or under a virtual one: xvfb-run -a ./run.sh)" >&2
+  exit 1
+fi
+# The web engine of the map page refuses to start as root unless its sandbox is off.
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+exec "$viewer" --card "$card" "$@"

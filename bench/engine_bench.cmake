@@ -2,6 +2,7 @@
 # of real-time two-camera playback, and the time from a paused seek to its picture.
 add_executable(engine_bench
   ${CMAKE_CURRENT_SOURCE_DIR}/engine_bench.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/playback_reference.cpp
   ${PROJECT_SOURCE_DIR}/tests/engine/h264_source.cpp)
 target_include_directories(engine_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(engine_bench PRIVATE engine PkgConfig::FFMPEG)
+target_link_libraries(engine_bench PRIVATE engine locket_record_lib PkgConfig::FFMPEG)

@@ -1,7 +1,5 @@
 // Prints figures for the playback engine; nothing here passes or fails.
 //   engine_bench [seconds]   (length of the real-time playback run, default 5)
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -13,16 +11,12 @@
 #include <mutex>
 #include <vector>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libswscale/swscale.h>
-}
-
 #include "engine/decoder.h"
 #include "engine/h264_source.h"
 #include "engine/media_player.h"
 #include "files/media_parser.h"
 #include "platform/clock.h"
+#include "playback_reference.h"
 
 namespace locket {
 namespace {
@@ -31,13 +25,6 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // A moving picture, so the encoder has real work and the decoder real residuals.
@@ -183,38 +170,6 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Bare libavcodec decode and libswscale scale of the same packets to the same size.
-double BareDecodeAndScale(const std::vector<Packet>& packets, int dstW, int dstH) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    avcodec_open2(context, codec, nullptr);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    std::vector<uint8_t> picture(static_cast<size_t>((dstW * 3 + 3) & ~3) * dstH);
-    SwsContext* scaler = nullptr;
-    auto start = Clock::now();
-    for (const Packet& p : packets) {
-        packet->data = const_cast<uint8_t*>(p.data());
-        packet->size = static_cast<int>(p.size());
-        avcodec_send_packet(context, packet);
-        while (avcodec_receive_frame(context, frame) == 0) {
-            if (!scaler)
-                scaler = sws_getContext(
-                    frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), dstW,
-                    dstH, AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
-            uint8_t* planes[4] = {picture.data(), nullptr, nullptr, nullptr};
-            int strides[4] = {(dstW * 3 + 3) & ~3, 0, 0, 0};
-            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-        }
-    }
-    double elapsed = Seconds(start, Clock::now());
-    sws_freeContext(scaler);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    return elapsed;
-}
-
 void Throughput(const std::vector<Packet>& front) {
     const int w = 640, h = 360;
     CMemoryParser parser;
@@ -283,12 +238,12 @@ void RealTimeCpu(const std::vector<Packet>& front, const std::vector<Packet>& re
     player.SetEventCallback(&EndFlag::OnEvent, &flag);
     player.Start(&frontWindow, &rearWindow);
 
-    double cpu0 = CpuSeconds();
+    double cpu0 = ProcessCpuSeconds();
     auto start = Clock::now();
     player.Open("BENCH_20260101_000000_D.tat");
     WaitForEnd(flag, 1);
     double wall = Seconds(start, Clock::now());
-    double cpu = CpuSeconds() - cpu0;
+    double cpu = ProcessCpuSeconds() - cpu0;
     player.Shutdown();
     std::printf(
         "real-time playback, front 1920x1080 + rear 1280x720 at 30 fps, windows 640x360 "

@@ -1,0 +1,258 @@
+// locket-viewer-shots CARD_DIR OUT_DIR [--lang en|ko]: drives the real main window on a card
+// through its main states and saves each as a PNG, for people to judge the look by eye.
+// Run it on an X server (Xvfb will do): pictures are taken from the screen, so the map page,
+// which the web engine draws on its own, and the message box appear as a person sees them.
+// Elsewhere the widgets are rendered into the picture instead, without the web content.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "files/vehicle_signals.h"
+#include "viewer/control_ids.h"
+#include "viewer/main_window.h"
+#include "viewer/video_view.h"
+#include "widgets/map_view.h"
+#include "widgets/network_reachability.h"
+#include "widgets/window_messages.h"
+
+using namespace locket;
+
+namespace {
+
+// The map page is a local page: offline it still shows the marker on a grey map.
+class CAlwaysOnline : public VNetworkReachability {
+public:
+    bool IsOnline() override { return true; }
+};
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void Pump(int ms) {
+    WaitFor([] { return false; }, ms);
+}
+
+bool OnScreen() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+class CShooter {
+public:
+    explicit CShooter(QString folder) : m_folder(std::move(folder)) {}
+
+    // The screen area of the rectangle, or the widget rendered by itself off screen.
+    bool Save(const QString& name, QWidget* widget, QRect area = {}) {
+        if (area.isNull())
+            area = widget->frameGeometry();
+        QPixmap picture;
+        if (OnScreen()) {
+            QScreen* screen =
+                widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+            picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        } else {
+            picture = widget->grab();
+        }
+        const QString path = m_folder + QLatin1Char('/') + name + QStringLiteral(".png");
+        const bool saved = !picture.isNull() && picture.save(path);
+        std::printf("%s %s (%dx%d)\n", saved ? "saved" : "FAILED", qPrintable(path),
+                    picture.width(), picture.height());
+        m_failed += saved ? 0 : 1;
+        return saved;
+    }
+    int Failed() const { return m_failed; }
+
+private:
+    QString m_folder;
+    int m_failed = 0;
+};
+
+// A driving recording (REC) when there is one: its signal panel has the most to show.
+int FindRow(CRavuraVezedaDlg& window, bool twoCameras) {
+    int found = -1;
+    for (int row = 0; row < window.RowCount(); ++row) {
+        const QString name = window.RowName(row);
+        if (name.endsWith(QStringLiteral("_D.tat")) != twoCameras)
+            continue;
+        if (name.startsWith(QStringLiteral("REC_")))
+            return row;
+        if (found < 0)
+            found = row;
+    }
+    return found;
+}
+
+int64_t PlayedSeconds(CRavuraVezedaDlg& window) {
+    return window.Player().GetCurTime() / 1000;
+}
+
+// Something on the signal panel besides the gear: a turn signal or the brake.
+bool SignalLit(CRavuraVezedaDlg& window) {
+    const SignalValues values = window.SensorTrack().GetSignals();
+    const int turn = values[kSignalTurnSig];
+    return (turn != 0 && turn != kSignalAbsent) || values[kSignalBreak] > 0;
+}
+
+// Gives the views, the graph and the map page time to show the state just entered.
+void Settle(CRavuraVezedaDlg& window, int ms = 700) {
+    const int before = window.FrontView()->DrawCount();
+    Pump(ms);
+    WaitFor([&] { return window.FrontView()->DrawCount() != before; }, 2000);
+    Pump(100);
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: locket-viewer-shots CARD_DIR OUT_DIR [--lang en|ko]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3)
+        return Usage();
+    int langId = 0x09;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--lang") && i + 1 < argc) {
+            langId = !std::strcmp(argv[++i], "ko") ? 0x12 : 0x09;
+        } else {
+            return Usage();
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    const QString suffix = langId == 0x12 ? QStringLiteral("-ko") : QString();
+    QDir().mkpath(QString::fromLocal8Bit(argv[2]));
+    CShooter shooter(QString::fromLocal8Bit(argv[2]));
+    if (!OnScreen())
+        std::printf("not on an X server: pictures are rendered without the map page\n");
+
+    QTemporaryDir config;
+    ViewerOptions options;
+    options.cardFolder = argv[1];
+    options.watchVolumes = false;
+    options.configFolder = config.path().toStdString();
+    options.langId = langId;
+    options.autoAnswer = QMessageBox::Ok;
+    CRavuraVezedaDlg window(options);
+    window.OnInitDialog();
+    CAlwaysOnline online;
+    window.MapView()->SetReachability(&online);
+    window.show();
+    WaitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5000);
+    if (!WaitFor([&] { return window.RowCount() > 0; }, 10000)) {
+        std::fprintf(stderr, "locket-viewer-shots: the card lists no recording\n");
+        return 1;
+    }
+    Pump(500);
+    shooter.Save(QStringLiteral("01-listing") + suffix, &window);
+
+    const int twoRow = FindRow(window, true);
+    const int oneRow = FindRow(window, false);
+    if (twoRow >= 0) {
+        window.OnListDoubleClick(twoRow);
+        // Mid-recording, with the graph grown and, when the drive has one nearby, a turn
+        // signal or the brake lit.
+        const int64_t middle = std::max<int64_t>(2, window.TotalSeconds() / 2);
+        WaitFor([&] { return PlayedSeconds(window) >= middle; }, 60000);
+        WaitFor([&] { return SignalLit(window); }, 4000);
+        Settle(window, 300);
+        shooter.Save(QStringLiteral("02-playing-front-large-rear-small") + suffix, &window);
+
+        // Back a few seconds, so every placement below shows this recording still playing.
+        PostWindowMessage(&window, WM_BITMAPSLIDER_MOVED, ctl::kSeekSlider, middle / 2);
+        WaitFor([&] { return PlayedSeconds(window) < middle; }, 3000);
+
+        window.OnSwap();
+        Settle(window);
+        shooter.Save(QStringLiteral("03-swapped") + suffix, &window);
+        window.OnSwap();
+
+        window.OnMapTab();
+        Settle(window);
+        shooter.Save(QStringLiteral("04-map-tab") + suffix, &window);
+
+        window.OnMapEnlarge();
+        Settle(window);
+        shooter.Save(QStringLiteral("05-map-large") + suffix, &window);
+        window.OnMapEnlarge();
+
+        window.OnFullScreen();
+        // Without a window manager nobody sizes the window to the screen: do it as one would.
+        QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+        WaitFor([&] { return window.geometry() == screen->geometry(); }, 1500);
+        if (window.geometry() != screen->geometry()) {
+            std::printf("no window manager made the window full screen: the driver sized it\n");
+            window.setGeometry(screen->geometry());
+        }
+        Settle(window, 1000);
+        shooter.Save(QStringLiteral("06-full-screen") + suffix, &window, screen->geometry());
+        window.OnPreviousSize();
+        Settle(window);
+    } else {
+        std::printf("no two-camera recording on the card\n");
+    }
+    if (oneRow >= 0) {
+        window.OnListDoubleClick(oneRow);
+        WaitFor([&] { return PlayedSeconds(window) >= 4; }, 30000);
+        Settle(window);
+        shooter.Save(QStringLiteral("07-one-camera") + suffix, &window);
+        window.OnMapEnlarge();
+        Settle(window);
+        shooter.Save(QStringLiteral("08-one-camera-map-large") + suffix, &window);
+    } else {
+        std::printf("no one-camera recording on the card\n");
+    }
+
+    // The close question as the person sees it: a real box over the window, answered Yes.
+    window.SetAutoAnswer(0);
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        QMessageBox* box = nullptr;
+        WaitFor(
+            [&] {
+                box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                return box && box->isVisible() && box->windowHandle() &&
+                       box->windowHandle()->isExposed();
+            },
+            5000);
+        if (!box)
+            return;
+        Pump(500);
+        shooter.Save(QStringLiteral("09-close-question") + suffix, &window,
+                     window.frameGeometry().united(box->frameGeometry()));
+        answered = true;
+        box->button(QMessageBox::Yes)->click();
+    });
+    window.OnCloseButton();
+    if (!answered) {
+        std::fprintf(stderr, "locket-viewer-shots: the close question did not show\n");
+        return 1;
+    }
+    return shooter.Failed() ? 1 : 0;
+}
