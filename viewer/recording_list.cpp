@@ -33,7 +33,7 @@ void CRavuraVezedaDlg::PollCard() {
         OnOpenButton();
         return;
     }
-    m_exportRunning.store(0);
+    StopExport();
     {
         const QSignalBlocker blocker(m_list);
         m_list->clear();
