@@ -18,7 +18,6 @@
 
 #include "viewer/control_ids.h"
 #include "viewer/control_table.h"
-#include "widgets/string_table.h"
 #include "viewer/export_worker.h"
 #include "viewer/video_view.h"
 #include "viewer/viewer_config.h"
@@ -28,6 +27,7 @@
 #include "widgets/map_view.h"
 #include "widgets/skin_button.h"
 #include "widgets/skin_images.h"
+#include "widgets/string_table.h"
 #include "widgets/trans_bitmap.h"
 #include "widgets/window_messages.h"
 

@@ -13,8 +13,8 @@
 #include "viewer/export_worker.h"
 #include "viewer/main_window.h"
 #include "viewer/progress_dlg.h"
-#include "widgets/string_table.h"
 #include "viewer/viewer_config.h"
+#include "widgets/string_table.h"
 
 namespace locket {
 
