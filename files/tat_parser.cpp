@@ -84,6 +84,11 @@ TatHandle CTATParser::GetLibraryHandle() {
     return s_handle.load();
 }
 
+TatHandle CTATParser::Handle() const {
+    const TatHandle own = m_ownHandle.load();
+    return own ? own : s_handle.load();
+}
+
 void CTATParser::SetKeyFrameGroupLength(int n) {
     if (n >= 1)
         s_groupLength.store(static_cast<float>(n));
@@ -249,7 +254,7 @@ uint32_t CTATParser::OpenMedia(const char* path, MediaInfo* info) {
     m_kind0Count.store(0);
 
     const RecordingName recording = SplitRecordingName(p);
-    const TatHandle handle = s_handle.load();
+    const TatHandle handle = Handle();
     uint8_t description[kTatDescriptionBytes] = {};
     int32_t count0 = 0;
     int32_t count1 = 0;
@@ -270,8 +275,7 @@ uint32_t CTATParser::OpenMedia(const char* path, MediaInfo* info) {
                                  ? TatLocateAt(handle, category, recording.index)
                                  : TatLocate(handle, category, recording.name.c_str());
     const bool located = position >= 0;
-    if (located)
-        TatStartStream(handle, category, 0, position);
+    m_streaming.store(located && TatStartStream(handle, category, 0, position) != 0);
 
     if (info) {
         info->fps0 = m_info.fps[0];
@@ -291,6 +295,7 @@ uint32_t CTATParser::OpenMedia(const char* path, MediaInfo* info) {
 void CTATParser::CloseMedia() {
     HaltReader();
     m_open.store(false);
+    m_streaming.store(false);
     m_queue.Clear();
 }
 
@@ -306,8 +311,7 @@ int32_t CTATParser::ReadPacket(uint8_t* buffer, uint32_t* size) {
     uint8_t kind = kUnsetByte;
     uint8_t flag = kUnsetByte;
     int32_t extra = 0;
-    const int32_t status =
-        TatReadPacket(s_handle.load(), &stream, &kind, &flag, size, buffer, &extra);
+    const int32_t status = TatReadPacket(Handle(), &stream, &kind, &flag, size, buffer, &extra);
 
     if (kind <= kTatKindText && *size > capacity) {
         std::printf("[TATParser] packet of %u bytes reported for a buffer of %u, skipped\n", *size,
@@ -403,7 +407,7 @@ int32_t CTATParser::SeekTime(float seconds) {
     const int64_t limit =
         frameCount > 0 ? static_cast<int64_t>(frameCount / groupLength) + delivered + 1 : target;
     if (m_open.load()) {
-        TatSeek(s_handle.load(), ClampToInt32(target), ClampToInt32(limit));
+        TatSeek(Handle(), ClampToInt32(target), ClampToInt32(limit));
         m_ended.store(false);
     }
     m_running.store(m_open.load());

@@ -74,6 +74,10 @@ public:
 
     // The process-wide library handle every call passes first.
     static void SetLibraryHandle(TatHandle handle);
+    // A handle for this parser alone, used instead of the process-wide one (null: back to
+    // that one). The library keeps one reading position per handle, so a second reader of the
+    // card (the export) needs its own. Set while no recording is open.
+    void SetOwnLibraryHandle(TatHandle handle) { m_ownHandle.store(handle); }
     static TatHandle GetLibraryHandle();
     // The process-wide key-frame group length (24 unless set); values below 1 are ignored.
     static void SetKeyFrameGroupLength(int n);
@@ -90,12 +94,15 @@ public:
     const TatStreamInfo& GetStreamInfo() const { return m_info; }
     int32_t GetCategory() const { return m_category; }
     int32_t GetKind0Count() const { return m_kind0Count.load(); }
+    // The last OpenMedia found the recording and the library began streaming it.
+    bool IsStreaming() const { return m_streaming.load(); }
 
 private:
     static bool ReaderPass(void* self);
     void ReaderStep();
     // Clears m_running and returns once the reader makes no library call and pushes nothing.
     void HaltReader();
+    TatHandle Handle() const;
     void FillStreamInfo(const uint8_t* description, int32_t count0, int32_t count1,
                         const char* countsText);
 
@@ -114,6 +121,8 @@ private:
     std::atomic<bool> m_running{false};
     // A recording is open: reading resumes after a seek even when it had reached the end.
     std::atomic<bool> m_open{false};
+    std::atomic<bool> m_streaming{false};
+    std::atomic<TatHandle> m_ownHandle{nullptr};
     // Written by the reader thread only while it runs; freed after it is joined.
     std::unique_ptr<uint8_t[]> m_packetBuf;
     std::atomic<int32_t> m_kind0Count{0};

@@ -6,24 +6,34 @@
 #include <cstring>
 #include <string>
 
+#include "viewer/export_command.h"
 #include "viewer/viewer_app.h"
 
 namespace {
 
 void PrintUsage(FILE* out) {
-    std::fprintf(out,
-                 "Usage: locket-viewer [--card DIR]\n"
-                 "Plays the recordings of a Locket KX2 car recorder card.\n\n"
-                 "  --card DIR   use DIR as the recorder card (a folder with the card layout);\n"
-                 "               without it the viewer watches removable volumes\n"
-                 "  --help       show this help and exit\n"
-                 "  --version    show the version and exit\n");
+    std::fprintf(
+        out,
+        "Usage: locket-viewer [--card DIR]\n"
+        "       locket-viewer --export OUTDIR --card DIR [--category N] [NAME...]\n"
+        "Plays the recordings of a Locket KX2 car recorder card.\n\n"
+        "  --card DIR      use DIR as the recorder card (a folder with the card layout);\n"
+        "                  without it the viewer watches removable volumes\n"
+        "  --export OUTDIR convert recordings of the card to AVI files in OUTDIR, without\n"
+        "                  a window: the NAMEs given, else every listed recording of\n"
+        "                  category N (0 event, 1 driving, 2 parking, 3 manual; all\n"
+        "                  without --category). Exits 1 when a recording was not written\n"
+        "  --help          show this help and exit\n"
+        "  --version       show the version and exit\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     locket::ViewerOptions options;
+    locket::ExportCommand exportCommand;
+    bool exporting = false;
+    bool categoryGiven = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
@@ -38,11 +48,34 @@ int main(int argc, char** argv) {
             options.cardFolder = argv[++i];
         } else if (!std::strncmp(arg, "--card=", 7)) {
             options.cardFolder = arg + 7;
+        } else if (!std::strcmp(arg, "--export") && i + 1 < argc) {
+            exporting = true;
+            exportCommand.outFolder = argv[++i];
+        } else if (!std::strcmp(arg, "--category") && i + 1 < argc) {
+            char* end = nullptr;
+            const long category = std::strtol(argv[++i], &end, 10);
+            if (*end || end == argv[i] || category < 0 || category > 3) {
+                std::fprintf(stderr, "locket-viewer: --category wants 0, 1, 2 or 3\n");
+                return 2;
+            }
+            exportCommand.category = static_cast<int>(category);
+            categoryGiven = true;
+        } else if (exporting && arg[0] != '-') {
+            exportCommand.names.emplace_back(arg);
         } else {
             std::fprintf(stderr, "locket-viewer: unknown argument '%s'\n", arg);
             PrintUsage(stderr);
             return 2;
         }
+    }
+    if (exporting || categoryGiven) {
+        if (!exporting || options.cardFolder.empty()) {
+            std::fprintf(stderr, "locket-viewer: --export needs OUTDIR and --card DIR\n");
+            PrintUsage(stderr);
+            return 2;
+        }
+        exportCommand.cardFolder = options.cardFolder;
+        return locket::RunExportCommand(exportCommand, stdout);
     }
     // Placement, dragging and screen grabs behave the same on X11 and XWayland.
     if (std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))

@@ -18,7 +18,7 @@
 
 #include "viewer/control_ids.h"
 #include "viewer/control_table.h"
-#include "widgets/string_table.h"
+#include "viewer/export_worker.h"
 #include "viewer/video_view.h"
 #include "viewer/viewer_config.h"
 #include "widgets/bitmap_button_trans.h"
@@ -27,6 +27,7 @@
 #include "widgets/map_view.h"
 #include "widgets/skin_button.h"
 #include "widgets/skin_images.h"
+#include "widgets/string_table.h"
 #include "widgets/trans_bitmap.h"
 #include "widgets/window_messages.h"
 
@@ -72,6 +73,8 @@ CRavuraVezedaDlg::~CRavuraVezedaDlg() {
     SaveViewerConfig();
     m_pollTimer.stop();
     m_refreshTimer.stop();
+    // The export reads the card through a handle of its own; it ends before the player.
+    ShutdownExport();
     m_player.Shutdown();
     if (m_tatHandle)
         TatDestroy(m_tatHandle);
@@ -211,6 +214,9 @@ void CRavuraVezedaDlg::ConnectControls() {
         {ctl::kFullScreen, &CRavuraVezedaDlg::OnFullScreen},
         {ctl::kPreviousSize, &CRavuraVezedaDlg::OnPreviousSize},
         {ctl::kSelectAll, &CRavuraVezedaDlg::ApplySelectAll},
+        {ctl::kDownload, &CRavuraVezedaDlg::OnFileDownload},
+        {ctl::kCapture, &CRavuraVezedaDlg::OnCapture},
+        {ctl::kZoom, &CRavuraVezedaDlg::OnZoom},
     };
     for (const auto& [id, handler] : clicks) {
         auto* button = ControlAs<QAbstractButton>(id);
@@ -344,6 +350,7 @@ bool CRavuraVezedaDlg::OnInitDialog() {
     InsertListColumns();
     m_selectAll->setText(PairText(string_id::kSelectAll));
     LoadViewerConfig();
+    SetUpExport();
 
     ComputeVideoRect();
     Layout(m_layoutMode);
@@ -418,6 +425,7 @@ void CRavuraVezedaDlg::SetSignalIcon(int id, int bitmapId) {
 void CRavuraVezedaDlg::OnCloseButton() {
     if (m_exportRunning.load())
         return;
+    WaitExportIdle();
     SaveViewerConfig();
     OnStop();
     m_refreshTimer.stop();
@@ -533,13 +541,8 @@ void CRavuraVezedaDlg::reject() {
 
 void CRavuraVezedaDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (!m_initialised || m_layoutMode != 2)
-        return;
-    // Window managers maximise later than asked: lay out again for the size given.
-    ComputeVideoRect();
-    ResetSignalPanel();
-    Layout(m_layoutMode);
-    RelayoutPictures();
+    if (m_initialised)
+        OnWindowResized();
 }
 
 bool CRavuraVezedaDlg::event(QEvent* event) {

@@ -5,12 +5,15 @@
 #include <QDialog>
 #include <QImage>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,7 @@
 #include "tat/tat_library.h"
 #include "viewer/control_ids.h"
 #include "viewer/viewer_options.h"
+#include "viewer/zoom_dlg.h"
 
 class QCheckBox;
 class QLabel;
@@ -32,6 +36,8 @@ namespace locket {
 
 class CBitmapButtonTrans;
 class CSettingDlg;
+class CExportWorker;
+class CProgressDlg;
 class CBitmapSlider;
 class CGraphSeries;
 class CGraphStatic;
@@ -124,6 +130,27 @@ public:
     void OnFullScreen();
     void OnPreviousSize();
 
+    // --- export (recording_export.cpp), still capture (still_capture.cpp), magnifier
+    void OnFileDownload();
+    void CollectCheckedNames();
+    void ChooseTargetFolder();
+    // Card removed: the batch ends at the worker's next look at the flag.
+    void StopExport();
+    // Returns once no export pass runs (after Cancel or card removal the copy may still be
+    // closing its file).
+    void WaitExportIdle();
+    void OnCapture();
+    void OnZoom();
+    QString TargetFolder() const { return m_targetFolder; }
+    QStringList ExportNames() const { return m_exportNames; }
+    bool ExportRunning() const { return m_exportRunning.load() != 0; }
+    CProgressDlg* ProgressDlg() const { return m_progressDlg; }
+    CZoomDlg* ZoomDlg() const { return m_zoomDlg; }
+    CExportWorker* ExportWorker() const { return m_exportWorker.get(); }
+    // Later folder and file dialogs call this instead of asking (tests); an empty path is a
+    // cancelled dialog.
+    void SetPathAnswer(std::function<QString()> answer) { m_pathAnswer = std::move(answer); }
+
     // State the tests read.
     int CurrentRow() const { return m_currentRow; }
     int LayoutMode() const { return m_layoutMode; }
@@ -188,6 +215,13 @@ private:
     void ClearGraphWithBaseline(bool baseline);
     void Invalidate();
     int ChannelCount() { return m_player.GetChannelCount(); }
+    // Window managers apply full screen and restore later than asked.
+    void OnWindowResized();
+    void SetUpExport();
+    void ShutdownExport();
+    QString ProfilePath() const;
+    QString AskFolder(const QString& title);
+    QString AskSaveFile(const QString& defaultName, const QString& filter);
 
     ViewerOptions m_options;
 
@@ -214,6 +248,8 @@ private:
     bool m_redrawPictures = false;
     bool m_closing = false;
     bool m_initialised = false;
+    // Back from full screen: the window manager's late restore may still change the size.
+    bool m_refitPending = false;
     QString m_openName;
     QString m_lastMessage;
     std::array<int, 6> m_screenLayout{};
@@ -242,6 +278,15 @@ private:
     CBitmapSlider* m_brightSlider = nullptr;
 
     QPointer<CSettingDlg> m_settingsDialog;
+    // Export: the worker reports through queued signals; a report of an earlier batch (its
+    // serial) is dropped.
+    std::unique_ptr<CExportWorker> m_exportWorker;
+    CProgressDlg* m_progressDlg = nullptr;
+    QString m_targetFolder;
+    QStringList m_exportNames;
+    int m_exportSerial = 0;
+    std::function<QString()> m_pathAnswer;
+    QPointer<CZoomDlg> m_zoomDlg;
 
     QTimer m_refreshTimer;  // 100
     QTimer m_pollTimer;     // 102

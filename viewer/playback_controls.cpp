@@ -45,6 +45,7 @@ bool GateOpen(int gate) {
 bool CRavuraVezedaDlg::OpenRecording(const QString& name) {
     if (m_exportRunning.load())
         return false;
+    WaitExportIdle();
     if (m_cardDrive == 0)
         return true;
     CTATParser::SetLibraryHandle(m_tatHandle);

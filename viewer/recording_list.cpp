@@ -10,9 +10,9 @@
 #include "base/byte_order.h"
 #include "viewer/main_window.h"
 #include "viewer/recording_names.h"
-#include "widgets/string_table.h"
 #include "widgets/bitmap_slider.h"
 #include "widgets/graph_static.h"
+#include "widgets/string_table.h"
 
 namespace locket {
 
@@ -33,7 +33,7 @@ void CRavuraVezedaDlg::PollCard() {
         OnOpenButton();
         return;
     }
-    m_exportRunning.store(0);
+    StopExport();
     {
         const QSignalBlocker blocker(m_list);
         m_list->clear();

@@ -8,6 +8,7 @@
 #include "viewer/control_table.h"
 #include "viewer/main_window.h"
 #include "viewer/video_rect.h"
+#include "viewer/zoom_dlg.h"
 #include "widgets/bitmap_slider.h"
 #include "widgets/graph_static.h"
 #include "widgets/skin_images.h"
@@ -127,6 +128,7 @@ void CRavuraVezedaDlg::OnPreviousSize() {
     if (m_exportRunning.load())
         return;
     if (m_layoutMode == 2) {
+        m_refitPending = false;
         showNormal();
         m_layoutMode = 1;
         ResetSignalPanel();
@@ -137,6 +139,36 @@ void CRavuraVezedaDlg::OnPreviousSize() {
     Layout(m_layoutMode);
     RelayoutPictures();
     FitToBackground();
+    m_refitPending = true;
+}
+
+void CRavuraVezedaDlg::OnWindowResized() {
+    if (m_layoutMode == 2) {
+        // Lay out again for the size the window manager gave.
+        ComputeVideoRect();
+        ResetSignalPanel();
+        Layout(m_layoutMode);
+        RelayoutPictures();
+        return;
+    }
+    // One refit after leaving full screen: a restore to another size must not leave the
+    // window layout on a full-screen sized window, nor start a tug of war with the manager.
+    if (!m_refitPending || (windowState() & Qt::WindowFullScreen) || m_background.isNull() ||
+        size() == m_background.size())
+        return;
+    m_refitPending = false;
+    FitToBackground();
+}
+
+void CRavuraVezedaDlg::OnZoom() {
+    // QPointer: a magnifier the person closed (it deletes itself) is null here, never deleted
+    // twice.
+    delete m_zoomDlg.data();
+    m_zoomDlg = new CZoomDlg(m_langId, this);
+    m_zoomDlg->move(850, 465);
+    m_zoomDlg->resize(425, 330);
+    m_zoomDlg->show();
+    m_zoomDlg->update();
 }
 
 }  // namespace locket

@@ -1,8 +1,12 @@
-// What the list makes of recording names, and where full screen puts the large picture.
+// What the list makes of recording names, where full screen puts the large picture, the names
+// of exported and captured files, and the magnifier's source.
 #include <gtest/gtest.h>
 
+#include "viewer/capture_names.h"
+#include "viewer/recording_converter.h"
 #include "viewer/recording_names.h"
 #include "viewer/video_rect.h"
+#include "viewer/zoom_dlg.h"
 
 namespace locket {
 namespace {
@@ -46,6 +50,64 @@ TEST(VideoRect, FullScreenPictureFitsBetweenTheBarsInMultiplesOfFour) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(VideoRectForClient(c.w, c.h), c.rect) << c.w << "x" << c.h;
+}
+
+TEST(OutputNames, ExportAndCaptureFilesStayInTheChosenFolderWithTheirOwnExtension) {
+    struct Export {
+        const char* folder;
+        std::string name;
+        std::string path;
+    };
+    const std::string longFolder = "/media/" + std::string(300, 'f');
+    const Export exports[] = {
+        {"/out", "REC_20240301_083000_D.tat", "/out/REC_20240301_083000_D.avi"},
+        {"/out/", "EVENT_1.TAT", "/out/EVENT_1.avi"},
+        {"", "MANUAL_1.tat", "MANUAL_1.avi"},
+        {"/out", "noext", "/out/noext.avi"},
+        {"/out", "../../etc/x.tat", "/out/.._.._etc_x.avi"},
+        {"/out", "a\\b.tat", "/out/a_b.avi"},
+        {"/out", "..", ""},
+        {"/out", ".", ""},
+        {"/out", "", ""},
+        {longFolder.c_str(), std::string(200, 'n') + ".tat",
+         longFolder + "/" + std::string(200, 'n') + ".avi"},
+    };
+    for (const Export& e : exports)
+        EXPECT_EQ(CRecordingConverter::DestinationFor(e.folder, e.name), e.path) << e.name;
+
+    struct Capture {
+        const char* chosen;
+        const char* front;
+        const char* rear;
+    };
+    const Capture captures[] = {
+        {"/home/u/shot", "/home/u/shot_front.jpg", "/home/u/shot_rear.jpg"},
+        {"/home/u/shot.jpeg", "/home/u/shot_front.jpg", "/home/u/shot_rear.jpg"},
+        {"shot.a", "shot_front.jpg", "shot_rear.jpg"},
+        {"/home/u/x.y", "/home/u/x_front.jpg", "/home/u/x_rear.jpg"},
+        {"/home/u.d/x", "/home/u.d/x_front.jpg", "/home/u.d/x_rear.jpg"},
+        {"/home/u/.jpg", "/home/u/.jpg_front.jpg", "/home/u/.jpg_rear.jpg"},
+    };
+    for (const Capture& c : captures) {
+        EXPECT_EQ(CaptureFileNames(c.chosen).front, c.front) << c.chosen;
+        EXPECT_EQ(CaptureFileNames(c.chosen).rear, c.rear) << c.chosen;
+    }
+}
+
+TEST(Magnifier, SourceFollowsTheCursorAndStaysOnTheScreen) {
+    struct Case {
+        QPoint cursor;
+        QPoint origin;
+    };
+    const QSize screen(1920, 1080);
+    const QSize source(212, 165);
+    const Case cases[] = {
+        {{0, 0}, {0, 0}},         {{50, 30}, {0, 0}},
+        {{960, 540}, {854, 458}}, {{1919, 1079}, {1708, 915}},
+        {{1900, 10}, {1708, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CZoomDlg::SourceOrigin(c.cursor, screen, source), c.origin) << c.cursor.x();
 }
 
 }  // namespace

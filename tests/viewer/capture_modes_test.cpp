@@ -1,0 +1,193 @@
+// Still capture, full screen and the magnifier in the main window.
+#include <QLabel>
+
+#include <fstream>
+
+#include "support/frame_marker.h"
+#include "viewer/control_ids.h"
+#include "viewer/video_view.h"
+#include "viewer/zoom_dlg.h"
+#include "viewer_test_support.h"
+
+namespace locket::viewertest {
+namespace {
+
+std::string Head(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(3, '\0');
+    in.read(head.data(), 3);
+    return in ? head : std::string();
+}
+
+class Modes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WindowOptions options;
+        options.card = SharedCard();
+        window = std::make_unique<Window>(options);
+        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+    }
+
+    CRavuraVezedaDlg& w() { return **window; }
+
+    static bool Decoded(const CVideoView* view) {
+        const QImage picture = view->Picture();
+        return !picture.isNull() &&
+               ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
+                               static_cast<int>(picture.bytesPerLine())) > 0;
+    }
+
+    // Opens the first listed recording with (or without) the rear camera; waits for decoded
+    // pictures.
+    void Open(bool rear) {
+        const int drawn = w().FrontView()->DrawCount();
+        for (int row = 0; row < w().RowCount(); ++row) {
+            if (w().RowName(row).contains("_D") == rear) {
+                w().OnListDoubleClick(row);
+                break;
+            }
+        }
+        ASSERT_TRUE(WaitFor([&] {
+            return w().FrontView()->DrawCount() > drawn && Decoded(w().FrontView()) &&
+                   (!rear || Decoded(w().RearView()));
+        }));
+    }
+
+    bool Playing() { return w().Player().GetState() == CTRSMediaPlayer::kPlaying; }
+
+    TempDir dir;
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(Modes, CaptureWritesOneJpegPerCameraAndAsksAboutThoseFiles) {
+    struct Case {
+        bool rear;
+        const char* typed;
+        const char* base;
+    };
+    const Case cases[] = {
+        {true, "shot", "shot"},
+        {true, "shot.jpeg", "shot"},  // the whole extension goes, not four characters
+        {false, "one.a", "one"},
+    };
+    const auto Capture = [&](const std::string& typed) {
+        w().SetPathAnswer([&] { return QString::fromStdString(typed); });
+        Click(w(), ctl::kCapture);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Open(c.rear);
+        const std::string typed = dir.path() + "/" + c.typed;
+        const std::string front = dir.path() + "/" + c.base + "_front.jpg";
+        const std::string rear = dir.path() + "/" + c.base + "_rear.jpg";
+        Capture(typed);
+        EXPECT_EQ(Head(front), "\xFF\xD8\xFF");
+        EXPECT_EQ(Head(rear), c.rear ? "\xFF\xD8\xFF" : "");
+        EXPECT_FALSE(std::filesystem::exists(typed));
+        EXPECT_TRUE(Playing());
+
+        // Both files exist: the question names them, and No leaves them as they are.
+        std::ofstream(front) << "old";
+        w().SetAutoAnswer(QMessageBox::No);
+        Capture(typed);
+        EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(front)));
+        EXPECT_EQ(w().LastMessage().contains(QString::fromStdString(rear)), c.rear);
+        EXPECT_EQ(Head(front), "old");
+        w().SetAutoAnswer(QMessageBox::Yes);
+        Capture(typed);
+        EXPECT_EQ(Head(front), "\xFF\xD8\xFF");
+        w().SetAutoAnswer(QMessageBox::Ok);
+        std::filesystem::remove(front);
+        std::filesystem::remove(rear);
+    }
+}
+
+TEST_F(Modes, CaptureResumesOnlyAPlayingRecordingThatIsStillOpen) {
+    const std::string typed = dir.path() + "/shot";
+    Open(true);
+    // After the Pause button: plays again.
+    Click(w(), ctl::kPause);
+    w().SetPathAnswer([&] { return QString(); });
+    Click(w(), ctl::kCapture);
+    EXPECT_TRUE(Playing());
+    EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
+
+    // After a seek while paused: stays paused.
+    Click(w(), ctl::kPause);
+    w().Player().SeekTo(1000);
+    ASSERT_TRUE(WaitFor(
+        [&] { return w().Player().m_captureGate.load() == CTRSMediaPlayer::kGateStepped; }));
+    Click(w(), ctl::kCapture);
+    EXPECT_FALSE(Playing());
+
+    // Closed while the dialog was up: nothing plays.
+    Click(w(), ctl::kPlay);
+    ASSERT_TRUE(WaitFor([&] {
+        return Playing() && w().Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying;
+    }));
+    w().SetPathAnswer([&] {
+        w().OnStop();
+        return QString::fromStdString(typed);
+    });
+    Click(w(), ctl::kCapture);
+    EXPECT_FALSE(Playing());
+    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
+    EXPECT_FALSE(std::filesystem::exists(typed + "_front.jpg"));
+}
+
+TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
+    Open(true);
+    w().OnMapEnlarge();
+    ASSERT_EQ(w().MapPlace(), 1);
+    Click(w(), ctl::kFullScreen);
+    ASSERT_TRUE(WaitFor([&] { return w().isFullScreen(); }));
+    EXPECT_EQ(w().LayoutMode(), 2);
+    EXPECT_NE(w().MapPlace(), 1);
+    EXPECT_TRUE(w().FrontPlace() == 1 || w().RearPlace() == 1);
+    const auto layout = w().ScreenLayout();
+    EXPECT_EQ(layout[0], w().width());
+    EXPECT_EQ(layout[1], w().height());
+    CVideoView* large = w().FrontPlace() == 1 ? w().FrontView() : w().RearView();
+    EXPECT_EQ(large->geometry(), QRect(layout[2], layout[3], layout[4], layout[5]));
+    for (int id : {ctl::kBarTop, ctl::kBarMiddle, ctl::kBarBottom, ctl::kPreviousSize})
+        EXPECT_TRUE(w().Control(id)->isVisible()) << id;
+    EXPECT_EQ(w().Control(ctl::kBarBottom)->geometry(),
+              QRect(0, w().height() - 45, w().width(), 45));
+    EXPECT_EQ(w().Control(ctl::kClose)->pos(), QPoint(w().width() - 44, 8));
+    for (int id : {ctl::kList, ctl::kFullScreen, ctl::kZoom, ctl::kCapture, ctl::kGraph})
+        EXPECT_FALSE(w().Control(id)->isVisible()) << id;
+
+    QTest::keyClick(w().Control(ctl::kSeekSlider), Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return !w().isFullScreen(); }));
+    EXPECT_EQ(w().LayoutMode(), 1);
+    EXPECT_EQ(w().size(), QSize(975, 712));
+    EXPECT_TRUE(w().Control(ctl::kList)->isVisible());
+    EXPECT_FALSE(w().Control(ctl::kBarTop)->isVisible());
+    EXPECT_EQ(w().Control(ctl::kClose)->geometry(), QRect(948, 5, 25, 25));
+}
+
+TEST_F(Modes, MagnifierIsReplacedByTheButtonAndEndsWhenClosed) {
+    Click(w(), ctl::kZoom);
+    QPointer<CZoomDlg> first = w().ZoomDlg();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size(), QSize(425, 330));
+    EXPECT_TRUE(first->IsTimerRunning());
+    // Either a picture of half the client, or the message where the screen cannot be read.
+    const bool read = first->Magnify();
+    EXPECT_EQ(read, !first->Unavailable());
+    if (read) {
+        EXPECT_EQ(first->Source().size(), QSize(212, 165));
+    }
+    Click(w(), ctl::kZoom);
+    EXPECT_TRUE(first.isNull());
+    QPointer<CZoomDlg> second = w().ZoomDlg();
+    ASSERT_TRUE(second);
+    QTest::keyClick(second, Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([&] { return second.isNull(); }));
+    EXPECT_EQ(w().ZoomDlg(), nullptr);
+    Click(w(), ctl::kZoom);
+    EXPECT_NE(w().ZoomDlg(), nullptr);
+}
+
+}  // namespace
+}  // namespace locket::viewertest

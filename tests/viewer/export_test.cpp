@@ -1,0 +1,333 @@
+// Export of ticked recordings to AVI files, in the window and from the command line: ffprobe
+// must accept the files, and the AVI extractor must read back the recording's own packets.
+#include <sys/wait.h>
+
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <atomic>
+#include <fstream>
+#include <semaphore>
+
+#include "files/avi_extractor.h"
+#include "viewer/control_ids.h"
+#include "viewer/export_worker.h"
+#include "viewer/progress_dlg.h"
+#include "viewer_test_support.h"
+
+namespace locket::viewertest {
+namespace {
+
+using Packets = std::vector<std::pair<int, std::vector<uint8_t>>>;  // AVI stream kind, payload
+
+int RunShell(const std::string& command, std::string* out) {
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out->append(buf, n);
+    const int status = pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Front, rear and audio packets of a recording as the TAT library delivers them.
+Packets SourcePackets(const std::string& card, const std::string& name) {
+    Packets packets;
+    TatHandle handle = TatCreate();
+    TatSetMountsFile(handle, "");
+    TatRegisterCardFolder(handle, card.c_str());
+    TatStartStream(handle, kTatContinuous, 0, TatLocate(handle, kTatContinuous, name.c_str()));
+    std::vector<uint8_t> buffer(1 << 20);
+    for (;;) {
+        uint8_t stream = 0, kind = 0, flag = 0;
+        uint32_t size = static_cast<uint32_t>(buffer.size());
+        int32_t extra = 0;
+        if (TatReadPacket(handle, &stream, &kind, &flag, &size, buffer.data(), &extra) !=
+            kTatPacket)
+            break;
+        if (kind == kTatKindText)
+            continue;
+        const int avi = kind == kTatKindAudio ? 2 : stream;
+        packets.emplace_back(avi, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size));
+    }
+    TatDestroy(handle);
+    return packets;
+}
+
+Packets AviPackets(const std::string& path) {
+    Packets packets;
+    CAVIExtractor extractor;
+    MediaInfo info{};
+    if (!extractor.OpenMedia(path.c_str(), &info))
+        return packets;
+    std::vector<uint8_t> buffer(CAVIExtractor::kPacketBufSize);
+    for (;;) {
+        uint32_t size = static_cast<uint32_t>(buffer.size());
+        const int32_t kind = extractor.ReadPacket(buffer.data(), &size);
+        if (kind == kPacketEnd)
+            break;
+        if (kind != kPacketText)
+            packets.emplace_back(kind, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size));
+    }
+    return packets;
+}
+
+size_t CountKind(const Packets& packets, int kind) {
+    return static_cast<size_t>(std::count_if(packets.begin(), packets.end(),
+                                             [kind](const auto& p) { return p.first == kind; }));
+}
+
+size_t Bytes(const Packets& packets, int kind) {
+    size_t bytes = 0;
+    for (const auto& p : packets)
+        bytes += p.first == kind ? p.second.size() : 0;
+    return bytes;
+}
+
+// What ffprobe reads: "frames of each video stream;audio bytes".
+std::string Probe(const std::string& path) {
+    std::string video, audio;
+    if (RunShell("ffprobe -v error -count_frames -select_streams v -show_entries "
+                 "stream=codec_name,nb_read_frames -of csv=p=0 " +
+                     path,
+                 &video) != 0)
+        return "ffprobe refused";
+    RunShell("ffprobe -v error -select_streams a -show_entries packet=size -of csv=p=0 " + path,
+             &audio);
+    size_t bytes = 0;
+    std::istringstream lines(audio);
+    for (std::string line; std::getline(lines, line);)
+        bytes += std::stoul(line);
+    return video + std::to_string(bytes);
+}
+
+std::string Expected(const Packets& source) {
+    std::string text = "h264," + std::to_string(CountKind(source, 0)) + "\n";
+    if (CountKind(source, 1))
+        text += "h264," + std::to_string(CountKind(source, 1)) + "\n";
+    return text + std::to_string(Bytes(source, 2));
+}
+
+std::string AviName(const std::string& name) {
+    return name.substr(0, name.rfind('.')) + ".avi";
+}
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override {
+        card = dir.path() + "/card";
+        out = dir.path() + "/out";
+        std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
+        std::filesystem::create_directory(out);
+        WindowOptions options;
+        options.card = card;
+        window = std::make_unique<Window>(options);
+        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+        w().SetPathAnswer([this] { return QString::fromStdString(out); });
+    }
+
+    CRavuraVezedaDlg& w() { return **window; }
+
+    // Ticks rows 0, 1 and 2 (two cameras, one camera, two cameras on the shared card) and
+    // returns their names.
+    std::vector<std::string> TickThree() {
+        std::vector<std::string> names;
+        for (int row : {0, 1, 2}) {
+            w().SetRowChecked(row, true);
+            names.push_back(w().RowName(row).toStdString());
+        }
+        return names;
+    }
+
+    // The batch is over and the window has taken every report of it.
+    bool Finished() {
+        const bool idle =
+            WaitFor([&] { return !w().ExportRunning() && !w().ExportWorker()->IsBusy(); }, 20000);
+        QCoreApplication::processEvents();
+        return idle;
+    }
+
+    bool Whole(const std::string& name, const std::string& from) {
+        return AviPackets(out + "/" + AviName(name)) == SourcePackets(from, name);
+    }
+
+    // Blocks the export thread at front frame 10 of file `index` until released.
+    void HoldAt(int index) {
+        w().ExportWorker()->SetFrameHook([this, index](int file, int frame) {
+            if (file == index && frame == 10) {
+                held.store(true);
+                release.acquire();
+            }
+        });
+    }
+
+    TempDir dir;
+    std::string card, out;
+    std::unique_ptr<Window> window;
+    std::atomic<bool> held{false};
+    std::binary_semaphore release{0};
+};
+
+TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
+    const auto names = TickThree();
+    QStringList captions;
+    QObject::connect(&w(), &QWidget::windowTitleChanged,
+                     [&](const QString& title) { captions << title; });
+    Click(w(), ctl::kDownload);
+    ASSERT_TRUE(Finished());
+    ASSERT_EQ(captions.size(), 3);
+    EXPECT_EQ(captions[0], QString::fromStdString("Make File 000/003 [" + names[0] + "]"));
+    EXPECT_EQ(captions[2], QString::fromStdString("Make File 002/003 [" + names[2] + "]"));
+    EXPECT_EQ(w().windowTitle(), captions[2]) << "the caption keeps the last text";
+    EXPECT_FALSE(w().ProgressDlg()->isVisible());
+    EXPECT_EQ(w().ProgressDlg()->TotalProgress()->value(), 3);
+
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const Packets source = SourcePackets(card, name);
+        ASSERT_FALSE(source.empty());
+        const std::string path = out + "/" + AviName(name);
+        EXPECT_EQ(Probe(path), Expected(source));
+        EXPECT_TRUE(AviPackets(path) == source);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
+
+    // The folder is kept for the next start; no rows ticked asks for one first.
+    const std::string profile =
+        std::filesystem::path(window->ConfigPath()).parent_path() / "locket-viewer.conf";
+    std::ifstream in(profile);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("[Info]\nTargetFolder=" + out), std::string::npos) << text;
+    for (int row = 0; row < w().RowCount(); ++row)
+        w().SetRowChecked(row, false);
+    Click(w(), ctl::kDownload);
+    EXPECT_EQ(w().LastMessage(), QString::fromUtf8("저장할 파일을 선택하여 주세요."));
+    EXPECT_FALSE(w().ExportRunning());
+}
+
+// Cancel, card removal and STOP while the second of three files is copied.
+TEST_F(Export, InterruptionsDuringTheSecondFile) {
+    enum class Act { kCancel, kPullCard, kStop };
+    for (Act act : {Act::kCancel, Act::kPullCard, Act::kStop}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        if (std::filesystem::exists(card + ".pulled")) {
+            std::filesystem::rename(card + ".pulled", card);
+            ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+        }
+        held.store(false);
+        const auto names = TickThree();
+        HoldAt(1);
+        Click(w(), ctl::kDownload);
+        ASSERT_TRUE(WaitFor([&] { return held.load(); }));
+        EXPECT_TRUE(w().ProgressDlg()->isVisible());
+        // Inert while the batch runs.
+        Click(w(), ctl::kDownload);
+        w().OnListDoubleClick(0);
+        EXPECT_EQ(w().CurrentRow(), -1);
+        switch (act) {
+            case Act::kCancel:
+                w().ProgressDlg()->CancelButton()->click();
+                break;
+            case Act::kPullCard:
+                std::filesystem::rename(card, card + ".pulled");
+                ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
+                EXPECT_FALSE(w().ProgressDlg()->isVisible());
+                break;
+            case Act::kStop:
+                Click(w(), ctl::kStop);
+                break;
+        }
+        release.release();
+        ASSERT_TRUE(Finished());
+        EXPECT_FALSE(w().ProgressDlg()->isVisible());
+        const std::string second = out + "/" + AviName(names[1]);
+        const std::string third = out + "/" + AviName(names[2]);
+        const std::string from = act == Act::kPullCard ? card + ".pulled" : card;
+        EXPECT_TRUE(Whole(names[0], from));
+        if (act == Act::kStop) {
+            EXPECT_TRUE(Whole(names[1], from));
+            EXPECT_TRUE(Whole(names[2], from));
+            continue;
+        }
+        // The interrupted file is closed, named and playable, with what was copied.
+        const Packets copied = AviPackets(second);
+        EXPECT_GE(CountKind(copied, 0), 10u);
+        EXPECT_LT(CountKind(copied, 0), CountKind(SourcePackets(from, names[1]), 0));
+        EXPECT_NE(Probe(second), "ffprobe refused");
+        EXPECT_FALSE(std::filesystem::exists(third));
+        EXPECT_FALSE(std::filesystem::exists(second + ".part"));
+    }
+    w().ExportWorker()->SetFrameHook({});
+}
+
+TEST_F(Export, AFolderThatCannotTakeTheFilesNamesTheRecordingsNotWritten) {
+    const auto names = TickThree();
+    const std::string missing = out + "/missing";
+    w().SetPathAnswer([&] { return QString::fromStdString(missing); });
+    Click(w(), ctl::kDownload);
+    ASSERT_TRUE(Finished());
+    ASSERT_TRUE(WaitFor([&] { return w().LastMessage().startsWith("These recordings"); }));
+    for (const std::string& name : names)
+        EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(name))) << name;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 0);
+}
+
+// The command line converts without a window and tells by its status whether every recording
+// was written.
+TEST(ExportCommand, ConvertsTheNamedOrListedRecordingsAndFailsOnADamagedOne) {
+    TempDir dir;
+    const std::string card = dir.path() + "/card";
+    std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
+    const auto& names = SharedCardNames();
+    // A file with a recording's name that holds no recording.
+    const std::string damaged = "EVENT_20240101_000000_D.tat";
+    std::ofstream(card + "/EVENT/" + damaged) << std::string(600 * 1024, 'x');
+    const std::string viewer = std::string(LOCKET_BUILD_DIR) + "/viewer/locket-viewer";
+    struct Case {
+        std::string args;
+        int status;
+        std::vector<std::string> written;
+    };
+    const Case cases[] = {
+        {names[0] + " " + names[1], 0, {names[0], names[1]}},
+        {"--category 2", 0, {"PARKING_"}},
+        {names[0] + " " + damaged, 1, {names[0]}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string out = dir.path() + "/out";
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        std::string printed;
+        EXPECT_EQ(RunShell(viewer + " --export " + out + " --card " + card + " " + c.args + " 2>&1",
+                           &printed),
+                  c.status)
+            << printed;
+        size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(out)) {
+            ++files;
+            EXPECT_NE(Probe(entry.path().string()), "ffprobe refused");
+        }
+        const bool category = c.args.starts_with("--category");
+        EXPECT_EQ(files, category ? 2u : c.written.size());
+        for (const std::string& name : c.written)
+            EXPECT_NE(printed.find(name), std::string::npos);
+        // One progress line per recording among the library's trace lines.
+        size_t lines = 0;
+        std::istringstream text(printed);
+        for (std::string line; std::getline(text, line);)
+            lines += line.size() > 1 && line[0] == '[' && std::isdigit(line[1]);
+        EXPECT_EQ(lines, category ? 2u : c.written.size() + c.status);
+        if (c.status) {
+            EXPECT_NE(printed.find(damaged + ": not written"), std::string::npos) << printed;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace locket::viewertest

@@ -1,0 +1,125 @@
+#include "viewer/export_worker.h"
+
+#include <cstdio>
+
+namespace locket {
+
+namespace {
+
+// How long an idle pass sleeps when nothing wakes it: an idle worker must not spin.
+constexpr uint32_t kIdleWaitMs = 500;
+
+}  // namespace
+
+CExportWorker::CExportWorker(std::atomic<int>* exportRunning, const std::atomic<bool>* keepRunning)
+    : m_exportRunning(exportRunning), m_keepRunning(keepRunning) {}
+
+CExportWorker::~CExportWorker() {
+    Stop();
+}
+
+void CExportWorker::Start() {
+    m_stopping.store(false);
+    m_thread.BeginThread([this] { return Pass(); });
+}
+
+void CExportWorker::Stop() {
+    m_stopping.store(true);
+    m_wake.SetEvent();
+    m_thread.StopThread();
+}
+
+void CExportWorker::Submit(const Batch& batch) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending = batch;
+    }
+    m_wake.SetEvent();
+}
+
+void CExportWorker::WaitIdle() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_busy; });
+}
+
+bool CExportWorker::IsBusy() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_busy;
+}
+
+void CExportWorker::SetBusy(bool busy) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_busy = busy;
+    }
+    if (!busy)
+        m_idle.notify_all();
+}
+
+void CExportWorker::TakeProgress(int* frame, int* total) {
+    m_progressPosted.store(false);
+    *frame = m_frame.load();
+    *total = m_total.load();
+}
+
+bool CExportWorker::Pass() {
+    if (m_stopping.load() || m_exportRunning->load() != 1) {
+        m_wake.WaitEvent(kIdleWaitMs);
+        return true;
+    }
+    Batch batch;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_busy = true;
+        batch = m_pending;
+    }
+    RunBatch(batch);
+    SetBusy(false);
+    return true;
+}
+
+void CExportWorker::RunBatch(const Batch& batch) {
+    emit BatchStarted(batch.serial);
+    const bool card = m_converter.UseCard(batch.cardFolder);
+    const auto keepGoing = [this] {
+        if (m_stopping.load())
+            return false;
+        // Cancel is seen on every packet, not only on front frames.
+        if (!m_keepRunning->load()) {
+            m_exportRunning->store(0);
+            return false;
+        }
+        return m_exportRunning->load() == 1;
+    };
+    int index = 0;
+    const auto progress = [this, &index, serial = batch.serial](int frame, int total) {
+        if (m_frameHook)
+            m_frameHook(index, frame);
+        m_frame.store(frame);
+        m_total.store(total);
+        if (!m_progressPosted.exchange(true))
+            emit FileProgress(serial);
+    };
+    QStringList notWritten;
+    const int count = static_cast<int>(batch.names.size());
+    for (int i = 0; i < count && keepGoing(); ++i) {
+        index = i;
+        const std::string& name = batch.names[static_cast<size_t>(i)];
+        m_frame.store(0);
+        m_total.store(0);
+        emit FileStarted(batch.serial, i, count, QString::fromStdString(name));
+        const std::string destination =
+            CRecordingConverter::DestinationFor(batch.targetFolder, name);
+        const auto result = card ? m_converter.Convert(name, destination, keepGoing, progress)
+                                 : CRecordingConverter::Result::kNotFound;
+        if (CRecordingConverter::Failed(result)) {
+            std::printf("[Export] %s not written\n", name.c_str());
+            notWritten << QString::fromStdString(name);
+        }
+    }
+    int running = 1;
+    m_exportRunning->compare_exchange_strong(running, 0);
+    emit BatchEnded(batch.serial, notWritten);
+}
+
+}  // namespace locket
