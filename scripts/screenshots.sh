@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Saves the real viewer window in its main states and the recorder settings dialog as PNG files
+# Saves the real viewer window in its main states (full screen, the magnifier and an export's
+# progress window among them) and the recorder settings dialog as PNG files
 # under screenshots/, in English and in Korean, for people to look at; nothing is compared.
 # Makes the demo card first when there is none.
 # scripts/screenshots.sh [OUT_DIR]

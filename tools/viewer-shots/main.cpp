@@ -1,15 +1,18 @@
 // locket-viewer-shots CARD_DIR OUT_DIR [--lang en|ko]: drives the real main window on a card
-// through its main states and saves each as a PNG, for people to judge the look by eye.
+// through its main states, the magnifier and an export's progress window, and saves each as a
+// PNG, for people to judge the look by eye.
 // Run it on an X server (Xvfb will do): pictures are taken from the screen, so the map page,
 // which the web engine draws on its own, and the message box appear as a person sees them.
 // Elsewhere the widgets are rendered into the picture instead, without the web content.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,14 +20,21 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <semaphore>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "files/vehicle_signals.h"
 #include "viewer/control_ids.h"
+#include "viewer/export_worker.h"
 #include "viewer/main_window.h"
+#include "viewer/progress_dlg.h"
 #include "viewer/video_view.h"
 #include "widgets/map_view.h"
 #include "widgets/network_reachability.h"
@@ -83,6 +93,10 @@ public:
         m_failed += saved ? 0 : 1;
         return saved;
     }
+    void Fail(const char* what) {
+        std::printf("FAILED %s\n", what);
+        ++m_failed;
+    }
     int Failed() const { return m_failed; }
 
 private:
@@ -122,6 +136,73 @@ void Settle(CRavuraVezedaDlg& window, int ms = 700) {
     Pump(ms);
     WaitFor([&] { return window.FrontView()->DrawCount() != before; }, 2000);
     Pump(100);
+}
+
+// The magnifier over the playing front picture, the cursor in the picture's middle.
+void ShootMagnifier(CRavuraVezedaDlg& window, CShooter& shooter, const QString& suffix) {
+    window.OnZoom();
+    CZoomDlg* zoom = window.ZoomDlg();
+    WaitFor([&] { return zoom->windowHandle() && zoom->windowHandle()->isExposed(); }, 3000);
+    QWidget* front = window.FrontView();
+    QCursor::setPos(front->mapToGlobal(front->rect().center()));
+    // A few of its 80 ms refreshes, so it shows what is under the cursor now.
+    Pump(400);
+    if (zoom->Unavailable())
+        shooter.Fail("the magnifier could not read the screen");
+    shooter.Save(QStringLiteral("09-magnifier") + suffix, &window,
+                 window.frameGeometry().united(zoom->frameGeometry()));
+    zoom->close();
+}
+
+// The progress window halfway through the first of the ticked recordings. The copy is slowed
+// and then held on the export thread, so the picture never depends on the machine's speed.
+void ShootExport(CRavuraVezedaDlg& window, CShooter& shooter, const QString& suffix,
+                 const std::vector<int>& rows) {
+    QTemporaryDir target;
+    window.SetPathAnswer([&] { return target.path(); });
+    for (int row : rows)
+        window.SetRowChecked(row, true);
+    std::atomic<bool> hold{false};
+    std::atomic<bool> held{false};
+    std::binary_semaphore release{0};
+    window.ExportWorker()->SetFrameHook([&](int, int) {
+        if (hold.load()) {
+            held.store(true);
+            release.acquire();
+            hold.store(false);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    window.OnFileDownload();
+    CProgressDlg* progress = window.ProgressDlg();
+    QProgressBar* bar = progress->FileProgress();
+    WaitFor(
+        [&] {
+            return progress->isVisible() && progress->windowHandle() &&
+                   progress->windowHandle()->isExposed() && bar->maximum() > 0 &&
+                   bar->value() * 2 >= bar->maximum();
+        },
+        30000);
+    hold.store(true);
+    WaitFor([&] { return held.load() || !window.ExportRunning(); }, 5000);
+    // The last progress report reaches the bars.
+    Pump(300);
+    if (progress->isVisible())
+        shooter.Save(QStringLiteral("10-export-progress") + suffix, &window,
+                     window.frameGeometry().united(progress->frameGeometry()));
+    else
+        shooter.Fail("the progress window did not show");
+    // Once even when the copy was not held: a late hold then passes straight through.
+    release.release();
+    if (!WaitFor([&] { return !window.ExportRunning() && !window.ExportWorker()->IsBusy(); },
+                 60000)) {
+        window.StopExport();
+        window.WaitExportIdle();
+    }
+    Pump(100);
+    window.ExportWorker()->SetFrameHook(nullptr);
+    for (int row : rows)
+        window.SetRowChecked(row, false);
 }
 
 int Usage() {
@@ -225,9 +306,20 @@ int main(int argc, char** argv) {
         window.OnMapEnlarge();
         Settle(window);
         shooter.Save(QStringLiteral("08-one-camera-map-large") + suffix, &window);
+        window.OnMapEnlarge();
+        Settle(window);
     } else {
         std::printf("no one-camera recording on the card\n");
     }
+    ShootMagnifier(window, shooter, suffix);
+
+    std::vector<int> exportRows;
+    for (int row : {twoRow, oneRow}) {
+        if (row >= 0)
+            exportRows.push_back(row);
+    }
+    if (!exportRows.empty())
+        ShootExport(window, shooter, suffix, exportRows);
 
     // The close question as the person sees it: a real box over the window, answered Yes.
     window.SetAutoAnswer(0);
@@ -244,7 +336,7 @@ int main(int argc, char** argv) {
         if (!box)
             return;
         Pump(500);
-        shooter.Save(QStringLiteral("09-close-question") + suffix, &window,
+        shooter.Save(QStringLiteral("11-close-question") + suffix, &window,
                      window.frameGeometry().united(box->frameGeometry()));
         answered = true;
         box->button(QMessageBox::Yes)->click();
