@@ -272,10 +272,10 @@ void CTatReader::Scan() {
 }
 
 bool CTatReader::StillThere() const {
+    // One look at the name per packet. The open descriptor keeps the inode alive, so its
+    // number is never reused: a name that still leads to it means the file still has a link.
     struct stat st;
-    if (::stat(m_path.c_str(), &st) != 0 || st.st_dev != m_dev || st.st_ino != m_ino)
-        return false;
-    return ::fstat(m_fd, &st) == 0 && st.st_nlink > 0;
+    return ::stat(m_path.c_str(), &st) == 0 && st.st_dev == m_dev && st.st_ino == m_ino;
 }
 
 void CTatReader::Rewind() {
