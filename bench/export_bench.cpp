@@ -16,6 +16,7 @@
 #include "tat/card_layout.h"
 #include "tat/tat_writer.h"
 #include "tat_bench_util.h"
+#include "tests/support/external_command.h"
 #include "viewer/recording_converter.h"
 
 using namespace locket;
@@ -30,19 +31,10 @@ bool Shell(const std::string& command) {
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Access units of an Annex B stream made with access unit delimiters.
+// Access units of an Annex B file made with access unit delimiters.
 std::vector<Bytes> AccessUnits(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    const Bytes s((std::istreambuf_iterator<char>(in)), {});
-    const uint8_t aud[] = {0, 0, 0, 1, 9};
-    std::vector<Bytes> units;
-    auto at = std::search(s.begin(), s.end(), aud, aud + 5);
-    while (at != s.end()) {
-        const auto next = std::search(at + 5, s.end(), aud, aud + 5);
-        units.emplace_back(at, next);
-        at = next;
-    }
-    return units;
+    return testsupport::AccessUnits(Bytes((std::istreambuf_iterator<char>(in)), {}));
 }
 
 bool MakeStream(const std::string& path, const char* size) {

@@ -278,12 +278,15 @@ void CRavuraVezedaDlg::InsertListColumns() {
         m_list->setColumnWidth(column, width);
         m_list->setColumnHidden(column, width == 0);
     }
-    m_list->setStyleSheet(
-        QStringLiteral("QTreeWidget { background: black; color: white; border: 1px solid #303338; }"
-                       "QTreeWidget::item { color: white; background: black; }"
-                       "QTreeWidget::item:selected { background: #1d3f6e; }"
-                       "QHeaderView::section { background: #202328; color: #d8d8d8; border: 0px;"
-                       " padding: 1px; }"));
+    m_list->setStyleSheet(QStringLiteral(
+        "QTreeWidget { background: black; color: white; border: 1px solid #303338; }"
+        "QTreeWidget::item { color: white; background: black; }"
+        "QTreeWidget::item:selected { background: #1d3f6e; }"
+        "QTreeWidget::indicator { width: 11px; height: 11px; border: 1px solid #9aa3ad;"
+        " background: black; }"
+        "QTreeWidget::indicator:checked { background: #f7582e; }"
+        "QHeaderView::section { background: #202328; color: #d8d8d8; border: 0px;"
+        " padding: 1px; }"));
 }
 
 void CRavuraVezedaDlg::ApplyLabelColours() {
@@ -381,6 +384,8 @@ bool CRavuraVezedaDlg::OnInitDialog() {
     ConnectControls();
     installEventFilter(this);
     m_initialised = true;
+    // A card already in place is listed at once rather than at the poll's first tick.
+    QTimer::singleShot(0, this, &CRavuraVezedaDlg::PollCard);
     emit Initialised();
     return true;
 }

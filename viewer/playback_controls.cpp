@@ -71,6 +71,9 @@ bool CRavuraVezedaDlg::OpenRecording(const QString& name) {
     if (m_totalSeconds <= 0)
         m_totalSeconds = 60;
     m_seekSlider->SetRange(0, static_cast<int>(std::min<int64_t>(m_totalSeconds, INT32_MAX)));
+    // The next recording starts at 0, not where the previous one ended.
+    m_seekSlider->SetPos(0);
+    SetCtrlText(ctl::kCurrentTime, FormatClock(0));
     SetCtrlText(ctl::kTotalTime, FormatClock(m_totalSeconds));
 
     m_frontPlace = 1;
@@ -153,6 +156,9 @@ void CRavuraVezedaDlg::OnStop() {
         SetChecked(ctl::kMirror, false);
         m_player.SetFlip(1, 0);
         m_mapPlace = m_frontPlace = m_rearPlace = 0;
+        // With no placement the map must not stay over the video area either.
+        MoveMap(kMapHidden.x, kMapHidden.y, kMapHidden.w, kMapHidden.h);
+        EnableControl(ctl::kMapEnlarge, false);
     }
     Invalidate();
 }

@@ -1,39 +1,14 @@
 // Files of the writer as an outside reader sees them: ffprobe must accept them and count the
 // video frames that went in. The H.264 material is made here by the ffmpeg command.
-#include <sys/wait.h>
-
 #include "avi_test_support.h"
+#include "support/external_command.h"
 
 using namespace avi_test;
 
 namespace {
 
-// Runs a shell command; returns its exit status and standard output.
-int RunCommand(const std::string& command, std::string* out) {
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out->append(buf, n);
-    const int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Splits an Annex B stream made with access unit delimiters at each delimiter's start code
-// (00 00 00 01 09: emulation prevention keeps it out of NAL payloads).
-std::vector<Bytes> AccessUnits(const Bytes& s) {
-    const uint8_t aud[] = {0, 0, 0, 1, 9};
-    std::vector<Bytes> units;
-    auto at = std::search(s.begin(), s.end(), aud, aud + 5);
-    while (at != s.end()) {
-        const auto next = std::search(at + 5, s.end(), aud, aud + 5);
-        units.emplace_back(at, next);
-        at = next;
-    }
-    return units;
-}
+using locket::testsupport::AccessUnits;
+using locket::testsupport::RunCommand;
 
 }  // namespace
 

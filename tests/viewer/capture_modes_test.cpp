@@ -19,17 +19,8 @@ std::string Head(const std::string& path) {
     return in ? head : std::string();
 }
 
-class Modes : public ::testing::Test {
+class Modes : public CardWindowTest {
 protected:
-    void SetUp() override {
-        WindowOptions options;
-        options.card = SharedCard();
-        window = std::make_unique<Window>(options);
-        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
-    }
-
-    CRavuraVezedaDlg& w() { return **window; }
-
     static bool Decoded(const CVideoView* view) {
         const QImage picture = view->Picture();
         return !picture.isNull() &&
@@ -56,7 +47,6 @@ protected:
     bool Playing() { return w().Player().GetState() == CTRSMediaPlayer::kPlaying; }
 
     TempDir dir;
-    std::unique_ptr<Window> window;
 };
 
 TEST_F(Modes, CaptureWritesOneJpegPerCameraAndAsksAboutThoseFiles) {

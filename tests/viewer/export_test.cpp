@@ -10,6 +10,7 @@
 #include <semaphore>
 
 #include "files/avi_extractor.h"
+#include "support/external_command.h"
 #include "viewer/control_ids.h"
 #include "viewer/export_worker.h"
 #include "viewer/progress_dlg.h"
@@ -20,17 +21,7 @@ namespace {
 
 using Packets = std::vector<std::pair<int, std::vector<uint8_t>>>;  // AVI stream kind, payload
 
-int RunShell(const std::string& command, std::string* out) {
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out->append(buf, n);
-    const int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testsupport::RunCommand;
 
 // Front, rear and audio packets of a recording as the TAT library delivers them.
 Packets SourcePackets(const std::string& card, const std::string& name) {
@@ -89,13 +80,13 @@ size_t Bytes(const Packets& packets, int kind) {
 // What ffprobe reads: "frames of each video stream;audio bytes".
 std::string Probe(const std::string& path) {
     std::string video, audio;
-    if (RunShell("ffprobe -v error -count_frames -select_streams v -show_entries "
-                 "stream=codec_name,nb_read_frames -of csv=p=0 " +
-                     path,
-                 &video) != 0)
+    if (RunCommand("ffprobe -v error -count_frames -select_streams v -show_entries "
+                   "stream=codec_name,nb_read_frames -of csv=p=0 " +
+                       path,
+                   &video) != 0)
         return "ffprobe refused";
-    RunShell("ffprobe -v error -select_streams a -show_entries packet=size -of csv=p=0 " + path,
-             &audio);
+    RunCommand("ffprobe -v error -select_streams a -show_entries packet=size -of csv=p=0 " + path,
+               &audio);
     size_t bytes = 0;
     std::istringstream lines(audio);
     for (std::string line; std::getline(lines, line);)
@@ -304,9 +295,10 @@ TEST(ExportCommand, ConvertsTheNamedOrListedRecordingsAndFailsOnADamagedOne) {
         std::filesystem::remove_all(out);
         std::filesystem::create_directory(out);
         std::string printed;
-        EXPECT_EQ(RunShell(viewer + " --export " + out + " --card " + card + " " + c.args + " 2>&1",
-                           &printed),
-                  c.status)
+        EXPECT_EQ(
+            RunCommand(viewer + " --export " + out + " --card " + card + " " + c.args + " 2>&1",
+                       &printed),
+            c.status)
             << printed;
         size_t files = 0;
         for (const auto& entry : std::filesystem::directory_iterator(out)) {

@@ -50,17 +50,8 @@ int RowWithRear(CRavuraVezedaDlg& window, bool rear) {
     return -1;
 }
 
-class Playback : public ::testing::Test {
+class Playback : public CardWindowTest {
 protected:
-    void SetUp() override {
-        WindowOptions options;
-        options.card = SharedCard();
-        window = std::make_unique<Window>(options);
-        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
-    }
-
-    CRavuraVezedaDlg& w() { return **window; }
-
     void DoubleClickRow(int row) {
         auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
         const QRect rect = list->visualItemRect(list->topLevelItem(row));
@@ -73,8 +64,6 @@ protected:
     }
 
     bool Playing() { return w().Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying; }
-
-    std::unique_ptr<Window> window;
 };
 
 TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
@@ -294,6 +283,7 @@ TEST_F(Playback, PlacementTransitions) {
             EXPECT_EQ(w().MapView()->geometry(), rectOf(step.map, hidden));
         }
         Click(w(), ctl::kStop);
+        EXPECT_FALSE(w().MapView()->isVisible()) << "STOP leaves no map over the video area";
     }
 }
 

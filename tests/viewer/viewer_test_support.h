@@ -76,6 +76,21 @@ private:
     std::unique_ptr<CRavuraVezedaDlg> m_window;
 };
 
+// A window on the shared card, its list filled.
+class CardWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WindowOptions options;
+        options.card = SharedCard();
+        window = std::make_unique<Window>(options);
+        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+    }
+
+    CRavuraVezedaDlg& w() { return **window; }
+
+    std::unique_ptr<Window> window;
+};
+
 // Clicks a control of the window by its id.
 void Click(CRavuraVezedaDlg& window, int id);
 
