@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -284,18 +285,47 @@ public:
     }
 };
 
-// Keeps the time of every picture drawn; read once the player has stopped.
-class CTimedWindow : public VVideoWindow {
-public:
-    using Clock = std::chrono::steady_clock;
-    WindowSize GetSize() const override { return {160, 96}; }
-    void Draw(const unsigned char*, int, int, int) override { times.push_back(Clock::now()); }
+using Clock = std::chrono::steady_clock;
 
-    std::vector<Clock::time_point> times;
+// Notes when each front picture is released; how long decoding takes is beside the point.
+class CReleaseLog : public VMediaDecoder {
+public:
+    bool Open() override { return true; }
+    void Close() override {}
+    bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
+        if (channel == 0)
+            fronts.push_back(Clock::now());
+        return true;
+    }
+    bool Redraw(int, VVideoWindow*) override { return true; }
+    void SetContrast(int, int) override {}
+    void SetBrightness(int, int) override {}
+    void SetFlip(int, int) override {}
+    bool SaveFrame(int, const char*) override { return false; }
+
+    std::vector<Clock::time_point> fronts;
+};
+
+// Passes the sound on, noting when the first of it went out (on the feeder's thread).
+class CFirstSound : public VAudio {
+public:
+    explicit CFirstSound(VAudio* out) : m_out(out) {}
+    bool Open(int bits, int rate) override { return m_out->Open(bits, rate); }
+    int Close() override { return m_out->Close(); }
+    void Write(const uint8_t* data, int size) override {
+        if (!first)
+            first = Clock::now();
+        m_out->Write(data, size);
+    }
+    void SetVolume(int level) override { m_out->SetVolume(level); }
+
+    std::optional<Clock::time_point> first;
+
+private:
+    VAudio* m_out;
 };
 
 TEST(PlayerRealTime, KeepsTheFrameRateWithASoundDeviceThatDoesNotOpen) {
-    using Clock = CTimedWindow::Clock;
     ToolCard card("REC_20240301_083000_F.tat", "--seconds 4 --size 160x96");
     ASSERT_TRUE(card.Ready());
     CTATParser::SetLibraryHandle(card.Handle());
@@ -305,27 +335,40 @@ TEST(PlayerRealTime, KeepsTheFrameRateWithASoundDeviceThatDoesNotOpen) {
         SCOPED_TRACE(parser == &withSound ? "with sound" : "without sound");
         CAlsaPcmDevice missing("locket_no_such_device");
         CWaveBox silent(&missing);
-        CDecoder decoder;
-        CTimedWindow front;
+        CFirstSound audio(&silent);
+        CReleaseLog decoder;
         CPlayerEvents events;
         CTRSMediaPlayer player;
         player.m_pParser = parser;
         player.m_pDecoder = &decoder;
-        player.m_pAudio = &silent;
+        player.m_pAudio = &audio;
         events.Attach(&player, nullptr);
-        ASSERT_TRUE(player.Start(&front, nullptr));
+        ASSERT_TRUE(player.Start(nullptr, nullptr));
         EXPECT_FALSE(silent.IsUsable());
 
-        const Clock::time_point opened = Clock::now();
         player.Open(card.Name().c_str());
         ASSERT_TRUE(WaitFor([&] { return events.ends.load() >= 1; }));
         player.Shutdown();
-        ASSERT_EQ(front.times.size(), 120u);
-        // Time starts as the recording opens (the sound goes out, the first picture is due)
-        // and the last of 120 pictures at 30 a second is due 119 periods later.
-        const double played =
-            std::chrono::duration<double, std::milli>(front.times.back() - opened).count();
-        const double expected = 119 * 1000.0 / 30;
+        const std::vector<Clock::time_point>& fronts = decoder.fronts;
+        ASSERT_EQ(fronts.size(), 120u);
+        ASSERT_EQ(audio.first.has_value(), parser == &withSound);
+        auto ms = [&](Clock::time_point t) {
+            return std::chrono::duration<double, std::milli>(t - fronts[0]).count();
+        };
+        // Where ten pictures at one end place picture `at`, 30 a second: their median, so that
+        // one picture the scheduler held up does not move the measure.
+        const double period = 1000.0 / 30;
+        auto placed = [&](size_t from, size_t at) {
+            std::vector<double> times;
+            for (size_t i = from; i < from + 10; ++i)
+                times.push_back(ms(fronts[i]) + (double(at) - double(i)) * period);
+            std::nth_element(times.begin(), times.begin() + 5, times.end());
+            return times[5];
+        };
+        // Playback starts with the sound, or else with the first picture; the last of the 120
+        // pictures comes 119 periods later.
+        const double played = placed(110, 119) - (audio.first ? ms(*audio.first) : placed(0, 0));
+        const double expected = 119 * period;
         EXPECT_NEAR(played, expected, expected * 0.02);
     }
 }
