@@ -363,14 +363,21 @@ uint32_t CAVIWriter::Close(const void* extra, uint32_t extraSize) {
 
     std::vector<uint8_t> header(HeaderBytes());
     BuildHeader(header.data(), true, riffSize, indexed);
-    if (m_file->Seek(0, 0) != 0 || m_file->Write(header.data(), HeaderBytes()) != HeaderBytes())
+    bool ok = indexed;
+    if (m_file->Seek(0, 0) != 0 || m_file->Write(header.data(), HeaderBytes()) != HeaderBytes()) {
         std::printf("[CAVIWriter] Close : header not rewritten\n");
+        ok = false;
+    }
     if (extraSize > 0 && extra) {
         std::printf("ext write\n");
         m_file->Seek(0, 2);
-        m_file->Write(extra, extraSize);
+        ok = m_file->Write(extra, extraSize) == extraSize && ok;
     }
-    m_file->Close();
+    if (m_file->Close() != 0) {
+        std::printf("[CAVIWriter] Close : the file did not close cleanly\n");
+        ok = false;
+    }
+    m_lastCloseOk = ok;
     ResetCounters();
     return riffSize;
 }

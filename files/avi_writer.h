@@ -44,6 +44,9 @@ public:
     // Writes the index, rewrites the header, closes; returns the RIFF size (0 when idle).
     // `extra` bytes are appended raw after the form.
     uint32_t Close(const void* extra = nullptr, uint32_t extraSize = 0);
+    // The last Close wrote the index and the final header and the sink closed cleanly: only
+    // then does the file on disk say what was written.
+    bool LastCloseOk() const { return m_lastCloseOk; }
 
     bool IsOpen() const { return m_file->IsOpen(); }
     uint32_t GetChunkCount() const { return m_chunkCount; }
@@ -106,6 +109,7 @@ private:
     Layout m_layout;
     // A cut-back failed: the next write first moves to the end of the last whole chunk.
     bool m_mustRewind = false;
+    bool m_lastCloseOk = false;
 };
 
 // The process's one writer, driven by export through the functions below.

@@ -56,7 +56,7 @@ public:
     }
     int32_t Close() override {
         m_open = false;
-        return 0;
+        return closeResult;
     }
     int32_t Seek(int32_t offset, int origin) override {
         const int64_t to = offset + (origin == 1   ? int64_t(m_pos)
@@ -73,6 +73,7 @@ public:
     }
 
     int writes = 0;
+    int32_t closeResult = 0;  // what Close reports, e.g. a flush the disk refused
 
 private:
     Bytes* m_store;

@@ -140,10 +140,16 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     EXPECT_FALSE(w.AddData("ab", 2, -1));
     EXPECT_TRUE(w.AddData("ab", 2, 0));
     EXPECT_EQ(434u, w.Close());
+    EXPECT_TRUE(w.LastCloseOk());
     const Bytes before = b;
     EXPECT_EQ(0u, w.Close());
     EXPECT_EQ(before, b);
     EXPECT_FALSE(w.AddData("ab", 2, 0));
+    // A sink that does not close cleanly (its last bytes refused) makes a failed close.
+    ASSERT_TRUE(w.Create("z.avi"));
+    file->closeResult = -1;
+    w.Close();
+    EXPECT_FALSE(w.LastCloseOk());
 }
 
 TEST(AviWriter, NoAudioDropsTheAudioList_ChecksumTrailerSumsWholeWordsOfPaddedPayloads) {
@@ -226,6 +232,8 @@ TEST(AviWriter, DiskFullAtEveryCutPoint_LeavesAFileOfWholeChunksOnly) {
             }
         EXPECT_EQ(accepted.size(), w.GetChunkCount());
         w.Close();
+        // A file without its index is not the file that was asked for.
+        EXPECT_EQ(w.LastCloseOk(), end + 8 + 16 * accepted.size() <= limit);
         EXPECT_EQ(accepted, Walk(b).chunks);
         EXPECT_LE(b.size(), limit);
         EXPECT_EQ(std::max(1u, count[0]), U32(b, 88 + 52));
