@@ -108,9 +108,12 @@ int main() {
         return 1;
     }
     const std::string avi = CRecordingConverter::DestinationFor(out, name);
+    CRecordingConverter::Counts counts;
     const auto exportOnce = [&] {
-        if (converter.Convert(name, avi, {}, {}) != CRecordingConverter::Result::kWritten)
+        const auto report = converter.Convert(name, avi, {}, {});
+        if (report.result != CRecordingConverter::Result::kWritten)
             std::printf("export failed\n");
+        counts = report.copied;
     };
     exportOnce();  // warms the cache and leaves the AVI that ffmpeg remuxes
     const double exportMs = bench::BestMs(3, exportOnce);
@@ -124,8 +127,7 @@ int main() {
     const double copyMs = bench::BestMs(3, [&] { Shell(copy); });
 
     std::printf("recording: %.0f MiB, two cameras, %u front / %u rear / %u audio packets\n", mib,
-                converter.LastCounts().front, converter.LastCounts().rear,
-                converter.LastCounts().audio);
+                counts.front, counts.rear, counts.audio);
     std::printf("export        %8.1f ms  %7.1f MiB/s\n", exportMs, mib / exportMs * 1000);
     std::printf("ffmpeg remux  %8.1f ms  %7.1f MiB/s\n", ffmpegMs, mib / ffmpegMs * 1000);
     std::printf("cp            %8.1f ms  %7.1f MiB/s\n", copyMs, mib / copyMs * 1000);

@@ -101,6 +101,7 @@ void CExportWorker::RunBatch(const Batch& batch) {
             emit FileProgress(serial);
     };
     QStringList notWritten;
+    QStringList incomplete;
     const int count = static_cast<int>(batch.names.size());
     for (int i = 0; i < count && keepGoing(); ++i) {
         index = i;
@@ -110,16 +111,25 @@ void CExportWorker::RunBatch(const Batch& batch) {
         emit FileStarted(batch.serial, i, count, QString::fromStdString(name));
         const std::string destination =
             CRecordingConverter::DestinationFor(batch.targetFolder, name);
-        const auto result = card ? m_converter.Convert(name, destination, keepGoing, progress)
-                                 : CRecordingConverter::Result::kNotFound;
-        if (CRecordingConverter::Failed(result)) {
+        CRecordingConverter::Report report;
+        if (card)
+            report = m_converter.Convert(name, destination, keepGoing, progress);
+        if (CRecordingConverter::Failed(report.result)) {
             std::printf("[Export] %s not written\n", name.c_str());
             notWritten << QString::fromStdString(name);
+        } else if (report.result == CRecordingConverter::Result::kIncomplete) {
+            const std::string file = CRecordingConverter::IncompletePath(destination);
+            std::printf("[Export] %s incomplete: %u of %u front pictures\n", file.c_str(),
+                        report.copied.front, report.expected.front);
+            incomplete << QStringLiteral("%1  %2/%3")
+                              .arg(QString::fromStdString(file.substr(file.rfind('/') + 1)))
+                              .arg(report.copied.front)
+                              .arg(report.expected.front);
         }
     }
     int running = 1;
     m_exportRunning->compare_exchange_strong(running, 0);
-    emit BatchEnded(batch.serial, notWritten);
+    emit BatchEnded(batch.serial, notWritten, incomplete);
 }
 
 }  // namespace locket

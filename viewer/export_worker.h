@@ -56,7 +56,10 @@ signals:
     // Sent again only after the window took the last one (TakeProgress): a fast copy must not
     // flood the event queue with one event per frame.
     void FileProgress(int serial);
-    void BatchEnded(int serial, const QStringList& notWritten);
+    // `notWritten`: names of the recordings left without a file; `incomplete`: one line per
+    // file that holds only part of its recording ("NAME.incomplete.avi  281/300", front
+    // pictures copied of those recorded).
+    void BatchEnded(int serial, const QStringList& notWritten, const QStringList& incomplete);
 
 private:
     bool Pass();

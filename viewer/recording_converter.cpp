@@ -1,13 +1,15 @@
 #include "viewer/recording_converter.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "base/byte_order.h"
-#include "platform/clock.h"
+#include "files/recording_listing.h"
+#include "files/recording_names.h"
 
 namespace locket {
 
@@ -16,9 +18,24 @@ namespace {
 // One packet at a time; the recorder's packets are far smaller.
 constexpr uint32_t kPacketBytes = 1048576;
 
-int64_t FileSize(const std::string& path) {
+uint32_t Count(int32_t n) {
+    return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+// Renames without replacing: false when `to` exists (or the rename fails otherwise).
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the flag: look first. A file made in between is the only loss,
+    // and only a second writer of the same folder could make it.
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace
@@ -44,119 +61,140 @@ bool CRecordingConverter::UseCard(const std::string& folder) {
     return m_drive != 0;
 }
 
-std::vector<std::string> CRecordingConverter::ListRecordings(int category, int64_t minBytes) {
-    std::vector<std::string> names;
-    if (!m_handle || !m_drive)
-        return names;
-    for (int32_t each = 0; each <= 3; ++each) {
-        if (category >= 0 && category <= 3 && each != category)
-            continue;
-        const int32_t count = TatCountRecordings(m_handle, m_drive, each);
-        if (count <= 0)
-            continue;
-        std::vector<char> list(static_cast<size_t>(count) * kTatNameBytes, 0);
-        std::vector<uint8_t> sizes(static_cast<size_t>(count) * kTatSizeBytes, 0);
-        const int32_t filled = std::min(
-            count,
-            TatListRecordings(m_handle, m_drive, each, count, list.data(), sizes.data(), nullptr));
-        for (int32_t i = 0; i < filled; ++i) {
-            if (static_cast<int32_t>(GetLE32(sizes.data() + i * kTatSizeBytes)) < minBytes)
-                continue;
-            const char* name = list.data() + static_cast<size_t>(i) * kTatNameBytes;
-            names.emplace_back(name, strnlen(name, kTatNameBytes));
-        }
-    }
-    return names;
+std::vector<std::string> CRecordingConverter::ListRecordings(int category) {
+    return locket::ListRecordings(m_handle, m_drive, category);
 }
 
-CRecordingConverter::Result CRecordingConverter::Convert(const std::string& name,
+CRecordingConverter::Report CRecordingConverter::Convert(const std::string& name,
                                                          const std::string& destination,
                                                          const KeepGoing& keepGoing,
                                                          const Progress& progress) {
-    m_counts = {};
-    if (destination.empty())
-        return Result::kNotCreated;
+    Report report;
+    if (destination.empty()) {
+        report.result = Result::kNotCreated;
+        return report;
+    }
     MediaInfo info{};
     m_parser.OpenMedia(name.c_str(), &info);
     if (!m_handle || !m_parser.IsStreaming()) {
         m_parser.CloseMedia();
-        return Result::kNotFound;
+        report.result = Result::kNotFound;
+        return report;
     }
+    // The name says whether there is a rear camera, for the file's layout as for the list and
+    // the player; rear packets of a recording named front-only have no stream to go to.
+    const bool rear = RecordingHasRear(name);
+    const TatStreamInfo& stream = m_parser.GetStreamInfo();
+    report.expected = {Count(stream.frameCount[0]), rear ? Count(stream.frameCount[1]) : 0,
+                       Count(stream.audioCount)};
     m_writer.Close();
     const VideoSize front = m_parser.GetVideoSize(0);
-    const VideoSize rear = m_parser.GetVideoSize(1);
+    const VideoSize back = m_parser.GetVideoSize(1);
     uint32_t bits = 0;
     uint32_t rate = 0;
     m_parser.GetAudioFormat(&bits, &rate);
     m_writer.SetVideoSize(0, front.width, front.height);
-    m_writer.SetVideoSize(1, rear.width, rear.height);
+    m_writer.SetVideoSize(1, back.width, back.height);
     m_writer.SetFrameRate(0, info.fps0);
     m_writer.SetFrameRate(1, info.fps1);
     m_writer.SetSampleRate(static_cast<int32_t>(rate));
-    m_writer.SetDualVideo(info.fps1 != 0);
+    m_writer.SetDualVideo(rear);
     const std::string part = destination + ".part";
     if (!m_writer.Create(part.c_str())) {
         m_parser.CloseMedia();
-        return Result::kNotCreated;
+        report.result = Result::kNotCreated;
+        return report;
     }
 
     Result result = Result::kWritten;
+    Counts& copied = report.copied;
     int frame = 0;
     for (;;) {
         if (keepGoing && !keepGoing()) {
             result = Result::kStopped;
             break;
         }
-        // The parser reads the library directly here: no read-ahead thread and queue between
-        // the card and the file, and each packet arrives with its own kind.
+        // The parser reads the library directly here, with no read-ahead thread and queue
+        // between the card and the file. The read waits for its bytes: "nothing now" only
+        // follows a packet passed over, which the parser counts.
         uint32_t size = kPacketBytes;
         const int32_t kind = m_parser.ReadPacket(m_packet.get(), &size);
         if (kind == kPacketEnd)
             break;
-        int stream = -1;
+        int streamKind = -1;
         uint32_t* counter = nullptr;
         switch (kind) {
             case kPacketFrontVideo:
-                stream = 0;
-                counter = &m_counts.front;
+                streamKind = 0;
+                counter = &copied.front;
                 break;
             case kPacketRearVideo:
-                stream = 1;
-                counter = &m_counts.rear;
+                if (!rear)
+                    continue;
+                streamKind = 1;
+                counter = &copied.rear;
                 break;
             case kPacketAudio:
-                stream = 2;
-                counter = &m_counts.audio;
+                streamKind = 2;
+                counter = &copied.audio;
                 break;
-            case kPacketNone:
-                SleepMs(1);
-                continue;
             default:
                 continue;  // sensor text is not part of the AVI
         }
-        if (!m_writer.AddData(m_packet.get(), size, stream)) {
+        if (!m_writer.AddData(m_packet.get(), size, streamKind)) {
             result = Result::kWriteFailed;
             break;
         }
         ++*counter;
-        if (stream == 0 && progress)
+        if (streamKind == 0 && progress)
             progress(++frame, info.frameCount0);
     }
-    const uint32_t riffSize = m_writer.Close();
+    const bool lost =
+        m_parser.EndedDamaged() || m_parser.SkippedPackets() > 0 || !copied.Covers(report.expected);
+    m_writer.Close();
     m_parser.CloseMedia();
-    // A write lost on the way (the last buffer at close) shows as a file shorter than its form.
-    if (result != Result::kWriteFailed && FileSize(part) != static_cast<int64_t>(riffSize) + 8)
+    if (!m_writer.LastCloseOk())
         result = Result::kWriteFailed;
-    if (result == Result::kWriteFailed) {
-        std::remove(part.c_str());
-        return result;
+    if (result == Result::kWritten && lost)
+        result = Result::kIncomplete;
+    report.result = result;
+    Place(part, destination, &report);
+    return report;
+}
+
+void CRecordingConverter::Place(const std::string& part, const std::string& destination,
+                                Report* report) {
+    switch (report->result) {
+        case Result::kWritten:
+            if (std::rename(part.c_str(), destination.c_str()) == 0) {
+                report->file = destination;
+                return;
+            }
+            break;
+        case Result::kIncomplete:
+        case Result::kStopped: {
+            const std::string target =
+                report->result == Result::kIncomplete ? IncompletePath(destination) : destination;
+            if (RenameNoReplace(part, target)) {
+                report->file = target;
+                return;
+            }
+            if (errno == EEXIST) {
+                std::printf("[Export] %s exists and is kept; the partial copy is removed\n",
+                            target.c_str());
+                report->keptEarlier = true;
+                std::remove(part.c_str());
+                return;
+            }
+            break;
+        }
+        default:
+            std::remove(part.c_str());
+            return;
     }
-    if (std::rename(part.c_str(), destination.c_str()) != 0) {
-        std::printf("[Export] %s not renamed to %s\n", part.c_str(), destination.c_str());
-        std::remove(part.c_str());
-        return Result::kWriteFailed;
-    }
-    return result;
+    std::printf("[Export] %s not renamed: %s\n", part.c_str(), std::strerror(errno));
+    std::remove(part.c_str());
+    report->result = Result::kWriteFailed;
 }
 
 std::string CRecordingConverter::DestinationFor(const std::string& folder,
@@ -173,6 +211,14 @@ std::string CRecordingConverter::DestinationFor(const std::string& folder,
     if (folder.empty())
         return file;
     return folder.back() == '/' ? folder + file : folder + "/" + file;
+}
+
+std::string CRecordingConverter::IncompletePath(const std::string& destination) {
+    const std::string suffix = ".avi";
+    const std::string stem = destination.ends_with(suffix)
+                                 ? destination.substr(0, destination.size() - suffix.size())
+                                 : destination;
+    return stem + ".incomplete" + suffix;
 }
 
 }  // namespace locket
