@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "export/avi_converter.h"
 #include "tat/card_layout.h"
 #include "tat/tat_writer.h"
 #include "tat_bench_util.h"
 #include "tests/support/external_command.h"
-#include "viewer/recording_converter.h"
 
 using namespace locket;
 using Bytes = std::vector<uint8_t>;
@@ -102,16 +102,16 @@ int main() {
     }
     const double mib = static_cast<double>(std::filesystem::file_size(source)) / (1 << 20);
 
-    CRecordingConverter converter;
+    CAviConverter converter;
     if (!converter.UseCard(root)) {
         std::printf("not a card: %s\n", root.c_str());
         return 1;
     }
-    const std::string avi = CRecordingConverter::DestinationFor(out, name);
-    CRecordingConverter::Counts counts;
+    const std::string avi = CAviConverter::DestinationFor(out, name);
+    ExportCounts counts;
     const auto exportOnce = [&] {
         const auto report = converter.Convert(name, avi, {}, {});
-        if (report.result != CRecordingConverter::Result::kWritten)
+        if (report.result != ExportResult::kWritten)
             std::printf("export failed\n");
         counts = report.copied;
     };

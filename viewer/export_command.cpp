@@ -4,14 +4,15 @@
 
 #include <string>
 
+#include "export/avi_converter.h"
+#include "export/output_file.h"
 #include "files/recording_listing.h"
-#include "viewer/recording_converter.h"
 
 namespace locket {
 
 namespace {
 
-using Result = CRecordingConverter::Result;
+using Result = ExportResult;
 
 const char* FailureText(Result result) {
     switch (result) {
@@ -28,7 +29,7 @@ const char* FailureText(Result result) {
 
 // "281 of 300 front, 300 of 300 rear, 125 of 125 audio packets copied"; no rear part for a
 // recording without a rear camera.
-std::string CountsText(const CRecordingConverter::Report& report) {
+std::string CountsText(const ExportReport& report) {
     const auto& c = report.copied;
     const auto& e = report.expected;
     char rear[48] = "";
@@ -48,7 +49,7 @@ int RunExportCommand(const ExportCommand& command, FILE* out) {
         std::fprintf(out, "locket-viewer: %s is not a folder\n", command.outFolder.c_str());
         return 2;
     }
-    CRecordingConverter converter;
+    CAviConverter converter;
     if (!converter.UseCard(command.cardFolder)) {
         std::fprintf(out, "locket-viewer: %s is not a recorder card\n", command.cardFolder.c_str());
         return 2;
@@ -61,8 +62,7 @@ int RunExportCommand(const ExportCommand& command, FILE* out) {
     const size_t count = names.size();
     for (size_t i = 0; i < count; ++i) {
         const char* name = names[i].c_str();
-        const std::string destination =
-            CRecordingConverter::DestinationFor(command.outFolder, names[i]);
+        const std::string destination = CAviConverter::DestinationFor(command.outFolder, names[i]);
         const auto report = converter.Convert(names[i], destination, {}, {});
         const auto& copied = report.copied;
         switch (report.result) {
@@ -78,7 +78,7 @@ int RunExportCommand(const ExportCommand& command, FILE* out) {
                 if (report.keptEarlier) {
                     std::fprintf(out, "[%zu/%zu] %s: incomplete, %s; the earlier %s is kept\n",
                                  i + 1, count, name, CountsText(report).c_str(),
-                                 CRecordingConverter::IncompletePath(destination).c_str());
+                                 IncompletePath(destination).c_str());
                 } else {
                     std::fprintf(out, "[%zu/%zu] %s -> %s: incomplete, %s\n", i + 1, count, name,
                                  report.file.c_str(), CountsText(report).c_str());

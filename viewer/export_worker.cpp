@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "export/output_file.h"
+
 namespace locket {
 
 namespace {
@@ -109,16 +111,15 @@ void CExportWorker::RunBatch(const Batch& batch) {
         m_frame.store(0);
         m_total.store(0);
         emit FileStarted(batch.serial, i, count, QString::fromStdString(name));
-        const std::string destination =
-            CRecordingConverter::DestinationFor(batch.targetFolder, name);
-        CRecordingConverter::Report report;
+        const std::string destination = CAviConverter::DestinationFor(batch.targetFolder, name);
+        ExportReport report;
         if (card)
             report = m_converter.Convert(name, destination, keepGoing, progress);
-        if (CRecordingConverter::Failed(report.result)) {
+        if (ExportFailed(report.result)) {
             std::printf("[Export] %s not written\n", name.c_str());
             notWritten << QString::fromStdString(name);
-        } else if (report.result == CRecordingConverter::Result::kIncomplete) {
-            const std::string file = CRecordingConverter::IncompletePath(destination);
+        } else if (report.result == ExportResult::kIncomplete) {
+            const std::string file = IncompletePath(destination);
             std::printf("[Export] %s incomplete: %u of %u front pictures\n", file.c_str(),
                         report.copied.front, report.expected.front);
             incomplete << QStringLiteral("%1  %2/%3")

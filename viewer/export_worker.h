@@ -14,7 +14,7 @@
 
 #include "base/single_thread.h"
 #include "base/wait_event.h"
-#include "viewer/recording_converter.h"
+#include "export/avi_converter.h"
 
 namespace locket {
 
@@ -85,7 +85,7 @@ private:
     std::function<void(int, int)> m_frameHook;  // set before a batch starts
 
     // -- used by the worker thread only
-    CRecordingConverter m_converter;
+    CAviConverter m_converter;
 };
 
 }  // namespace locket

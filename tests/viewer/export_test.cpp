@@ -9,6 +9,7 @@
 #include <fstream>
 #include <semaphore>
 
+#include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "support/external_command.h"
 #include "tools/locket-record/recording_writer.h"
@@ -269,7 +270,7 @@ TEST_F(Export, ARecordingThatLostPacketsIsNamedIncompleteAfterTheBatch) {
     ASSERT_TRUE(DamageMiddle(path(names[1]), 4096, 7));
     Click(w(), ctl::kDownload);
     ASSERT_TRUE(Finished());
-    const std::string incomplete = CRecordingConverter::IncompletePath(AviName(names[1]));
+    const std::string incomplete = IncompletePath(AviName(names[1]));
     ASSERT_TRUE(
         WaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }));
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(incomplete)));
@@ -356,7 +357,7 @@ TEST(ExportCommand, ConvertsTheNamedOrListedRecordingsAndFailsOnADamagedOne) {
     EXPECT_EQ(RunCommand(viewer + " --export " + out + " --card " + card + " " + names[0] + " 2>&1",
                          &printed),
               1);
-    const std::string incomplete = CRecordingConverter::IncompletePath(AviName(names[0]));
+    const std::string incomplete = IncompletePath(AviName(names[0]));
     EXPECT_NE(printed.find("/" + incomplete + ": incomplete, "), std::string::npos) << printed;
     EXPECT_NE(printed.find(" front"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(out + "/" + incomplete));

@@ -1,9 +1,8 @@
-// Where full screen puts the large picture, the names
-// of exported and captured files, and the magnifier's source.
+// Where full screen puts the large picture, the names of captured files, and the magnifier's
+// source.
 #include <gtest/gtest.h>
 
 #include "viewer/capture_names.h"
-#include "viewer/recording_converter.h"
 #include "viewer/video_rect.h"
 #include "viewer/zoom_dlg.h"
 
@@ -25,29 +24,7 @@ TEST(VideoRect, FullScreenPictureFitsBetweenTheBarsInMultiplesOfFour) {
         EXPECT_EQ(VideoRectForClient(c.w, c.h), c.rect) << c.w << "x" << c.h;
 }
 
-TEST(OutputNames, ExportAndCaptureFilesStayInTheChosenFolderWithTheirOwnExtension) {
-    struct Export {
-        const char* folder;
-        std::string name;
-        std::string path;
-    };
-    const std::string longFolder = "/media/" + std::string(300, 'f');
-    const Export exports[] = {
-        {"/out", "REC_20240301_083000_D.tat", "/out/REC_20240301_083000_D.avi"},
-        {"/out/", "EVENT_1.TAT", "/out/EVENT_1.avi"},
-        {"", "MANUAL_1.tat", "MANUAL_1.avi"},
-        {"/out", "noext", "/out/noext.avi"},
-        {"/out", "../../etc/x.tat", "/out/.._.._etc_x.avi"},
-        {"/out", "a\\b.tat", "/out/a_b.avi"},
-        {"/out", "..", ""},
-        {"/out", ".", ""},
-        {"/out", "", ""},
-        {longFolder.c_str(), std::string(200, 'n') + ".tat",
-         longFolder + "/" + std::string(200, 'n') + ".avi"},
-    };
-    for (const Export& e : exports)
-        EXPECT_EQ(CRecordingConverter::DestinationFor(e.folder, e.name), e.path) << e.name;
-
+TEST(CaptureNames, TwoFilesBesideTheChosenNameWithTheirOwnExtension) {
     struct Capture {
         const char* chosen;
         const char* front;

@@ -9,18 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "export/avi_converter.h"
+#include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "files/recording_listing.h"
 #include "support/external_command.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
-#include "viewer/recording_converter.h"
 
 namespace locket {
 namespace {
 
 namespace fs = std::filesystem;
-using Result = CRecordingConverter::Result;
+using Result = ExportResult;
 
 class TempFolder {
 public:
@@ -102,15 +103,13 @@ protected:
         damaged = names[1];
     }
 
-    std::string Avi(const std::string& name) {
-        return CRecordingConverter::DestinationFor(out, name);
-    }
+    std::string Avi(const std::string& name) { return CAviConverter::DestinationFor(out, name); }
 
     static TempFolder* s_card;
     static bool s_made;
     TempFolder dir;
     std::string card, out, intact, damaged;
-    CRecordingConverter converter;
+    CAviConverter converter;
 };
 
 TempFolder* Converter::s_card = nullptr;
@@ -139,9 +138,8 @@ TEST_F(Converter, EveryPacketCopiedIsWrittenLostPacketsLeaveAnIncompleteFile) {
         });
         EXPECT_EQ(report.result, c.result);
         EXPECT_EQ(report.expected.front, 300u);
-        const std::string file = c.result == Result::kWritten
-                                     ? Avi(c.name)
-                                     : CRecordingConverter::IncompletePath(Avi(c.name));
+        const std::string file =
+            c.result == Result::kWritten ? Avi(c.name) : IncompletePath(Avi(c.name));
         EXPECT_EQ(report.file, file);
         // The one file left is closed, playable and holds what the report says was copied.
         EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
@@ -182,7 +180,7 @@ TEST_F(Converter, APartialCopyNeverReplacesAFileAlreadyThere) {
         fs::create_directory(out);
         const std::string name = c.damagedRecording ? damaged : intact;
         const std::string avi = Avi(name);
-        const std::string incomplete = CRecordingConverter::IncompletePath(avi);
+        const std::string incomplete = IncompletePath(avi);
         if (c.avi)
             std::ofstream(avi) << "earlier avi";
         if (c.incompleteAvi)
