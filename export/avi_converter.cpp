@@ -8,8 +8,8 @@ namespace locket {
 
 namespace {
 
-// One packet at a time; the recorder's packets are far smaller.
-constexpr uint32_t kPacketBytes = 1048576;
+// Room for one packet; the recorder's packets are far smaller.
+constexpr uint32_t kPacketBytes = CAVIWriter::kMaxReserveBytes;
 
 uint32_t Count(int32_t n) {
     return n > 0 ? static_cast<uint32_t>(n) : 0;
@@ -17,7 +17,7 @@ uint32_t Count(int32_t n) {
 
 }  // namespace
 
-CAviConverter::CAviConverter() : m_packet(std::make_unique<uint8_t[]>(kPacketBytes)) {}
+CAviConverter::CAviConverter() = default;
 
 CAviConverter::~CAviConverter() {
     m_writer.Close();
@@ -90,11 +90,16 @@ ExportReport CAviConverter::Convert(const std::string& name, const std::string& 
             result = ExportResult::kStopped;
             break;
         }
-        // The parser reads the library directly here, with no read-ahead thread and queue
-        // between the card and the file. The read waits for its bytes: "nothing now" only
-        // follows a packet passed over, which the parser counts.
+        // The parser reads the library directly into the writer's buffer: no read-ahead
+        // thread, queue or copy between the card and the file. The read waits for its bytes;
+        // "nothing now" only follows a packet passed over, which the parser counts.
+        uint8_t* room = m_writer.ReserveChunk(kPacketBytes);
+        if (!room) {
+            result = ExportResult::kWriteFailed;
+            break;
+        }
         uint32_t size = kPacketBytes;
-        const int32_t kind = m_parser.ReadPacket(m_packet.get(), &size);
+        const int32_t kind = m_parser.ReadPacket(room, &size);
         if (kind == kPacketEnd)
             break;
         int streamKind = -1;
@@ -117,8 +122,10 @@ ExportReport CAviConverter::Convert(const std::string& name, const std::string& 
             default:
                 continue;  // sensor text is not part of the AVI
         }
-        if (!m_writer.AddData(m_packet.get(), size, streamKind)) {
-            result = ExportResult::kWriteFailed;
+        if (!m_writer.CommitChunk(size, streamKind)) {
+            // At the AVI form's 4 GiB the file is whole but cannot hold the rest: incomplete.
+            if (!m_writer.Full())
+                result = ExportResult::kWriteFailed;
             break;
         }
         ++*counter;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +42,6 @@ private:
     char m_drive = 0;
     CTATParser m_parser;
     CAVIWriter m_writer;
-    std::unique_ptr<uint8_t[]> m_packet;
 };
 
 }  // namespace locket
