@@ -1,6 +1,5 @@
 // Transport, seek bar, volume, brightness, keys, the refresh tick and picture placement.
 #include <QCursor>
-#include <QGuiApplication>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -272,8 +271,10 @@ void CRavuraVezedaDlg::OnMediaEnd(unsigned serial) {
 }
 
 void CRavuraVezedaDlg::OnRefreshTick() {
-    // A held button may be dragging the seek bar: the tick must not move it meanwhile.
-    if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+    // A drag of the seek bar is not disturbed. The bar's own state, not the application's
+    // button state: that goes stale when a release is delivered elsewhere (a window manager
+    // taking the second click of a double click), and the clock would freeze.
+    if (m_seekSlider->IsDragging())
         return;
     const int gate = m_player.m_captureGate.load();
     const int64_t sec = m_player.GetCurTime() / 1000;
