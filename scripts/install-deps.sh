@@ -16,8 +16,8 @@ packages=(
   libasound2-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # Korean glyphs; headless windows
-  fonts-nanum xvfb xauth
+  # Korean glyphs; headless windows; the smoke test on a real X server with a window manager
+  fonts-nanum xvfb xauth openbox xdotool x11-utils imagemagick
   # the map page's drawing library comes from npm (nodejs brings npm, or ships it separately)
   nodejs
 )
