@@ -165,7 +165,6 @@ void CRavuraVezedaDlg::CreateControls() {
     // Bars lie behind the controls placed on them.
     for (int id : {ctl::kBarTop, ctl::kBarMiddle, ctl::kBarBottom})
         Control(id)->lower();
-    Control(ctl::kCatManual)->hide();
 }
 
 void CRavuraVezedaDlg::ApplySkins() {

@@ -126,6 +126,16 @@ TEST_F(Modes, CaptureResumesOnlyAPlayingRecordingThatIsStillOpen) {
 }
 
 TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
+    // The five category buttons side by side in the window layout, none in full screen.
+    const std::pair<int, int> categories[] = {{ctl::kCatDriving, 648},
+                                              {ctl::kCatEvent, 713},
+                                              {ctl::kCatParking, 778},
+                                              {ctl::kCatManual, 843},
+                                              {ctl::kCatAll, 908}};
+    for (const auto& [id, x] : categories) {
+        EXPECT_TRUE(w().Control(id)->isVisible()) << id;
+        EXPECT_EQ(w().Control(id)->geometry(), QRect(x, 39, 65, 24)) << id;
+    }
     Open(true);
     w().OnMapEnlarge();
     ASSERT_EQ(w().MapPlace(), 1);
@@ -146,6 +156,8 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     EXPECT_EQ(w().Control(ctl::kClose)->pos(), QPoint(w().width() - 44, 8));
     for (int id : {ctl::kList, ctl::kFullScreen, ctl::kZoom, ctl::kCapture, ctl::kGraph})
         EXPECT_FALSE(w().Control(id)->isVisible()) << id;
+    for (const auto& [id, x] : categories)
+        EXPECT_FALSE(w().Control(id)->isVisible()) << id;
 
     QTest::keyClick(w().Control(ctl::kSeekSlider), Qt::Key_Return);
     ASSERT_TRUE(WaitFor([&] { return !w().isFullScreen(); }));
@@ -154,6 +166,14 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     EXPECT_TRUE(w().Control(ctl::kList)->isVisible());
     EXPECT_FALSE(w().Control(ctl::kBarTop)->isVisible());
     EXPECT_EQ(w().Control(ctl::kClose)->geometry(), QRect(948, 5, 25, 25));
+    EXPECT_TRUE(w().Control(ctl::kCatManual)->isVisible());
+
+    // The manual button lists the manual recordings.
+    Click(w(), ctl::kCatManual);
+    EXPECT_EQ(w().CategoryShown(), 3);
+    ASSERT_GT(w().RowCount(), 0);
+    for (int row = 0; row < w().RowCount(); ++row)
+        EXPECT_TRUE(w().RowName(row).contains("MANUAL_")) << w().RowName(row).toStdString();
 }
 
 TEST_F(Modes, MagnifierIsReplacedByTheButtonAndEndsWhenClosed) {
