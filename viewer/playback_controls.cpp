@@ -225,6 +225,8 @@ void CRavuraVezedaDlg::OnMirrorToggle() {
         return;
     }
     m_player.SetFlip(1, IsChecked(ctl::kMirror) ? 3 : 0);
+    // A paused picture shows the change at once, not only once playback goes on.
+    m_player.Redraw();
 }
 
 void CRavuraVezedaDlg::ApplyVolume(int level) {
@@ -256,6 +258,7 @@ void CRavuraVezedaDlg::OnSliderMoved(int id, int position) {
         case ctl::kBrightSlider:
             m_player.SetBrightness(0, position);
             m_player.SetBrightness(1, position);
+            m_player.Redraw();
             break;
         default:
             break;

@@ -240,6 +240,40 @@ TEST_F(Playback, TransportSeekBarAndKeys) {
     EXPECT_EQ(w().CurrentRow(), -1);
 }
 
+TEST_F(Playback, BrightnessAndMirrorShowAtOnceWhilePaused) {
+    const auto Mean = [](const QImage& picture) {
+        const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+        long long sum = 0;
+        for (int y = 0; y < grey.height(); ++y) {
+            for (int x = 0; x < grey.width(); ++x)
+                sum += grey.constScanLine(y)[x];
+        }
+        return static_cast<double>(sum) / (grey.width() * grey.height());
+    };
+    DoubleClickRow(RowWithRear(w(), true));
+    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
+    Click(w(), ctl::kPause);
+    ASSERT_TRUE(WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    // The last picture of the player may still be on its way to the view.
+    QImage front;
+    ASSERT_TRUE(WaitFor([&] {
+        const QImage now = w().FrontView()->Picture();
+        const bool settled = now == front;
+        front = now;
+        return settled;
+    }));
+
+    w().ControlAs<CBitmapSlider>(ctl::kBrightSlider)->SetPos(5);
+    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 5);
+    ASSERT_TRUE(WaitFor([&] { return w().FrontView()->Picture() != front; }));
+    EXPECT_GT(Mean(w().FrontView()->Picture()), Mean(front) + 5);
+
+    const QImage rear = w().RearView()->Picture();
+    Click(w(), ctl::kMirror);
+    EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
+    EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
+}
+
 TEST_F(Playback, EndOpensTheNextNewerAndTheNewestStops) {
     DoubleClickRow(1);
     const unsigned serial = w().OpenSerial();
