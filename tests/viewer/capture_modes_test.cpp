@@ -89,6 +89,13 @@ TEST_F(Modes, CaptureWritesOneJpegPerCameraAndAsksAboutThoseFiles) {
         w().SetAutoAnswer(QMessageBox::Ok);
         std::filesystem::remove(front);
         std::filesystem::remove(rear);
+
+        // A folder that cannot take the files: the message names each file not written.
+        const std::string missing = dir.path() + "/gone/" + c.base;
+        Capture(dir.path() + "/gone/" + c.typed);
+        EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(missing + "_front.jpg")));
+        EXPECT_EQ(w().LastMessage().contains(QString::fromStdString(missing + "_rear.jpg")),
+                  c.rear);
     }
 }
 
@@ -123,6 +130,7 @@ TEST_F(Modes, CaptureResumesOnlyAPlayingRecordingThatIsStillOpen) {
     EXPECT_FALSE(Playing());
     EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
     EXPECT_FALSE(std::filesystem::exists(typed + "_front.jpg"));
+    EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(typed + "_front.jpg")));
 }
 
 TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {

@@ -96,6 +96,7 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
         {id::kFieldNotSelected, kTranslated},
         {id::kSettingsNotSaved, kTranslated},
         {id::kCaptureReplace, kTranslated},
+        {id::kCaptureNotWritten, kTranslated},
         {id::kZoomUnavailable, kTranslated},
         {id::kFieldDriving, kTranslated},
         {id::kFieldParking, kTranslated},
@@ -137,7 +138,8 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
         }
     }
     // The messages that name something carry exactly one place for it.
-    for (int koreanId : {id::kNotWritten, id::kFieldNotSelected, id::kCaptureReplace}) {
+    for (int koreanId :
+         {id::kNotWritten, id::kFieldNotSelected, id::kCaptureReplace, id::kCaptureNotWritten}) {
         for (int lang : {kLangKorean, kEnglish})
             EXPECT_EQ(1, LoadPairString(koreanId, lang).count(QStringLiteral("%s"))) << koreanId;
     }
