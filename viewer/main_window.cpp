@@ -19,6 +19,7 @@
 #include "viewer/control_ids.h"
 #include "viewer/control_table.h"
 #include "viewer/export_worker.h"
+#include "viewer/qt_translation.h"
 #include "viewer/video_view.h"
 #include "viewer/viewer_config.h"
 #include "widgets/bitmap_button_trans.h"
@@ -307,6 +308,8 @@ void CRavuraVezedaDlg::ApplyLabelColours() {
 
 bool CRavuraVezedaDlg::OnInitDialog() {
     m_langId = m_options.langId >= 0 ? m_options.langId : SystemLanguageId();
+    ApplyQtTranslation(m_langId);
+    SetSkinLanguage(m_langId);
     CTATParser::SetKeyFrameGroupLength(24);
     m_mapPageLoaded = false;
     setWindowTitle(LoadString(string_id::kTitle));

@@ -194,7 +194,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     for (int row = 0; row < w().RowCount(); ++row)
         w().SetRowChecked(row, false);
     Click(w(), ctl::kDownload);
-    EXPECT_EQ(w().LastMessage(), QString::fromUtf8("저장할 파일을 선택하여 주세요."));
+    EXPECT_EQ(w().LastMessage(), QStringLiteral("Please tick the recordings to save."));
     EXPECT_FALSE(w().ExportRunning());
 }
 
