@@ -31,6 +31,7 @@
 #include "widgets/string_table.h"
 #include "widgets/trans_bitmap.h"
 #include "widgets/window_messages.h"
+#include "widgets/window_palette.h"
 
 namespace locket {
 
@@ -461,6 +462,7 @@ int CRavuraVezedaDlg::ShowMessage(const QString& text, const QString& caption, b
         return m_options.autoAnswer;
     QMessageBox box(question ? QMessageBox::Question : QMessageBox::NoIcon, caption, text,
                     question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, this);
+    box.setPalette(WindowPalette());
     return box.exec();
 }
 

@@ -3,11 +3,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <fstream>
 #include <sstream>
 
+#include "settings/setting_dlg.h"
 #include "viewer/control_ids.h"
 #include "viewer/progress_dlg.h"
 #include "viewer/viewer_app.h"
@@ -97,6 +99,40 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         EXPECT_FALSE(window->isVisible());
     }
     EXPECT_NE(categoryButtons[0], categoryButtons[1]);
+}
+
+// The settings dialog, the export's progress window and the message boxes are dark like the
+// window, not in the light default style.
+TEST(ViewerStart, DialogsAndMessageBoxesWearTheWindowsDarkPalette) {
+    Window window;
+    window->SetAutoAnswer(0);
+    QPalette box;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box = shown->palette();
+            shown->accept();
+        }
+    });
+    closer.start(20);
+    // Nothing ticked: the message box that asks for a recording.
+    Click(*window, ctl::kDownload);
+    closer.stop();
+    ASSERT_FALSE(window->LastMessage().isEmpty());
+    const CSettingDlg settings("/nonexistent/blackbox.cfg", 0x09);
+    const std::pair<const char*, QPalette> palettes[] = {
+        {"message box", box},
+        {"progress window", window->ProgressDlg()->palette()},
+        {"settings dialog", settings.palette()},
+    };
+    for (const auto& [name, palette] : palettes) {
+        SCOPED_TRACE(name);
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            EXPECT_LT(palette.color(role).lightness(), 64) << role;
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            EXPECT_GT(palette.color(role).lightness(), 160) << role;
+    }
 }
 
 TEST(ViewerStart, ASecondViewerDoesNotStart) {
