@@ -214,7 +214,8 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
         HoldAt(1);
         Click(w(), ctl::kDownload);
         ASSERT_TRUE(WaitFor([&] { return held.load(); }));
-        EXPECT_TRUE(w().ProgressDlg()->isVisible());
+        // The worker's start reaches the window as a queued signal.
+        EXPECT_TRUE(WaitFor([&] { return w().ProgressDlg()->isVisible(); }));
         // Inert while the batch runs.
         Click(w(), ctl::kDownload);
         w().OnListDoubleClick(0);
