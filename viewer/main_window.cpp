@@ -286,6 +286,7 @@ void CRavuraVezedaDlg::InsertListColumns() {
         "QTreeWidget::indicator { width: 11px; height: 11px; border: 1px solid #9aa3ad;"
         " background: black; }"
         "QTreeWidget::indicator:checked { background: #f7582e; }"
+        "QHeaderView { background: #202328; }"
         "QHeaderView::section { background: #202328; color: #d8d8d8; border: 0px;"
         " padding: 1px; }"));
 }
