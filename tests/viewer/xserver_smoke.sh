@@ -85,7 +85,10 @@ find_window() {
   window="$(xdotool search --onlyvisible --name 'Brindle Road Locket KX2' 2>/dev/null | head -n 1)"
   [ -n "$window" ]
 }
-until_ms 60000 find_window || fail "no viewer window"
+window_or_gone() { find_window || ! kill -0 "$viewer_pid" 2>/dev/null; }
+until_ms 60000 window_or_gone
+kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended before its window showed"
+[ -n "$window" ] || fail "no viewer window after 60 s"
 echo "window $window"
 
 # geometry: X Y W H of the viewer window on the screen. Looked up each time: Qt makes the
