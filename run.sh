@@ -5,7 +5,9 @@ export LOCKET_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$LOCKET_ROOT/scripts/common.sh"
 
 "$LOCKET_ROOT/scripts/install-deps.sh"
-locket_build "$LOCKET_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only what is run here; ./test.sh builds the tests and benchmarks.
+locket_configure "$LOCKET_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$LOCKET_ROOT/build" -j"$(nproc)" --target locket-viewer locket-record
 
 card="${LOCKET_CARD:-$LOCKET_ROOT/demo-card}"
 if [ ! -d "$card/SETTING" ]; then

@@ -6,8 +6,8 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
   build-essential cmake pkg-config ninja-build git
-  # GUI, skin images, map page host
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev libgl-dev
+  # GUI, skin images, map page host; Qt's own buttons in Korean
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev libgl-dev qt6-translations-l10n
   # decoding, scaling, encoding for the recorder tool, reading videos to import
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   # pictures and JPEG stills
@@ -18,8 +18,8 @@ packages=(
   libdeflate-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  # Korean glyphs; headless windows
-  fonts-nanum xvfb xauth
+  # Korean glyphs; headless windows; the smoke test on a real X server with a window manager
+  fonts-nanum xvfb xauth openbox xdotool x11-utils imagemagick
   # the map page's drawing library comes from npm (nodejs brings npm, or ships it separately)
   nodejs
 )

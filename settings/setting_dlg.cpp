@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "widgets/string_table.h"
+#include "widgets/window_palette.h"
 
 namespace locket {
 
@@ -153,6 +154,7 @@ CSettingDlg::CSettingDlg(std::string settingsPath, int langId, QWidget* parent)
     font.setPointSize(8);
     setFont(font);
     setFixedSize(DuX(kWidthDu), DuY(kHeightDu));
+    setPalette(WindowPalette());
     CreateControls();
 }
 
@@ -379,6 +381,7 @@ void CSettingDlg::ShowMessage(int textId, const QString& argument) {
         return;
     QMessageBox box(QMessageBox::Warning, PairText(sid::kSettingsErrorCaption), text,
                     QMessageBox::Ok, this);
+    box.setPalette(WindowPalette());
     box.exec();
 }
 

@@ -19,6 +19,7 @@
 #include "viewer/control_ids.h"
 #include "viewer/control_table.h"
 #include "viewer/export_worker.h"
+#include "viewer/qt_translation.h"
 #include "viewer/video_view.h"
 #include "viewer/viewer_config.h"
 #include "widgets/bitmap_button_trans.h"
@@ -30,6 +31,7 @@
 #include "widgets/string_table.h"
 #include "widgets/trans_bitmap.h"
 #include "widgets/window_messages.h"
+#include "widgets/window_palette.h"
 
 namespace locket {
 
@@ -165,7 +167,6 @@ void CRavuraVezedaDlg::CreateControls() {
     // Bars lie behind the controls placed on them.
     for (int id : {ctl::kBarTop, ctl::kBarMiddle, ctl::kBarBottom})
         Control(id)->lower();
-    Control(ctl::kCatManual)->hide();
 }
 
 void CRavuraVezedaDlg::ApplySkins() {
@@ -285,6 +286,7 @@ void CRavuraVezedaDlg::InsertListColumns() {
         "QTreeWidget::indicator { width: 11px; height: 11px; border: 1px solid #9aa3ad;"
         " background: black; }"
         "QTreeWidget::indicator:checked { background: #f7582e; }"
+        "QHeaderView { background: #202328; }"
         "QHeaderView::section { background: #202328; color: #d8d8d8; border: 0px;"
         " padding: 1px; }"));
 }
@@ -308,6 +310,8 @@ void CRavuraVezedaDlg::ApplyLabelColours() {
 
 bool CRavuraVezedaDlg::OnInitDialog() {
     m_langId = m_options.langId >= 0 ? m_options.langId : SystemLanguageId();
+    ApplyQtTranslation(m_langId);
+    SetSkinLanguage(m_langId);
     CTATParser::SetKeyFrameGroupLength(24);
     m_mapPageLoaded = false;
     setWindowTitle(LoadString(string_id::kTitle));
@@ -459,6 +463,7 @@ int CRavuraVezedaDlg::ShowMessage(const QString& text, const QString& caption, b
         return m_options.autoAnswer;
     QMessageBox box(question ? QMessageBox::Question : QMessageBox::NoIcon, caption, text,
                     question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, this);
+    box.setPalette(WindowPalette());
     return box.exec();
 }
 

@@ -1,6 +1,5 @@
 // Transport, seek bar, volume, brightness, keys, the refresh tick and picture placement.
 #include <QCursor>
-#include <QGuiApplication>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -226,6 +225,8 @@ void CRavuraVezedaDlg::OnMirrorToggle() {
         return;
     }
     m_player.SetFlip(1, IsChecked(ctl::kMirror) ? 3 : 0);
+    // A paused picture shows the change at once, not only once playback goes on.
+    m_player.Redraw();
 }
 
 void CRavuraVezedaDlg::ApplyVolume(int level) {
@@ -257,6 +258,7 @@ void CRavuraVezedaDlg::OnSliderMoved(int id, int position) {
         case ctl::kBrightSlider:
             m_player.SetBrightness(0, position);
             m_player.SetBrightness(1, position);
+            m_player.Redraw();
             break;
         default:
             break;
@@ -272,8 +274,10 @@ void CRavuraVezedaDlg::OnMediaEnd(unsigned serial) {
 }
 
 void CRavuraVezedaDlg::OnRefreshTick() {
-    // A held button may be dragging the seek bar: the tick must not move it meanwhile.
-    if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+    // A drag of the seek bar is not disturbed. The bar's own state, not the application's
+    // button state: that goes stale when a release is delivered elsewhere (a window manager
+    // taking the second click of a double click), and the clock would freeze.
+    if (m_seekSlider->IsDragging())
         return;
     const int gate = m_player.m_captureGate.load();
     const int64_t sec = m_player.GetCurTime() / 1000;

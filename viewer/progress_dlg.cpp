@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "widgets/string_table.h"
+#include "widgets/window_palette.h"
 
 namespace locket {
 
@@ -28,6 +29,7 @@ CProgressDlg::CProgressDlg(int langId, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle(LoadPairString(string_id::kProgressCaption, langId));
     setModal(false);
+    setPalette(WindowPalette());
     QFont font(QStringLiteral("NanumGothicCoding"));
     font.setPointSize(9);
     setFont(font);

@@ -121,7 +121,7 @@ void CRavuraVezedaDlg::CollectCheckedNames() {
 }
 
 void CRavuraVezedaDlg::ChooseTargetFolder() {
-    const QString folder = AskFolder(LoadString(string_id::kTargetFolderTitle));
+    const QString folder = AskFolder(PairText(string_id::kTargetFolderTitle));
     if (folder.isEmpty())
         return;
     m_targetFolder = folder;

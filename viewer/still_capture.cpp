@@ -35,9 +35,16 @@ void CRavuraVezedaDlg::OnCapture() {
                                                                existing.join(QLatin1Char('\n'))),
                                               QString(), true) == QMessageBox::Yes;
         if (write) {
-            m_player.Capture(0, files.front.c_str());
-            if (rear)
-                m_player.Capture(1, files.rear.c_str());
+            // An unwritable folder, a full disk or a recording closed while the dialog was up.
+            QStringList failed;
+            if (!m_player.Capture(0, files.front.c_str()))
+                failed << QString::fromStdString(files.front);
+            if (rear && !m_player.Capture(1, files.rear.c_str()))
+                failed << QString::fromStdString(files.rear);
+            if (!failed.isEmpty())
+                ShowMessage(FormatPairString(string_id::kCaptureNotWritten, m_langId,
+                                             failed.join(QLatin1Char('\n'))),
+                            QString(), false);
         }
     }
     // Playback goes on only for the recording that was playing, and only if it is still open

@@ -54,11 +54,11 @@ void CRavuraVezedaDlg::ComputeVideoRect() {
 void CRavuraVezedaDlg::Layout(int mode) {
     const int fullOnly[] = {ctl::kBarMiddle, ctl::kBarTop, ctl::kBarBottom, ctl::kPreviousSize,
                             ctl::kSwapFull};
-    const int windowOnly[] = {ctl::kSettings,   ctl::kCapture,    ctl::kZoom,     ctl::kSwap,
-                              ctl::kMapEnlarge, ctl::kFullScreen, ctl::kCatEvent, ctl::kCatParking,
-                              ctl::kCatDriving, ctl::kCatAll,     ctl::kDownload, ctl::kSelectAll,
-                              ctl::kList,       ctl::kListHeader, ctl::kRearTab,  ctl::kMapTab,
-                              ctl::kMirror,     ctl::kGraph,      ctl::kOpen};
+    const int windowOnly[] = {
+        ctl::kSettings,   ctl::kCapture,  ctl::kZoom,       ctl::kSwap,       ctl::kMapEnlarge,
+        ctl::kFullScreen, ctl::kCatEvent, ctl::kCatParking, ctl::kCatDriving, ctl::kCatManual,
+        ctl::kCatAll,     ctl::kDownload, ctl::kSelectAll,  ctl::kList,       ctl::kListHeader,
+        ctl::kRearTab,    ctl::kMapTab,   ctl::kMirror,     ctl::kGraph,      ctl::kOpen};
     const bool window = mode == 1;
     for (int id : fullOnly)
         ShowControl(id, !window);

@@ -4,16 +4,30 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <atomic>
 #include <cstdio>
+
+#include "widgets/string_table.h"
 
 namespace locket {
 
 namespace {
 
-QString FindSkinResource(int id) {
+std::atomic<bool> g_englishSkins{false};
+
+QString FindSkinIn(const QString& folder, int id) {
     const QStringList found =
-        QDir(QStringLiteral(":/skin")).entryList({QStringLiteral("%1-*.svg").arg(id)}, QDir::Files);
-    return found.isEmpty() ? QString() : QStringLiteral(":/skin/") + found.first();
+        QDir(folder).entryList({QStringLiteral("%1-*.svg").arg(id)}, QDir::Files);
+    return found.isEmpty() ? QString() : folder + QLatin1Char('/') + found.first();
+}
+
+QString FindSkinResource(int id) {
+    if (g_englishSkins.load()) {
+        const QString english = FindSkinIn(QStringLiteral(":/skin/en"), id);
+        if (!english.isEmpty())
+            return english;
+    }
+    return FindSkinIn(QStringLiteral(":/skin"), id);
 }
 
 bool IsBlack(QRgb pixel) {
@@ -39,6 +53,10 @@ QImage LoadSkinImage(int id) {
     QPainter painter(&image);
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return image;
+}
+
+void SetSkinLanguage(int langId) {
+    g_englishSkins.store(langId != kLangKorean);
 }
 
 QImage ApplyColorKey(const QImage& image, QRgb key) {

@@ -20,8 +20,13 @@ constexpr QRgb RgbFromColorRef(std::uint32_t colorRef) {
 
 // Renders ":/skin/<id>-<name>.svg" at the SVG's own size into an opaque image (parts the
 // drawing leaves uncovered are black, as in an empty bitmap). A null image when no resource
-// carries the id or it does not render.
+// carries the id or it does not render. Outside Korean, an image with words is taken from
+// ":/skin/en/" when it is there.
 QImage LoadSkinImage(int id);
+
+// The language of the words in the skin images loaded from now on (a primary-language id, as
+// the string table's). Korean until set.
+void SetSkinLanguage(int langId);
 
 // A copy of the image in which every pixel of exactly the key colour is fully transparent.
 QImage ApplyColorKey(const QImage& image, QRgb key);

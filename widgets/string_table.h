@@ -37,8 +37,9 @@ inline constexpr int kExportCaption = 382;  // index, count, name
 inline constexpr int kNotWritten = 463;     // names, one per line
 // Still capture and magnifier.
 inline constexpr int kCaptureFilter = 384;
-inline constexpr int kCaptureName = 386;     // year, month, day, hour, minute, second
-inline constexpr int kCaptureReplace = 469;  // file names, one per line
+inline constexpr int kCaptureName = 386;        // year, month, day, hour, minute, second
+inline constexpr int kCaptureReplace = 469;     // file names, one per line
+inline constexpr int kCaptureNotWritten = 521;  // file names, one per line
 inline constexpr int kZoomCaption = 390;
 inline constexpr int kZoomUnavailable = 471;
 // Settings: messages.

@@ -89,7 +89,7 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         EXPECT_EQ(dlg.windowTitle(), "BlackBox Configuration");
         EXPECT_EQ(dlg.ControlAs<QGroupBox>(c::kStorageGroup)->title(), "Storage (%)");
         EXPECT_EQ(dlg.ControlAs<QLabel>(c::kStorageNote)->text(), "Notice) Total Size = 100%");
-        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kUnitYear)->text(), "년");
+        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kUnitYear)->text(), "Y");
         const std::pair<int, const char*> shown[] = {{c::kDrivingList, "50"},
                                                      {c::kEventList, "20"},
                                                      {c::kParkingList, "20"},

@@ -89,6 +89,13 @@ TEST_F(Modes, CaptureWritesOneJpegPerCameraAndAsksAboutThoseFiles) {
         w().SetAutoAnswer(QMessageBox::Ok);
         std::filesystem::remove(front);
         std::filesystem::remove(rear);
+
+        // A folder that cannot take the files: the message names each file not written.
+        const std::string missing = dir.path() + "/gone/" + c.base;
+        Capture(dir.path() + "/gone/" + c.typed);
+        EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(missing + "_front.jpg")));
+        EXPECT_EQ(w().LastMessage().contains(QString::fromStdString(missing + "_rear.jpg")),
+                  c.rear);
     }
 }
 
@@ -123,9 +130,20 @@ TEST_F(Modes, CaptureResumesOnlyAPlayingRecordingThatIsStillOpen) {
     EXPECT_FALSE(Playing());
     EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
     EXPECT_FALSE(std::filesystem::exists(typed + "_front.jpg"));
+    EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(typed + "_front.jpg")));
 }
 
 TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
+    // The five category buttons side by side in the window layout, none in full screen.
+    const std::pair<int, int> categories[] = {{ctl::kCatDriving, 648},
+                                              {ctl::kCatEvent, 713},
+                                              {ctl::kCatParking, 778},
+                                              {ctl::kCatManual, 843},
+                                              {ctl::kCatAll, 908}};
+    for (const auto& [id, x] : categories) {
+        EXPECT_TRUE(w().Control(id)->isVisible()) << id;
+        EXPECT_EQ(w().Control(id)->geometry(), QRect(x, 39, 65, 24)) << id;
+    }
     Open(true);
     w().OnMapEnlarge();
     ASSERT_EQ(w().MapPlace(), 1);
@@ -146,6 +164,8 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     EXPECT_EQ(w().Control(ctl::kClose)->pos(), QPoint(w().width() - 44, 8));
     for (int id : {ctl::kList, ctl::kFullScreen, ctl::kZoom, ctl::kCapture, ctl::kGraph})
         EXPECT_FALSE(w().Control(id)->isVisible()) << id;
+    for (const auto& [id, x] : categories)
+        EXPECT_FALSE(w().Control(id)->isVisible()) << id;
 
     QTest::keyClick(w().Control(ctl::kSeekSlider), Qt::Key_Return);
     ASSERT_TRUE(WaitFor([&] { return !w().isFullScreen(); }));
@@ -154,6 +174,14 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     EXPECT_TRUE(w().Control(ctl::kList)->isVisible());
     EXPECT_FALSE(w().Control(ctl::kBarTop)->isVisible());
     EXPECT_EQ(w().Control(ctl::kClose)->geometry(), QRect(948, 5, 25, 25));
+    EXPECT_TRUE(w().Control(ctl::kCatManual)->isVisible());
+
+    // The manual button lists the manual recordings.
+    Click(w(), ctl::kCatManual);
+    EXPECT_EQ(w().CategoryShown(), 3);
+    ASSERT_GT(w().RowCount(), 0);
+    for (int row = 0; row < w().RowCount(); ++row)
+        EXPECT_TRUE(w().RowName(row).contains("MANUAL_")) << w().RowName(row).toStdString();
 }
 
 TEST_F(Modes, MagnifierIsReplacedByTheButtonAndEndsWhenClosed) {

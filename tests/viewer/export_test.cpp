@@ -196,7 +196,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     for (int row = 0; row < w().RowCount(); ++row)
         w().SetRowChecked(row, false);
     Click(w(), ctl::kDownload);
-    EXPECT_EQ(w().LastMessage(), QString::fromUtf8("저장할 파일을 선택하여 주세요."));
+    EXPECT_EQ(w().LastMessage(), QStringLiteral("Please tick the recordings to save."));
     EXPECT_FALSE(w().ExportRunning());
 }
 
@@ -216,7 +216,8 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
         HoldAt(1);
         Click(w(), ctl::kDownload);
         ASSERT_TRUE(WaitFor([&] { return held.load(); }));
-        EXPECT_TRUE(w().ProgressDlg()->isVisible());
+        // The worker's start reaches the window as a queued signal.
+        EXPECT_TRUE(WaitFor([&] { return w().ProgressDlg()->isVisible(); }));
         // Inert while the batch runs.
         Click(w(), ctl::kDownload);
         w().OnListDoubleClick(0);

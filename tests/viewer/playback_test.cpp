@@ -58,7 +58,7 @@ protected:
         // An item view takes a double click only after a press on the same item.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-        // QTest leaves the button held after a double click; the refresh tick waits for it.
+        // QTest leaves the button held after a double click.
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
         EXPECT_FALSE(QGuiApplication::mouseButtons() & Qt::LeftButton);
     }
@@ -109,6 +109,33 @@ TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
     ASSERT_NE(values[kSignalSpd], kSignalAbsent);
     EXPECT_EQ(Text(w(), ctl::kSpeedValue), QString::number(values[kSignalSpd]));
     EXPECT_EQ(Text(w(), ctl::kRpmValue), QString::number(values[kSignalRpm]));
+}
+
+// The tick leaves the seek bar alone only while the bar itself is held; a button the
+// application still thinks is down (its release went elsewhere) must not freeze the clock.
+TEST_F(Playback, TickSkipsOnlyWhileTheSeekBarIsDragged) {
+    auto* seek = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
+    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    DoubleClickRow(RowWithRear(w(), true));
+    const QPoint thumb(seek->PixelFromPos(0), seek->height() / 2);
+    QTest::mousePress(seek, Qt::LeftButton, {}, thumb);
+    ASSERT_TRUE(seek->IsDragging());
+    ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() >= 2000; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seek->GetPos(), 0);
+    EXPECT_EQ(Text(w(), ctl::kCurrentTime), "00:00:00");
+    QTest::mouseRelease(seek, Qt::LeftButton, {}, thumb);
+
+    // A double click whose last release never reaches the application.
+    const int row = RowWithRear(w(), false);
+    const QPoint at = list->visualItemRect(list->topLevelItem(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    ASSERT_TRUE(QGuiApplication::mouseButtons() & Qt::LeftButton);
+    ASSERT_EQ(w().CurrentRow(), row);
+    EXPECT_TRUE(WaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
+    EXPECT_GE(seek->GetPos(), 1);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
 }
 
 TEST_F(Playback, SignalPanelRules) {
@@ -211,6 +238,40 @@ TEST_F(Playback, TransportSeekBarAndKeys) {
     // PRE past the last row stops.
     Click(w(), ctl::kPre);
     EXPECT_EQ(w().CurrentRow(), -1);
+}
+
+TEST_F(Playback, BrightnessAndMirrorShowAtOnceWhilePaused) {
+    const auto Mean = [](const QImage& picture) {
+        const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+        long long sum = 0;
+        for (int y = 0; y < grey.height(); ++y) {
+            for (int x = 0; x < grey.width(); ++x)
+                sum += grey.constScanLine(y)[x];
+        }
+        return static_cast<double>(sum) / (grey.width() * grey.height());
+    };
+    DoubleClickRow(RowWithRear(w(), true));
+    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
+    Click(w(), ctl::kPause);
+    ASSERT_TRUE(WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    // The last picture of the player may still be on its way to the view.
+    QImage front;
+    ASSERT_TRUE(WaitFor([&] {
+        const QImage now = w().FrontView()->Picture();
+        const bool settled = now == front;
+        front = now;
+        return settled;
+    }));
+
+    w().ControlAs<CBitmapSlider>(ctl::kBrightSlider)->SetPos(5);
+    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 5);
+    ASSERT_TRUE(WaitFor([&] { return w().FrontView()->Picture() != front; }));
+    EXPECT_GT(Mean(w().FrontView()->Picture()), Mean(front) + 5);
+
+    const QImage rear = w().RearView()->Picture();
+    Click(w(), ctl::kMirror);
+    EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
+    EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
 }
 
 TEST_F(Playback, EndOpensTheNextNewerAndTheNewestStops) {

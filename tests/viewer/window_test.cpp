@@ -2,12 +2,16 @@
 // poll and the recording list.
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <fstream>
 #include <sstream>
 
+#include "settings/setting_dlg.h"
 #include "viewer/control_ids.h"
+#include "viewer/progress_dlg.h"
 #include "viewer/viewer_app.h"
 #include "viewer_test_support.h"
 #include "widgets/bitmap_slider.h"
@@ -60,11 +64,14 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         int langId;
         const char* question;
         const char* typeHeader;
+        const char* cancel;
+        const char* yes;
     };
     const Case cases[] = {
-        {0x12, "종료 하시겠습니까?", "종류"},
-        {0x09, "Are you sure you want to quit?", "Type"},
+        {0x12, "종료 하시겠습니까?", "종류", "취소", "예(&Y)"},
+        {0x09, "Are you sure you want to quit?", "Type", "Cancel", "&Yes"},
     };
+    QImage categoryButtons[2];
     for (const Case& c : cases) {
         WindowOptions options;
         options.langId = c.langId;
@@ -72,6 +79,14 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Brindle Road Locket KX2"));
         auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
         EXPECT_EQ(list->headerItem()->text(0), QString::fromUtf8(c.typeHeader));
+        EXPECT_EQ(window->ProgressDlg()->findChild<QPushButton*>()->text(),
+                  QString::fromUtf8(c.cancel));
+        // Qt's own buttons: its base translation in Korean only.
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8(c.yes));
+        // The category buttons carry their words in the window's language.
+        categoryButtons[&c - cases] = window->Control(ctl::kCatEvent)->grab().toImage();
         window->SetAutoAnswer(QMessageBox::No);
         Click(*window, ctl::kClose);
         EXPECT_EQ(window->LastMessage(), QString::fromUtf8(c.question));
@@ -82,6 +97,41 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         window->SetAutoAnswer(QMessageBox::Yes);
         Click(*window, ctl::kClose);
         EXPECT_FALSE(window->isVisible());
+    }
+    EXPECT_NE(categoryButtons[0], categoryButtons[1]);
+}
+
+// The settings dialog, the export's progress window and the message boxes are dark like the
+// window, not in the light default style.
+TEST(ViewerStart, DialogsAndMessageBoxesWearTheWindowsDarkPalette) {
+    Window window;
+    window->SetAutoAnswer(0);
+    QPalette box;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box = shown->palette();
+            shown->accept();
+        }
+    });
+    closer.start(20);
+    // Nothing ticked: the message box that asks for a recording.
+    Click(*window, ctl::kDownload);
+    closer.stop();
+    ASSERT_FALSE(window->LastMessage().isEmpty());
+    const CSettingDlg settings("/nonexistent/blackbox.cfg", 0x09);
+    const std::pair<const char*, QPalette> palettes[] = {
+        {"message box", box},
+        {"progress window", window->ProgressDlg()->palette()},
+        {"settings dialog", settings.palette()},
+    };
+    for (const auto& [name, palette] : palettes) {
+        SCOPED_TRACE(name);
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            EXPECT_LT(palette.color(role).lightness(), 64) << role;
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            EXPECT_GT(palette.color(role).lightness(), 160) << role;
     }
 }
 

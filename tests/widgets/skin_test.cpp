@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "widgets/bitmap_slider.h"
 #include "widgets/skin_button.h"
 #include "widgets/skin_images.h"
+#include "widgets/string_table.h"
 #include "widgets/trans_bitmap.h"
 #include "widgets/window_messages.h"
 
@@ -22,6 +25,7 @@ using namespace locket;
 
 namespace {
 
+constexpr int kEnglish = 0x09;
 constexpr QRgb kGreen = qRgb(0, 200, 0);
 constexpr QRgb kRed = qRgb(220, 0, 0);
 constexpr QRgb kBlue = qRgb(0, 0, 220);
@@ -417,11 +421,52 @@ TEST(SkinImages, EveryImageTheMainWindowUsesLoadsAtItsLayoutSize) {
     };
     // clang-format on
     const QDir skins(QStringLiteral(":/skin"));
-    for (const Image& image : images) {
-        EXPECT_EQ(QSize(image.width, image.height), LoadSkinImage(image.id).size()) << image.id;
-        EXPECT_EQ(1, skins.entryList({QStringLiteral("%1-*.svg").arg(image.id)}).size())
-            << image.id;
+    for (int lang : {kLangKorean, kEnglish}) {
+        SetSkinLanguage(lang);
+        for (const Image& image : images) {
+            EXPECT_EQ(QSize(image.width, image.height), LoadSkinImage(image.id).size())
+                << image.id << " language " << lang;
+            EXPECT_EQ(1, skins.entryList({QStringLiteral("%1-*.svg").arg(image.id)}).size())
+                << image.id;
+        }
     }
+    SetSkinLanguage(kLangKorean);
+}
+
+// A person reading English sees no Korean word: every image with Korean words has an English
+// twin of the same name, which the English language loads; Korean loads the image as it was.
+TEST(SkinImages, ImagesWithWordsAreEnglishOutsideKorean) {
+    const auto Text = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const auto HasHangul = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
+    };
+    const QDir korean(QStringLiteral(":/skin"));
+    const QDir english(QStringLiteral(":/skin/en"));
+    int withWords = 0;
+    for (const QString& name : korean.entryList({QStringLiteral("*.svg")}, QDir::Files)) {
+        if (!HasHangul(Text(korean.filePath(name))))
+            continue;
+        ++withWords;
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(english.exists(name));
+        EXPECT_FALSE(HasHangul(Text(english.filePath(name))));
+        const int id = name.section(QLatin1Char('-'), 0, 0).toInt();
+        SetSkinLanguage(kLangKorean);
+        const QImage shownInKorean = LoadSkinImage(id);
+        SetSkinLanguage(kEnglish);
+        const QImage shownInEnglish = LoadSkinImage(id);
+        EXPECT_EQ(shownInKorean.size(), shownInEnglish.size());
+        EXPECT_NE(shownInKorean, shownInEnglish);
+    }
+    SetSkinLanguage(kLangKorean);
+    // The five category buttons (normal and pressed), the list header and the background.
+    EXPECT_EQ(withWords, 12);
+    for (const QString& name : english.entryList({QStringLiteral("*.svg")}, QDir::Files))
+        EXPECT_TRUE(korean.exists(name)) << name.toStdString() << " has no Korean original";
 }
 
 int main(int argc, char** argv) {

@@ -24,7 +24,7 @@ bool HasHangul(const QString& text) {
 // Every pair the windows load: both members present, on the side of 400 the pair rule puts
 // them; texts the product gives verbatim are checked word for word.
 TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
-    enum Kind { kTranslated, kSameText, kKoreanOnly };
+    enum Kind { kTranslated, kSameText };
     struct Pair {
         int koreanId;
         Kind kind;
@@ -44,7 +44,8 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
         {id::kStorageSumError, kTranslated,
          "저장 공간 설정을 확인해 주세요\r.\n저장공간의 합은 100%%입니다.",
          "Please check storage percetege.\r\nTotal sum should equal 100%%"},
-        {id::kNoRecordingTicked, kKoreanOnly, "저장할 파일을 선택하여 주세요."},
+        {id::kNoRecordingTicked, kTranslated, "저장할 파일을 선택하여 주세요.",
+         "Please tick the recordings to save."},
         {id::kHeaderType, kTranslated, "종류", "Type"},
         {id::kHeaderFileName, kTranslated, "파일이름", "FileName"},
         {id::kHeaderDate, kTranslated, "날짜", "Date"},
@@ -77,16 +78,16 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
         {id::kEnable, kTranslated},
         {id::kDisable, kTranslated},
         {id::kSave, kTranslated, "저장", "Save"},
-        {id::kBikeMode, kSameText, "바이크 모드"},
-        {id::kUnitYear, kSameText, "년"},
-        {id::kUnitMonth, kSameText, "월"},
-        {id::kUnitDay, kSameText, "일"},
-        {id::kUnitHour, kSameText, "시"},
-        {id::kUnitMinute, kSameText, "분"},
-        {id::kUnitSecond, kSameText, "초"},
+        {id::kBikeMode, kTranslated, "바이크 모드", "Bike mode"},
+        {id::kUnitYear, kTranslated, "년", "Y"},
+        {id::kUnitMonth, kTranslated, "월", "M"},
+        {id::kUnitDay, kTranslated, "일", "D"},
+        {id::kUnitHour, kTranslated, "시", "h"},
+        {id::kUnitMinute, kTranslated, "분", "m"},
+        {id::kUnitSecond, kTranslated, "초", "s"},
         {id::kProgressCaption, kSameText, "TAT File Download"},
-        {id::kProgressCancel, kSameText, "취소"},
-        {id::kTargetFolderTitle, kSameText, "저장 폴더 지정"},
+        {id::kProgressCancel, kTranslated, "취소", "Cancel"},
+        {id::kTargetFolderTitle, kTranslated, "저장 폴더 지정", "Choose the folder to save to"},
         {id::kExportCaption, kSameText, "Make File %03d/%03d [%s]"},
         {id::kCaptureFilter, kSameText, "jpeg file (*.jpg)"},
         {id::kCaptureName, kSameText, "Capture_%d%d%d_%d%d%d.jpg"},
@@ -96,6 +97,7 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
         {id::kFieldNotSelected, kTranslated},
         {id::kSettingsNotSaved, kTranslated},
         {id::kCaptureReplace, kTranslated},
+        {id::kCaptureNotWritten, kTranslated},
         {id::kZoomUnavailable, kTranslated},
         {id::kFieldDriving, kTranslated},
         {id::kFieldParking, kTranslated},
@@ -131,13 +133,13 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
                 }
                 break;
             case kSameText:
-            case kKoreanOnly:
                 EXPECT_EQ(korean, english);
                 break;
         }
     }
     // The messages that name something carry exactly one place for it.
-    for (int koreanId : {id::kNotWritten, id::kFieldNotSelected, id::kCaptureReplace}) {
+    for (int koreanId :
+         {id::kNotWritten, id::kFieldNotSelected, id::kCaptureReplace, id::kCaptureNotWritten}) {
         for (int lang : {kLangKorean, kEnglish})
             EXPECT_EQ(1, LoadPairString(koreanId, lang).count(QStringLiteral("%s"))) << koreanId;
     }
