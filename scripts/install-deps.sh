@@ -10,12 +10,16 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev libgl-dev
   # decoding, scaling, encoding for the recorder tool, reading videos to import
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
+  # clip export: sound resampling for AAC, checksums
+  libswresample-dev libssl-dev
   # pictures and JPEG stills
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   # sound
   libasound2-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # readers nobody here wrote, for the exported clip files
+  libxml2-utils gpsbabel chromium python3
   # Korean glyphs; headless windows
   fonts-nanum xvfb xauth
   # the map page's drawing library comes from npm (nodejs brings npm, or ships it separately)

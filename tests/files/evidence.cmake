@@ -2,5 +2,7 @@
 locket_test(test_files_evidence
   SOURCES
     knock_finder_test.cpp
+    sensor_export_test.cpp
+    mp4_writer_test.cpp
   DEPS files locket_record_lib
   LABELS threaded)
