@@ -61,6 +61,8 @@ bool CTRSMediaPlayer::Open(const char* path) {
         m_mediaOpen.store(true);
         m_pendingSeek.store(-1);
         m_currentFrame.store(0);
+        m_shownPicture.store(-1);
+        m_nextPicture = 0;
         m_duration.store(0);
         m_totalFrames = 0;
         MediaInfo info;
@@ -103,6 +105,7 @@ void CTRSMediaPlayer::Close() {
         CSyncLock lock(m_lock);
         m_captureGate.store(kGateClosed);
         m_pendingSeek.store(-1);
+        m_shownPicture.store(-1);
         if (m_pParser)
             m_pParser->CloseMedia();
         ResetPresentation();

@@ -74,6 +74,18 @@ public:
     // Front pictures follow the frame rate unless switched off (for measuring throughput).
     void SetPacing(bool on) { m_pacing.store(on); }
 
+    // Play speed in percent of real time: one of kSpeeds; others are refused. Sound plays only
+    // at 100: sped-up or slowed sound would be no evidence of anything.
+    static constexpr int kSpeeds[] = {25, 50, 100, 200, 400};
+    bool SetSpeed(int percent);
+    int GetSpeed() const { return m_speed.load(); }
+    // While paused: shows the picture `delta` pictures after (or before) the one shown, on both
+    // cameras, decoding from its group's key picture. False when not paused, nothing is open,
+    // or the parser cannot seek to a group.
+    bool StepFrames(int delta);
+    // Number of the front picture shown, counted from 0 at the recording's start; -1 before one.
+    int GetShownPicture() const { return m_shownPicture.load(); }
+
     // Set by the owner before Start; not owned. m_pAudio may stay null.
     VMediaParser* m_pParser = nullptr;
     VAudio* m_pAudio = nullptr;
@@ -109,6 +121,11 @@ private:
     // When the next front picture is due by the clock alone.
     std::chrono::steady_clock::time_point NextClockTime();
     void SeekToFrame(int64_t frame);
+    // Reads on and decodes front pictures up to number `target` (and the rear ones of the same
+    // numbers), the next front one being number `next`; draws only the last. Under m_lock.
+    bool DecodeUpTo(int next, int target);
+    // Pictures in a key-frame group of the parser's recordings.
+    static int GroupLength();
     void ResetPresentation();
     bool IsKeyFrame(const uint8_t* data, int size) const;
     int TimeOfFrame(int frame) const;
@@ -132,6 +149,8 @@ private:
     std::atomic<int> m_rearRate{0};
     std::atomic<int> m_duration{0};
     std::atomic<bool> m_pacing{true};
+    std::atomic<int> m_speed{100};
+    std::atomic<int> m_shownPicture{-1};
     // A recording is open (also one the parser refused); cleared by Close before anything else.
     std::atomic<bool> m_mediaOpen{false};
     // Bumped by Open and Close: an end found in an earlier session raises no event.
@@ -162,6 +181,10 @@ private:
     // Front pictures counted from m_clockStart at the frame rate.
     std::chrono::steady_clock::time_point m_clockStart;
     int m_clockFrames = 0;
+    // Number of the next front picture presented.
+    int m_nextPicture = 0;
+    // The read position stands right after a stepped picture: a step forward reads on.
+    bool m_stepReady = false;
     // One spare byte so a text packet that fills the buffer still gets its NUL.
     std::unique_ptr<uint8_t[]> m_readBuffer;
     std::unique_ptr<uint8_t[]> m_presentBuffer;

@@ -88,7 +88,7 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::RouteAudio(int size) {
     // Sound before the first front key frame would run ahead of any picture.
     if (m_waitKey[0])
         return Flow::kReturn;
-    if (m_state.load() != kStep) {
+    if (m_state.load() != kStep && m_speed.load() == 100) {
         m_sync.PushAudio(m_readBuffer.get(), size);
         m_soundPaced = m_pAudio != nullptr;
     }
@@ -141,6 +141,7 @@ void CTRSMediaPlayer::PresentFront(int size) {
     m_sync.WaitAudio();
     PaceFrontFrame();
     m_currentFrame.fetch_add(1);
+    m_shownPicture.store(m_nextPicture++);
     bool step = m_state.load() == kStep;
     if (!m_pDecoder->DecodeFrame(0, m_frontWindow, m_presentBuffer.get(), size, !step) || !step ||
         m_twoCamera)
@@ -204,7 +205,8 @@ std::chrono::steady_clock::time_point CTRSMediaPlayer::NextClockTime() {
         rate = 30;
     Clock::time_point now = Clock::now();
     Clock::time_point due =
-        m_clockStart + std::chrono::microseconds(int64_t{m_clockFrames} * 1000000 / rate);
+        m_clockStart + std::chrono::microseconds(int64_t{m_clockFrames} * 100000000 /
+                                                 (int64_t{rate} * m_speed.load()));
     if (m_clockFrames == 0 || now - due > kLateLimit) {
         m_clockStart = now;
         m_clockFrames = 0;
@@ -221,6 +223,8 @@ void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
     int current = static_cast<int>(std::clamp<int64_t>(frame, 0, m_totalFrames - 1));
     bool snaps = m_pParser->SeekSnapsToSecond();
     int reached = m_pParser->SeekTime(static_cast<float>(current) / rate);
+    // Presentation resumes at the first picture of the group reached.
+    m_nextPicture = snaps ? current - current % GroupLength() : current;
     if (snaps)
         current = reached * rate;
     m_currentFrame.store(current);
@@ -235,6 +239,7 @@ void CTRSMediaPlayer::ResetPresentation() {
     m_preroll = true;
     m_soundPaced = false;
     m_clockFrames = 0;
+    m_stepReady = false;
 }
 
 }  // namespace locket
