@@ -3,6 +3,7 @@
 // play / pause / step state machine on a thread of its own.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -85,6 +86,9 @@ public:
     bool StepFrames(int delta);
     // Number of the front picture shown, counted from 0 at the recording's start; -1 before one.
     int GetShownPicture() const { return m_shownPicture.load(); }
+    // When the picture shown was taken, ms from the recording's start (GetCurTime is the end
+    // of its period).
+    int GetShownTime() const { return TimeOfFrame(std::max(m_shownPicture.load(), 0)); }
 
     // Set by the owner before Start; not owned. m_pAudio may stay null.
     VMediaParser* m_pParser = nullptr;

@@ -275,10 +275,17 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
                 return rearOwner.WriteVideo(rearTrack, data, p.size, rearFirst + rearFrames++,
                                             CMP4Writer::IsKeyFrame(data, p.size));
             }
-            if (p.kind == kTatKindAudio && audioTrack >= 0 && p.timeMs >= startMs) {
-                const int64_t position = (int64_t{p.timeMs} - startMs) * rate / 1000;
-                return clip.WriteAudio(audioTrack, reinterpret_cast<const int16_t*>(data),
-                                       p.size / 2, position);
+            if (p.kind == kTatKindAudio && audioTrack >= 0) {
+                // Only the samples inside the clip: a packet lasts 200 ms and may begin before
+                // the start or end after the end mark.
+                const int64_t at = (int64_t{p.timeMs} - startMs) * rate / 1000;
+                const int64_t end = (int64_t{toMs} - startMs) * rate / 1000;
+                const int64_t first = std::max<int64_t>(0, -at);
+                const int64_t last = std::min<int64_t>(p.size / 2, end - at);
+                if (last <= first)
+                    return true;
+                return clip.WriteAudio(audioTrack, reinterpret_cast<const int16_t*>(data) + first,
+                                       static_cast<size_t>(last - first), at + first);
             }
             return true;
         };
