@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "tat/tat_reader.h"
+#include "tat/tat_text_scan.h"
 
 namespace locket {
 
@@ -38,18 +38,9 @@ void CSensorLog::Clear() {
 
 bool ReadSensorLog(const std::string& path, CSensorLog* log) {
     log->Clear();
-    CTatReader reader;
-    if (!reader.Open(path))
-        return false;
-    // Room for any packet: the reader reports every packet too large for the buffer.
-    std::vector<uint8_t> buffer(1 << 20);
-    TatPacketInfo info;
-    while (reader.ReadPacket(buffer.data(), static_cast<uint32_t>(buffer.size()), &info) ==
-           kTatPacket) {
-        if (info.kind == kTatKindText)
-            log->Add(buffer.data(), info.size, info.timeMs);
-    }
-    return true;
+    return ScanTextPackets(path, [log](uint32_t timeMs, const uint8_t* data, uint32_t size) {
+        log->Add(data, size, timeMs);
+    });
 }
 
 }  // namespace locket

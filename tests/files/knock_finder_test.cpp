@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "evidence_test_support.h"
+#include "tat/tat_reader.h"
 
 using namespace locket;
 using namespace evidence_test;
@@ -79,4 +80,43 @@ TEST(KnockFinder, ToolEventRecordingsHaveTheirKnockAndDrivingHasNone) {
         EXPECT_EQ(1800u, log.GSensor().size());
         EXPECT_TRUE(FindKnocks(log.GSensor()).empty()) << path;
     }
+}
+
+// The sensor log's quick pass finds what the packet reader finds, also after damage and on a
+// recording cut by a power loss.
+TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {
+    const std::vector<const char*> damages[] = {{}, {"--damage=20000"}, {"--power-cut"}};
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.empty() ? "whole" : damage[0]);
+        TempDir card;
+        std::vector<const char*> args = {"--seconds",   "6",     "--count", "1",
+                                         "--only",      "REC",   "--size",  "64x48",
+                                         "--rear-size", "64x48", "--rear"};
+        args.insert(args.end(), damage.begin(), damage.end());
+        ASSERT_TRUE(MakeCard(card.path(), args));
+        const std::string path = Recordings(card.path(), "REC").at(0);
+        CSensorLog quick, reader;
+        ASSERT_TRUE(ReadSensorLog(path, &quick));
+        CTatReader tat;
+        ASSERT_TRUE(tat.Open(path));
+        std::vector<uint8_t> buffer(1 << 20);
+        TatPacketInfo info;
+        while (tat.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
+            if (info.kind == kTatKindText)
+                reader.Add(buffer.data(), info.size, info.timeMs);
+        }
+        ASSERT_GT(reader.GSensor().size(), 40u);
+        ASSERT_EQ(reader.GSensor().size(), quick.GSensor().size());
+        for (size_t i = 0; i < reader.GSensor().size(); ++i) {
+            EXPECT_EQ(reader.GSensor()[i].timeMs, quick.GSensor()[i].timeMs);
+            EXPECT_EQ(reader.GSensor()[i].g, quick.GSensor()[i].g);
+        }
+        EXPECT_EQ(reader.Fixes().size(), quick.Fixes().size());
+        EXPECT_EQ(reader.Signals().size(), quick.Signals().size());
+    }
+    CSensorLog log;
+    TempDir dir;
+    ASSERT_TRUE(WriteText(dir.File("not.tat"), std::string(4096, 'x')));
+    EXPECT_FALSE(ReadSensorLog(dir.File("not.tat"), &log));
+    EXPECT_FALSE(ReadSensorLog(dir.File("missing.tat"), &log));
 }
