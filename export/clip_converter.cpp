@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "base/byte_order.h"
 #include "files/csv_writer.h"
@@ -169,6 +170,20 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
         return Result::kNotFound;
     const std::string stem = JoinPath(outFolder, base);
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPacketBytes]);
+    // The recording's checksum does not depend on the files written: it is taken meanwhile.
+    char resolved[PATH_MAX];
+    const std::string absolute = ::realpath(source.c_str(), resolved) ? resolved : source;
+    std::string sourceHash;
+    std::thread hasher;
+    if (options.manifest)
+        hasher = std::thread([&] { sourceHash = CSha256Manifest::HashFile(absolute); });
+    struct Joiner {
+        std::thread& t;
+        ~Joiner() {
+            if (t.joinable())
+                t.join();
+        }
+    } joiner{hasher};
 
     const uint32_t toMs = std::max(options.toMs, options.fromMs);
     uint32_t startMs = options.fromMs;
@@ -335,12 +350,11 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
         }
     }
 
-    if (result == Result::kWritten) {
+    if (result == Result::kWritten && options.manifest) {
         // The manifest lists the recording by its full path and the files beside it by name.
         CSha256Manifest manifest;
-        char resolved[PATH_MAX];
-        const std::string absolute = ::realpath(source.c_str(), resolved) ? resolved : source;
-        bool ok = manifest.AddFile(absolute, absolute);
+        hasher.join();
+        bool ok = manifest.AddHash(sourceHash, absolute);
         for (const Output& o : outputs) {
             const std::string file = o.path.substr(o.path.rfind('/') + 1);
             ok = ok && manifest.AddFile(o.path + ".part", file);

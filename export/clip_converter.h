@@ -27,6 +27,7 @@ public:
         bool split = false;  // the rear camera in NAME_rear.mp4 instead of a second track
         bool gpx = false;
         bool csv = false;
+        bool manifest = true;  // NAME.sha256 beside the files
     };
 
     // Asked before every packet: false stops the export.

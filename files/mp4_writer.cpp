@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 extern "C" {
@@ -67,9 +68,19 @@ std::vector<std::pair<const uint8_t*, size_t>> AnnexBUnits(const uint8_t* data, 
 }
 
 bool CMP4Writer::IsKeyFrame(const uint8_t* data, size_t size) {
-    for (const auto& [unit, length] : AnnexBUnits(data, size)) {
-        if (length > 0 && (unit[0] & 0x1F) == kNalIdr)
-            return true;
+    // Parameter sets and delimiters come first; the first slice decides, so the rest of a large
+    // picture is never scanned.
+    const uint8_t* end = data + size;
+    for (const uint8_t* p = data; end - p >= 4;) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 1, static_cast<size_t>(end - p - 1)));
+        if (!p)
+            return false;
+        if (p - data >= 2 && p[-1] == 0 && p[-2] == 0) {
+            const uint8_t type = p[1] & 0x1F;
+            if (type >= 1 && type <= kNalIdr)
+                return type == kNalIdr;
+        }
+        ++p;
     }
     return false;
 }
@@ -97,7 +108,9 @@ struct CMP4Writer::State {
     bool Mux(Track& t, AVPacket* p, AVRational from) {
         p->stream_index = t.stream->index;
         av_packet_rescale_ts(p, from, t.stream->time_base);
-        const int r = av_interleaved_write_frame(format, p);
+        // Packets arrive in time order, so the muxer need not queue (and copy) them to
+        // interleave.
+        const int r = av_write_frame(format, p);
         if (r < 0) {
             Trace("write", r);
             failed = true;
@@ -338,7 +351,7 @@ bool CMP4Writer::WriteVideo(int track, const uint8_t* data, size_t size, int64_t
     State::Track& t = m->tracks[track];
     AVPacket* p = m->packet.get();
     av_packet_unref(p);
-    // The muxer copies the bytes as it rewrites the start codes into lengths.
+    // Written before the call returns: the bytes need not be copied.
     p->data = const_cast<uint8_t*>(data);
     p->size = static_cast<int>(size);
     p->pts = p->dts = frame;

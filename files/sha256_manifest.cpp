@@ -56,7 +56,10 @@ std::string CSha256Manifest::HashFile(const std::string& path) {
 }
 
 bool CSha256Manifest::AddFile(const std::string& path, const std::string& listedName) {
-    const std::string hash = HashFile(path);
+    return AddHash(HashFile(path), listedName);
+}
+
+bool CSha256Manifest::AddHash(const std::string& hash, const std::string& listedName) {
     if (hash.empty())
         return false;
     std::string name;

@@ -12,6 +12,8 @@ public:
     // Hashes the file at `path` and lists it under `listedName` (a name relative to the
     // manifest's folder, or an absolute path). False when the file cannot be read.
     bool AddFile(const std::string& path, const std::string& listedName);
+    // Lists a hash taken elsewhere (HashFile); false for an empty one.
+    bool AddHash(const std::string& hash, const std::string& listedName);
     // The manifest's text: one "HASH  NAME" line per file, names with a backslash or a line
     // break escaped as sha256sum does.
     std::string Text() const;
