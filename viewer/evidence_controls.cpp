@@ -25,10 +25,16 @@ namespace locket {
 
 namespace {
 
-constexpr int kSpeedLabelWidth = 26;
-
+// As short as the gap after the time allows: "¼×", "½×", "2×", "4×".
 QString SpeedText(int percent) {
-    return QStringLiteral("×%1").arg(percent / 100.0);
+    switch (percent) {
+        case 25:
+            return QStringLiteral("¼×");
+        case 50:
+            return QStringLiteral("½×");
+        default:
+            return QStringLiteral("%1×").arg(percent / 100);
+    }
 }
 
 }  // namespace
@@ -204,7 +210,11 @@ void CEvidenceControls::ChangeSpeed(int direction) {
 void CEvidenceControls::PlaceSpeedLabel() {
     // After the total time: the current time has the seek bar right beside it.
     const QRect r = m_dlg->Control(ctl::kTotalTime)->geometry();
-    m_speedLabel->setGeometry(r.right() + 3, r.y(), kSpeedLabelWidth, r.height());
+    int width = 0;
+    for (int speed : CTRSMediaPlayer::kSpeeds)
+        width = std::max(width, m_speedLabel->fontMetrics().horizontalAdvance(SpeedText(speed)));
+    width += 2;
+    m_speedLabel->setGeometry(r.right() + 3, r.y(), width, r.height());
     m_speedLabel->raise();
 }
 

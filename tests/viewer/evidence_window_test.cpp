@@ -115,10 +115,10 @@ TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
         int speed;
         const char* shown;
     } speeds[] = {
-        {Qt::Key_BracketRight, 200, "×2"},   {Qt::Key_BracketRight, 400, "×4"},
-        {Qt::Key_BracketRight, 400, "×4"},   {Qt::Key_BracketLeft, 200, "×2"},
-        {Qt::Key_BracketLeft, 100, nullptr}, {Qt::Key_BracketLeft, 50, "×0.5"},
-        {Qt::Key_BracketLeft, 25, "×0.25"},  {Qt::Key_BracketLeft, 25, "×0.25"},
+        {Qt::Key_BracketRight, 200, "2×"},   {Qt::Key_BracketRight, 400, "4×"},
+        {Qt::Key_BracketRight, 400, "4×"},   {Qt::Key_BracketLeft, 200, "2×"},
+        {Qt::Key_BracketLeft, 100, nullptr}, {Qt::Key_BracketLeft, 50, "½×"},
+        {Qt::Key_BracketLeft, 25, "¼×"},     {Qt::Key_BracketLeft, 25, "¼×"},
     };
     for (const auto& s : speeds) {
         Key(s.key);
