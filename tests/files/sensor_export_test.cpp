@@ -92,7 +92,9 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
         "print(len(rows)-1, sorted({len(r) for r in rows}), rows[0][0], rows[0][7])\n"
         "print(sum(r[1]=='g-sensor' for r in rows), sum(r[1]=='signals' for r in rows))\n"
         "print(min(float(r[0]) for r in rows[1:]), max(float(r[0]) for r in rows[1:]))\n"
-        "print(all(r[13] for r in rows[1:]), sum(float(r[5] or 0)>=0 for r in rows[1:]))\n";
+        "print(all(r[13] for r in rows[1:]), sum(float(r[5] or 0)>=0 for r in rows[1:]))\n"
+        "g=[r for r in rows[1:] if r[1]=='g-sensor']\n"
+        "print(' '.join('%.2f' % sum(float(r[c]) for r in g) for c in (2,3,4)))\n";
     ASSERT_TRUE(WriteText(m_out.File("read.py"), script));
     std::string out;
     ASSERT_EQ(0, Shell("python3 " + m_out.File("read.py") + " " + csv, &out)) << out;
@@ -103,10 +105,21 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
         s += v.timeMs >= 2000 && v.timeMs < 5000;
     ASSERT_EQ(30u, g);
     ASSERT_EQ(6u, s);
+    // The axes in g, summed over the range as the script sums them.
+    double sums[3] = {0, 0, 0};
+    for (const auto& v : m_log.GSensor()) {
+        if (v.timeMs >= 2000 && v.timeMs < 5000) {
+            sums[0] += v.g.x / 20.0;
+            sums[1] += v.g.y / 20.0;
+            sums[2] += v.g.z / 20.0;
+        }
+    }
+    char axes[96];
+    std::snprintf(axes, sizeof axes, "%.2f %.2f %.2f\n", sums[0], sums[1], sums[2]);
     const size_t header = SensorCsvHeader().size();
     EXPECT_EQ(std::to_string(g + s) + " [" + std::to_string(header) + "] time [s] coolant [°C]\n" +
                   std::to_string(g) + " " + std::to_string(s) + "\n2.0 4.9\nTrue " +
-                  std::to_string(g + s) + "\n",
+                  std::to_string(g + s) + "\n" + axes,
               out);
 }
 
