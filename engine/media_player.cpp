@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "files/recording_names.h"
 #include "platform/clock.h"
 
 namespace locket {
@@ -56,7 +57,7 @@ bool CTRSMediaPlayer::Open(const char* path) {
     m_state.store(kPaused);
     {
         CSyncLock lock(m_lock);
-        m_twoCamera = std::strstr(path, "_D") != nullptr;
+        m_twoCamera = RecordingHasRear(path);
         // Even a recording the parser refuses counts as open: its end is reported at once.
         m_mediaOpen.store(true);
         m_pendingSeek.store(-1);
@@ -141,7 +142,7 @@ int CTRSMediaPlayer::GetCurTime() const {
 
 int CTRSMediaPlayer::GetChannelCount() const {
     if (!m_path.empty())
-        return m_path.size() >= 5 && m_path[m_path.size() - 5] == 'D' ? 2 : 1;
+        return RecordingHasRear(m_path) ? 2 : 1;
     return m_rearRate.load() != 0 ? 2 : 1;
 }
 

@@ -9,8 +9,8 @@ namespace locket {
 
 namespace {
 
-// Positions travel through the sink's 32-bit signed seek.
-constexpr uint64_t kMaxFileBytes = 0x7FFFFFFF;
+// The RIFF form's sizes and the index's offsets are 32-bit: a file ends before 4 GiB.
+constexpr uint64_t kMaxFileBytes = 0xFFFFFFFF;
 
 uint32_t Average(uint32_t bytes, uint32_t count) {
     return bytes / (count ? count : 1);
@@ -71,6 +71,10 @@ void CAVIWriter::SetFrameRate(int stream, int32_t fps) {
 }
 
 void CAVIWriter::ResetCounters() {
+    m_batchUsed = 0;
+    m_reserved = 0;
+    m_batchLost = false;
+    m_full = false;
     m_index.RemoveAll();
     m_moviBytes = 0;
     m_chunkCount = 0;
@@ -225,11 +229,34 @@ void CAVIWriter::BuildHeader(uint8_t* out, bool final, uint32_t riffSize, bool i
 }
 
 bool CAVIWriter::CutBackTo(uint32_t position) {
-    m_mustRewind =
-        !(m_file->Seek(static_cast<int32_t>(position), 0) == 0 && m_file->Truncate(position) == 0);
+    m_mustRewind = !(m_file->Seek(int64_t{position}, 0) == 0 && m_file->Truncate(position) == 0);
     if (m_mustRewind)
         std::printf("[CAVIWriter] partial chunk could not be cut off yet\n");
     return !m_mustRewind;
+}
+
+bool CAVIWriter::FitsSizeLimit(uint32_t size) {
+    const uint64_t padded = AviPaddedSize(size);
+    const uint64_t indexBytes = 8 + uint64_t{kAviIndexEntrySize} * (m_chunkCount + 1) + 12;
+    if (uint64_t{DataEnd()} + 8 + padded + indexBytes > kMaxFileBytes) {
+        std::printf("[CAVIWriter] AddData : file size limit reached\n");
+        m_full = true;
+        return false;
+    }
+    return true;
+}
+
+void CAVIWriter::CountChunk(int stream, uint32_t padded) {
+    m_streams[stream].count += 1;
+    m_streams[stream].bytes += padded;
+    _tagData record;
+    record.stream = stream;
+    record.offset = m_nextOffset;
+    record.size = padded;
+    m_index.Add(record);
+    m_moviBytes += padded;
+    m_chunkCount += 1;
+    m_nextOffset += padded + 8;
 }
 
 bool CAVIWriter::AddData(const void* data, uint32_t size, int stream) {
@@ -241,12 +268,8 @@ bool CAVIWriter::AddData(const void* data, uint32_t size, int stream) {
         std::printf("[CAVIWriter] AddData : bad stream %d\n", stream);
         return false;
     }
-    const uint64_t padded = AviPaddedSize(size);
-    const uint64_t indexBytes = 8 + uint64_t{kAviIndexEntrySize} * (m_chunkCount + 1) + 12;
-    if (uint64_t{DataEnd()} + 8 + padded + indexBytes > kMaxFileBytes) {
-        std::printf("[CAVIWriter] AddData : file size limit reached\n");
+    if (!FlushBatch() || !FitsSizeLimit(size))
         return false;
-    }
     const uint32_t chunkStart = DataEnd();
     if (m_mustRewind && !CutBackTo(chunkStart))
         return false;
@@ -255,17 +278,70 @@ bool CAVIWriter::AddData(const void* data, uint32_t size, int stream) {
         CutBackTo(chunkStart);
         return false;
     }
-    m_streams[stream].count += 1;
-    m_streams[stream].bytes += static_cast<uint32_t>(padded);
-    _tagData record;
-    record.stream = stream;
-    record.offset = m_nextOffset;
-    record.size = static_cast<uint32_t>(padded);
-    m_index.Add(record);
-    m_moviBytes += static_cast<uint32_t>(padded);
-    m_chunkCount += 1;
-    m_nextOffset += static_cast<uint32_t>(padded) + 8;
+    CountChunk(stream, static_cast<uint32_t>(AviPaddedSize(size)));
     return true;
+}
+
+uint8_t* CAVIWriter::ReserveChunk(uint32_t capacity) {
+    if (!m_file->IsOpen() || capacity > kMaxReserveBytes)
+        return nullptr;
+    if (!m_batch)
+        m_batch = std::make_unique<uint8_t[]>(kBatchBytes + 8 + kMaxReserveBytes + 1);
+    if (m_batchUsed + 8 + capacity + 1 > kBatchBytes + 8 + kMaxReserveBytes + 1 && !FlushBatch())
+        return nullptr;
+    m_reserved = capacity;
+    return m_batch.get() + m_batchUsed + 8;
+}
+
+bool CAVIWriter::CommitChunk(uint32_t size, int stream) {
+    const uint32_t reserved = m_reserved;
+    m_reserved = 0;
+    if (!m_file->IsOpen() || !m_batch || size > reserved || stream < 0 ||
+        stream >= kAviStreamKinds) {
+        std::printf("[CAVIWriter] CommitChunk : nothing reserved for %u bytes of stream %d\n", size,
+                    stream);
+        return false;
+    }
+    if (!FitsSizeLimit(size))
+        return false;
+    if (m_batchUsed == 0) {
+        m_batchMark.moviBytes = m_moviBytes;
+        m_batchMark.nextOffset = m_nextOffset;
+        m_batchMark.chunkCount = m_chunkCount;
+        m_batchMark.checksum = m_checksum;
+        m_batchMark.indexSize = m_index.GetSize();
+        std::copy(std::begin(m_streams), std::end(m_streams), m_batchMark.streams);
+    }
+    uint8_t* chunk = m_batch.get() + m_batchUsed;
+    const auto padded = static_cast<uint32_t>(AviPaddedSize(size));
+    PutChunkHead(chunk, m_layout.ids[stream], size);
+    if (padded != size)
+        chunk[8 + size] = 0;
+    if (m_checksumOn)
+        m_checksum += WordSum(chunk + 8, size);
+    CountChunk(stream, padded);
+    m_batchUsed += 8 + padded;
+    return m_batchUsed < kBatchBytes || FlushBatch();
+}
+
+bool CAVIWriter::FlushBatch() {
+    if (m_batchUsed == 0)
+        return true;
+    const uint32_t used = m_batchUsed;
+    m_batchUsed = 0;
+    const uint32_t start = MoviFourccPos() + m_batchMark.nextOffset;
+    if ((!m_mustRewind || CutBackTo(start)) && m_file->Write(m_batch.get(), used) == used)
+        return true;
+    std::printf("[CAVIWriter] %u bytes of chunks not written\n", used);
+    CutBackTo(start);
+    m_moviBytes = m_batchMark.moviBytes;
+    m_nextOffset = m_batchMark.nextOffset;
+    m_chunkCount = m_batchMark.chunkCount;
+    m_checksum = m_batchMark.checksum;
+    m_index.SetSize(m_batchMark.indexSize);
+    std::copy(std::begin(m_batchMark.streams), std::end(m_batchMark.streams), m_streams);
+    m_batchLost = true;
+    return false;
 }
 
 bool CAVIWriter::WriteChunk(const char* id, const void* data, uint32_t size) {
@@ -349,6 +425,7 @@ bool CAVIWriter::WriteIndex() {
 uint32_t CAVIWriter::Close(const void* extra, uint32_t extraSize) {
     if (!m_file->IsOpen())
         return 0;
+    FlushBatch();
     const uint32_t dataEnd = DataEnd();
     bool indexed = (!m_mustRewind || CutBackTo(dataEnd)) && WriteIndex();
     if (!indexed) {
@@ -363,14 +440,21 @@ uint32_t CAVIWriter::Close(const void* extra, uint32_t extraSize) {
 
     std::vector<uint8_t> header(HeaderBytes());
     BuildHeader(header.data(), true, riffSize, indexed);
-    if (m_file->Seek(0, 0) != 0 || m_file->Write(header.data(), HeaderBytes()) != HeaderBytes())
+    bool ok = indexed && !m_batchLost;
+    if (m_file->Seek(0, 0) != 0 || m_file->Write(header.data(), HeaderBytes()) != HeaderBytes()) {
         std::printf("[CAVIWriter] Close : header not rewritten\n");
+        ok = false;
+    }
     if (extraSize > 0 && extra) {
         std::printf("ext write\n");
         m_file->Seek(0, 2);
-        m_file->Write(extra, extraSize);
+        ok = m_file->Write(extra, extraSize) == extraSize && ok;
     }
-    m_file->Close();
+    if (m_file->Close() != 0) {
+        std::printf("[CAVIWriter] Close : the file did not close cleanly\n");
+        ok = false;
+    }
+    m_lastCloseOk = ok;
     ResetCounters();
     return riffSize;
 }

@@ -41,11 +41,29 @@ public:
     bool AddData(const void* data, uint32_t size, int stream);
     // Writes the payload and its pad byte; false when the sink took fewer bytes.
     bool AddDataBody(const void* data, uint32_t size);
+
+    // For a copier that reads packets itself: room for the payload of the next chunk (up to
+    // `capacity` bytes, at most kMaxReserveBytes) in the writer's own buffer, so each byte is
+    // read once into the memory it is written from. Null when no file is open, the capacity is
+    // too large or the chunks before could not be written.
+    uint8_t* ReserveChunk(uint32_t capacity);
+    // Appends the chunk whose `size` payload bytes the caller put at ReserveChunk's pointer.
+    // Such chunks go to the file in large writes (at the latest by AddData or Close); a refused
+    // write drops every chunk not yet written whole, counts included, so the file still
+    // describes exactly the chunks written whole. False then, or for a bad stream or size.
+    bool CommitChunk(uint32_t size, int stream);
+    static constexpr uint32_t kMaxReserveBytes = 1 << 20;
     // Writes the index, rewrites the header, closes; returns the RIFF size (0 when idle).
     // `extra` bytes are appended raw after the form.
     uint32_t Close(const void* extra = nullptr, uint32_t extraSize = 0);
+    // The last Close wrote the index and the final header and the sink closed cleanly: only
+    // then does the file on disk say what was written.
+    bool LastCloseOk() const { return m_lastCloseOk; }
 
     bool IsOpen() const { return m_file->IsOpen(); }
+    // A chunk was refused since Create because the file would have passed the AVI form's
+    // 4 GiB: the file is whole, only shorter than its recording.
+    bool Full() const { return m_full; }
     uint32_t GetChunkCount() const { return m_chunkCount; }
     uint32_t GetHeaderLen() const { return m_headerLen; }
 
@@ -78,6 +96,11 @@ private:
     // Puts the sink back at the end of the last whole chunk and cuts what follows.
     bool CutBackTo(uint32_t position);
     bool WriteChunk(const char* id, const void* data, uint32_t size);
+    // Counts a chunk of `padded` bytes into the header counters and the index.
+    void CountChunk(int stream, uint32_t padded);
+    bool FitsSizeLimit(uint32_t size);
+    // Writes the reserved chunks; on a refusal cuts them off and takes their counts back.
+    bool FlushBatch();
     bool WriteIndex();
     void ResetCounters();
 
@@ -103,9 +126,27 @@ private:
     static constexpr uint32_t kCoalesceBytes = 64 * 1024;
     std::unique_ptr<uint8_t[]> m_chunkBuf;
 
+    // Reserved chunks not written yet, and the counters as they were before the first of them.
+    static constexpr uint32_t kBatchBytes = 4 << 20;
+    struct Mark {
+        uint32_t moviBytes = 0;
+        uint32_t nextOffset = 4;
+        uint32_t chunkCount = 0;
+        uint32_t checksum = 0;
+        int indexSize = 0;
+        StreamEntry streams[kAviStreamKinds] = {};
+    };
+    std::unique_ptr<uint8_t[]> m_batch;
+    uint32_t m_batchUsed = 0;
+    uint32_t m_reserved = 0;
+    Mark m_batchMark;
+    bool m_batchLost = false;  // a flush since Create was refused
+    bool m_full = false;
+
     Layout m_layout;
     // A cut-back failed: the next write first moves to the end of the last whole chunk.
     bool m_mustRewind = false;
+    bool m_lastCloseOk = false;
 };
 
 // The process's one writer, driven by export through the functions below.

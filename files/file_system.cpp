@@ -38,14 +38,14 @@ int32_t CFSNormal::Close() {
     return result;
 }
 
-int32_t CFSNormal::Seek(int32_t offset, int origin) {
+int32_t CFSNormal::Seek(int64_t offset, int origin) {
     if (!m_file)
         return -1;
     int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
-    return std::fseek(m_file, offset, whence);
+    return ::fseeko(m_file, static_cast<off_t>(offset), whence);
 }
 
-int32_t CFSNormal::Truncate(uint32_t length) {
+int32_t CFSNormal::Truncate(uint64_t length) {
     if (!m_file)
         return -1;
     std::clearerr(m_file);

@@ -18,11 +18,11 @@ public:
     virtual uint32_t Write(const void* data, uint32_t count) = 0;
     // 0 when nothing was open.
     virtual int32_t Close() = 0;
-    // `origin`: 0 start, 1 current, 2 end. 0 = ok.
-    virtual int32_t Seek(int32_t offset, int origin) = 0;
+    // `origin`: 0 start, 1 current, 2 end. 0 = ok. 64-bit: a file may pass 2 GiB.
+    virtual int32_t Seek(int64_t offset, int origin) = 0;
     virtual bool IsOpen() = 0;
     // Cuts the file at `length` bytes (after a partial write). 0 = ok.
-    virtual int32_t Truncate(uint32_t length) = 0;
+    virtual int32_t Truncate(uint64_t length) = 0;
 };
 
 // VFileSystem over a C stdio stream on a local file.
@@ -36,9 +36,9 @@ public:
     bool Open(const char* path, const char* mode) override;
     uint32_t Write(const void* data, uint32_t count) override;
     int32_t Close() override;
-    int32_t Seek(int32_t offset, int origin) override;
+    int32_t Seek(int64_t offset, int origin) override;
     bool IsOpen() override { return m_file != nullptr; }
-    int32_t Truncate(uint32_t length) override;
+    int32_t Truncate(uint64_t length) override;
 
 private:
     FILE* m_file = nullptr;

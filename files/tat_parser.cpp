@@ -286,6 +286,8 @@ uint32_t CTATParser::OpenMedia(const char* path, MediaInfo* info) {
 
     // A recording that was not found is read as one that ends at once.
     m_ended.store(!located);
+    m_endedDamaged.store(false);
+    m_tooLarge.store(0);
     m_queue.Clear();
     m_open.store(located);
     m_running.store(true);
@@ -316,6 +318,7 @@ int32_t CTATParser::ReadPacket(uint8_t* buffer, uint32_t* size) {
     if (kind <= kTatKindText && *size > capacity) {
         std::printf("[TATParser] packet of %u bytes reported for a buffer of %u, skipped\n", *size,
                     capacity);
+        m_tooLarge.fetch_add(1);
         *size = 0;
         return kPacketNone;
     }
@@ -338,6 +341,7 @@ int32_t CTATParser::ReadPacket(uint8_t* buffer, uint32_t* size) {
     if (byteStatus != kTatEnd && byteStatus != kTatEndDamaged && *size == capacity)
         return kPacketNone;
     // The end, or a failure reported as one: later reads must not go back to the library.
+    m_endedDamaged.store(byteStatus != kTatEnd);
     m_ended.store(true);
     *size = 1;
     return kPacketEnd;
@@ -409,9 +413,15 @@ int32_t CTATParser::SeekTime(float seconds) {
     if (m_open.load()) {
         TatSeek(Handle(), ClampToInt32(target), ClampToInt32(limit));
         m_ended.store(false);
+        m_endedDamaged.store(false);
     }
     m_running.store(m_open.load());
     return static_cast<int32_t>(groupLength * k / fps);
+}
+
+int32_t CTATParser::SkippedPackets() const {
+    const int64_t skipped = int64_t(m_tooLarge.load()) + TatSkippedPackets(Handle());
+    return ClampToInt32(skipped);
 }
 
 bool CTATParser::SeekSnapsToSecond() {

@@ -96,6 +96,12 @@ public:
     int32_t GetKind0Count() const { return m_kind0Count.load(); }
     // The last OpenMedia found the recording and the library began streaming it.
     bool IsStreaming() const { return m_streaming.load(); }
+    // The reading ended because the recording could not be read any more (gone, I/O error),
+    // not at its end. The player takes both as the end; a copy must not.
+    bool EndedDamaged() const { return m_endedDamaged.load(); }
+    // Packets the reads since OpenMedia passed over (damaged stretches, packets too large for
+    // the buffer).
+    int32_t SkippedPackets() const;
 
 private:
     static bool ReaderPass(void* self);
@@ -112,6 +118,8 @@ private:
     int32_t m_category = kCategoryContinuous;
     TatStreamInfo m_info;
     std::atomic<bool> m_ended{false};
+    std::atomic<bool> m_endedDamaged{false};
+    std::atomic<int32_t> m_tooLarge{0};
     CThreadQueue m_queue;
     CSingleThread m_reader{"TATParser"};
     CWaitEvent m_readerIdle;

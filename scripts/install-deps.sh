@@ -16,6 +16,8 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   # sound
   libasound2-dev
+  # the recordings' packet checksums
+  libdeflate-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # readers nobody here wrote, for the exported clip files

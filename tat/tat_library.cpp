@@ -426,10 +426,7 @@ int32_t TatListRecordings(TatHandle handle, char drive, int32_t category, int32_
             std::memcpy(field, e.name.data(), std::min<size_t>(e.name.size(), kTatNameBytes - 1));
         }
         if (sizes) {
-            // Callers read the first word as a signed size: larger files show as 2 GiB - 1.
-            uint8_t* field = sizes + size_t(i) * kTatSizeBytes;
-            PutLE32(field, uint32_t(std::min<uint64_t>(e.size, INT32_MAX)));
-            PutLE32(field + 4, 0);
+            PutLE64(sizes + size_t(i) * kTatSizeBytes, e.size);
         }
         if (extra)
             extra[i] = i;
@@ -564,6 +561,14 @@ int32_t TatReadPacket(TatHandle handle, uint8_t* stream, uint8_t* kind, uint8_t*
     if (extra)
         *extra = int32_t(info.timeMs);
     return kTatPacket;
+}
+
+int32_t TatSkippedPackets(TatHandle handle) {
+    if (!handle)
+        return 0;
+    CSyncLock lock(handle->m_streamLock);
+    return handle->m_stream ? int32_t(std::min<uint32_t>(handle->m_stream->Skipped(), INT32_MAX))
+                            : 0;
 }
 
 int32_t TatSeek(TatHandle handle, int32_t target, int32_t limit) {

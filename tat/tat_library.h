@@ -46,7 +46,7 @@ enum TatStatus : int8_t {
 };
 
 constexpr int kTatNameBytes = 40;  // names are at most 39 characters
-constexpr int kTatSizeBytes = 8;   // first 32-bit word: the file size
+constexpr int kTatSizeBytes = 8;   // the file size, 64-bit little-endian
 constexpr int kTatDescriptionBytes = 212;
 constexpr int kTatCountsTextBytes = 256;
 constexpr int kTatSettingsBytes = 2048;
@@ -100,6 +100,10 @@ int32_t TatStartStream(TatHandle handle, int32_t category, int32_t reserved, int
 // In: *size the buffer's capacity. A packet larger than the capacity is skipped, never copied.
 int32_t TatReadPacket(TatHandle handle, uint8_t* stream, uint8_t* kind, uint8_t* flag,
                       uint32_t* size, uint8_t* buffer, int32_t* extra);
+
+// Damaged stretches and packets too large for the buffer that the reads since TatStartStream
+// passed over; 0 when every packet was delivered.
+int32_t TatSkippedPackets(TatHandle handle);
 
 // Continues reading at a key-frame group. With D the group starts delivered since
 // TatStartStream: the group reached is (target - D - 1), counted from 0 at the start of the

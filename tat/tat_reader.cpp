@@ -34,6 +34,7 @@ void CTatReader::Close() {
     m_ioError = false;
     m_pos = 0;
     m_groupsDelivered = 0;
+    m_skipped = 0;
     m_endStatus = kTatPacket;
 }
 
@@ -281,6 +282,7 @@ bool CTatReader::StillThere() const {
 void CTatReader::Rewind() {
     m_pos = kHeaderBytes;
     m_groupsDelivered = 0;
+    m_skipped = 0;
     m_endStatus = IsOpen() ? kTatPacket : kTatEndDamaged;
 }
 
@@ -312,6 +314,7 @@ int CTatReader::ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* in
                 return m_endStatus = kTatEndDamaged;
             std::printf("[TAT] damaged data at %llu in %s\n",
                         static_cast<unsigned long long>(m_pos), m_path.c_str());
+            ++m_skipped;
             m_pos = Resync(m_pos + 1);
             if (m_ioError)
                 return m_endStatus = kTatEndDamaged;
@@ -321,6 +324,7 @@ int CTatReader::ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* in
         m_pos += kPacketHeaderBytes + size;
         if (size > capacity || !buffer) {
             std::printf("[TAT] packet of %u bytes skipped, buffer holds %u\n", size, capacity);
+            ++m_skipped;
             continue;
         }
         // An empty packet carries nothing, and a queue of packets cannot hold one.

@@ -58,6 +58,9 @@ public:
     bool SeekGroup(int group);
     // Group starts delivered since the last Rewind.
     int GroupsDelivered() const { return m_groupsDelivered; }
+    // Damaged stretches and packets too large for the caller's buffer passed over since the
+    // last Rewind: what a reader that wants every packet did not get.
+    uint32_t Skipped() const { return m_skipped; }
 
     // One packet into `buffer` (at most `capacity` bytes; larger packets are skipped).
     // Returns kTatPacket, kTatEnd at the end of the readable packets, or kTatEndDamaged when
@@ -97,6 +100,7 @@ private:
 
     uint64_t m_pos = 0;
     int m_groupsDelivered = 0;
+    uint32_t m_skipped = 0;
     int m_endStatus = kTatPacket;  // kTatPacket while not ended
 };
 

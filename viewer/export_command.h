@@ -15,8 +15,8 @@ struct ExportCommand {
     std::vector<std::string> names;  // empty: every listed recording of the category
 };
 
-// One line per recording on `out`. 0 when every recording was written, 1 when one was not,
-// 2 when the card or the folder cannot be used.
+// One line per recording on `out`. 0 when every recording was written whole, 1 when one was
+// not (incomplete or not written), 2 when the card or the folder cannot be used.
 int RunExportCommand(const ExportCommand& command, FILE* out);
 
 }  // namespace locket

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "export/output_file.h"
+
 namespace locket {
 
 namespace {
@@ -101,6 +103,7 @@ void CExportWorker::RunBatch(const Batch& batch) {
             emit FileProgress(serial);
     };
     QStringList notWritten;
+    QStringList incomplete;
     const int count = static_cast<int>(batch.names.size());
     for (int i = 0; i < count && keepGoing(); ++i) {
         index = i;
@@ -112,18 +115,26 @@ void CExportWorker::RunBatch(const Batch& batch) {
             ExportClip(batch, name, keepGoing, progress, &notWritten);
             continue;
         }
-        const std::string destination =
-            CRecordingConverter::DestinationFor(batch.targetFolder, name);
-        const auto result = card ? m_converter.Convert(name, destination, keepGoing, progress)
-                                 : CRecordingConverter::Result::kNotFound;
-        if (CRecordingConverter::Failed(result)) {
+        const std::string destination = CAviConverter::DestinationFor(batch.targetFolder, name);
+        ExportReport report;
+        if (card)
+            report = m_converter.Convert(name, destination, keepGoing, progress);
+        if (ExportFailed(report.result)) {
             std::printf("[Export] %s not written\n", name.c_str());
             notWritten << QString::fromStdString(name);
+        } else if (report.result == ExportResult::kIncomplete) {
+            const std::string file = IncompletePath(destination);
+            std::printf("[Export] %s incomplete: %u of %u front pictures\n", file.c_str(),
+                        report.copied.front, report.expected.front);
+            incomplete << QStringLiteral("%1  %2/%3")
+                              .arg(QString::fromStdString(file.substr(file.rfind('/') + 1)))
+                              .arg(report.copied.front)
+                              .arg(report.expected.front);
         }
     }
     int running = 1;
     m_exportRunning->compare_exchange_strong(running, 0);
-    emit BatchEnded(batch.serial, notWritten);
+    emit BatchEnded(batch.serial, notWritten, incomplete);
 }
 
 void CExportWorker::ExportClip(const Batch& batch, const std::string& name,

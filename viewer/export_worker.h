@@ -14,8 +14,8 @@
 
 #include "base/single_thread.h"
 #include "base/wait_event.h"
+#include "export/avi_converter.h"
 #include "export/clip_converter.h"
-#include "viewer/recording_converter.h"
 
 namespace locket {
 
@@ -60,7 +60,10 @@ signals:
     // Sent again only after the window took the last one (TakeProgress): a fast copy must not
     // flood the event queue with one event per frame.
     void FileProgress(int serial);
-    void BatchEnded(int serial, const QStringList& notWritten);
+    // `notWritten`: names of the recordings left without a file; `incomplete`: one line per
+    // file that holds only part of its recording ("NAME.incomplete.avi  281/300", front
+    // pictures copied of those recorded).
+    void BatchEnded(int serial, const QStringList& notWritten, const QStringList& incomplete);
 
 private:
     bool Pass();
@@ -90,7 +93,7 @@ private:
     std::function<void(int, int)> m_frameHook;  // set before a batch starts
 
     // -- used by the worker thread only
-    CRecordingConverter m_converter;
+    CAviConverter m_converter;
     CClipConverter m_clipConverter;
 };
 

@@ -22,6 +22,8 @@ namespace {
 
 // The file bar's range when the recording does not tell its frame total.
 constexpr int kUnknownFrameTotal = 1000;
+// Files that hold only part of their recordings, one per line (res/strings).
+constexpr int kIncompleteFiles = 531;
 
 }  // namespace
 
@@ -69,13 +71,17 @@ void CRavuraVezedaDlg::SetUpExport() {
         bar->setValue(std::min(frame, bar->maximum()));
     });
     connect(worker, &CExportWorker::BatchEnded, this,
-            [this](int serial, const QStringList& notWritten) {
+            [this](int serial, const QStringList& notWritten, const QStringList& incomplete) {
                 if (serial != m_exportSerial)
                     return;
                 m_progressDlg->hide();
                 if (!notWritten.isEmpty())
                     ShowMessage(FormatPairString(string_id::kNotWritten, m_langId,
                                                  notWritten.join(QLatin1Char('\n'))),
+                                QString(), false);
+                if (!incomplete.isEmpty())
+                    ShowMessage(FormatPairString(kIncompleteFiles, m_langId,
+                                                 incomplete.join(QLatin1Char('\n'))),
                                 QString(), false);
             });
     m_exportWorker->Start();

@@ -4,24 +4,16 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
-#include "base/byte_order.h"
+#include "files/recording_listing.h"
+#include "files/recording_names.h"
 #include "viewer/main_window.h"
-#include "viewer/recording_names.h"
 #include "widgets/bitmap_slider.h"
 #include "widgets/graph_static.h"
 #include "widgets/string_table.h"
 
 namespace locket {
-
-namespace {
-
-// Smaller files are cut-off recordings the recorder did not finish.
-constexpr int32_t kMinListedBytes = 0x80000;
-
-}  // namespace
 
 void CRavuraVezedaDlg::PollCard() {
     const char old = m_cardDrive;
@@ -29,7 +21,8 @@ void CRavuraVezedaDlg::PollCard() {
     if (m_cardDrive == old)
         return;
     if (m_cardDrive != 0) {
-        TatCardAttached(CTATParser::GetLibraryHandle());
+        // The window's own handle: the parser's is null until a recording was first opened.
+        TatCardAttached(m_tatHandle);
         OnOpenButton();
         return;
     }
@@ -71,34 +64,13 @@ void CRavuraVezedaDlg::OnCategoryButton(int category) {
 }
 
 void CRavuraVezedaDlg::GatherRecordingNames(int category, std::vector<std::string>* out) {
-    if (m_cardDrive == 0)
-        return;
-    const int32_t count = TatCountRecordings(m_tatHandle, m_cardDrive, category);
-    if (count <= 0)
-        return;
-    std::vector<char> names(static_cast<size_t>(count) * kTatNameBytes, 0);
-    std::vector<uint8_t> sizes(static_cast<size_t>(count) * kTatSizeBytes + 8, 0);
-    std::vector<int32_t> extra(static_cast<size_t>(count) + 2, 0);
-    const int32_t filled =
-        std::min(count, TatListRecordings(m_tatHandle, m_cardDrive, category, count, names.data(),
-                                          sizes.data(), extra.data()));
-    for (int32_t i = 0; i < filled; ++i) {
-        const auto size = static_cast<int32_t>(GetLE32(sizes.data() + i * kTatSizeBytes));
-        if (size < kMinListedBytes)
-            continue;
-        const char* name = names.data() + static_cast<size_t>(i) * kTatNameBytes;
-        out->emplace_back(name, strnlen(name, kTatNameBytes));
-    }
+    const std::vector<std::string> names = ListRecordings(m_tatHandle, m_cardDrive, category);
+    out->insert(out->end(), names.begin(), names.end());
 }
 
 bool CRavuraVezedaDlg::FillRecordingList(int category) {
     std::vector<std::string> names;
-    if (category >= 0 && category <= 3) {
-        GatherRecordingNames(category, &names);
-    } else if (category == 4) {
-        for (int each = 0; each <= 3; ++each)
-            GatherRecordingNames(each, &names);
-    }
+    GatherRecordingNames(category, &names);
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return RecordingNewerThan(a, b); });
     m_categoryShown = category;

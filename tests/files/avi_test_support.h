@@ -56,9 +56,9 @@ public:
     }
     int32_t Close() override {
         m_open = false;
-        return 0;
+        return closeResult;
     }
-    int32_t Seek(int32_t offset, int origin) override {
+    int32_t Seek(int64_t offset, int origin) override {
         const int64_t to = offset + (origin == 1   ? int64_t(m_pos)
                                      : origin == 2 ? m_store->size()
                                                    : 0);
@@ -66,13 +66,14 @@ public:
         return to < 0 ? -1 : 0;
     }
     bool IsOpen() override { return m_open; }
-    int32_t Truncate(uint32_t length) override {
+    int32_t Truncate(uint64_t length) override {
         if (length < m_store->size())
             m_store->resize(length);
         return 0;
     }
 
     int writes = 0;
+    int32_t closeResult = 0;  // what Close reports, e.g. a flush the disk refused
 
 private:
     Bytes* m_store;

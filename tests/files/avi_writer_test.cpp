@@ -140,10 +140,16 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     EXPECT_FALSE(w.AddData("ab", 2, -1));
     EXPECT_TRUE(w.AddData("ab", 2, 0));
     EXPECT_EQ(434u, w.Close());
+    EXPECT_TRUE(w.LastCloseOk());
     const Bytes before = b;
     EXPECT_EQ(0u, w.Close());
     EXPECT_EQ(before, b);
     EXPECT_FALSE(w.AddData("ab", 2, 0));
+    // A sink that does not close cleanly (its last bytes refused) makes a failed close.
+    ASSERT_TRUE(w.Create("z.avi"));
+    file->closeResult = -1;
+    w.Close();
+    EXPECT_FALSE(w.LastCloseOk());
 }
 
 TEST(AviWriter, NoAudioDropsTheAudioList_ChecksumTrailerSumsWholeWordsOfPaddedPayloads) {
@@ -226,12 +232,140 @@ TEST(AviWriter, DiskFullAtEveryCutPoint_LeavesAFileOfWholeChunksOnly) {
             }
         EXPECT_EQ(accepted.size(), w.GetChunkCount());
         w.Close();
+        // A file without its index is not the file that was asked for.
+        EXPECT_EQ(w.LastCloseOk(), end + 8 + 16 * accepted.size() <= limit);
         EXPECT_EQ(accepted, Walk(b).chunks);
         EXPECT_LE(b.size(), limit);
         EXPECT_EQ(std::max(1u, count[0]), U32(b, 88 + 52));
         EXPECT_EQ(2000 * count[2], U32(b, 212 + 52));
         EXPECT_EQ(std::max(1u, count[3]), U32(b, 312 + 52));
     }
+}
+
+// Chunks read straight into the writer's buffer make the same file as AddData, in a few large
+// writes; when the disk fills, the chunks not written whole go, counts and index with them.
+TEST(AviWriter, ReservedChunksMakeTheSameFileInLargeWritesAndLeaveOnlyWholeChunks) {
+    std::vector<std::pair<Bytes, int>> chunks;
+    for (int i = 0; i < 400; ++i)
+        chunks.emplace_back(Payload(uint32_t(i % 7 == 0 ? 70001 : 1 + (i * 37) % 4000), i),
+                            i % 3 == 2 ? 2 : i % 2);
+    const auto write = [&](CAVIWriter& w, bool reserve, size_t* committed) {
+        Configure(w, true);
+        if (!w.Create("x.avi"))
+            return;
+        for (const auto& [data, kind] : chunks) {
+            const auto size = uint32_t(data.size());
+            // One chunk goes through AddData, between reserved ones.
+            if (!reserve || *committed == 200) {
+                if (!w.AddData(data.data(), size, kind))
+                    break;
+            } else {
+                uint8_t* room = w.ReserveChunk(CAVIWriter::kMaxReserveBytes);
+                if (!room)
+                    break;
+                std::memcpy(room, data.data(), size);
+                if (!w.CommitChunk(size, kind))
+                    break;
+            }
+            ++*committed;
+        }
+        w.Close();
+    };
+    Bytes plain, reserved;
+    auto* plainFile = new MemoryFile(&plain);
+    auto* reservedFile = new MemoryFile(&reserved);
+    size_t n = 0;
+    {
+        CAVIWriter a(plainFile);
+        write(a, false, &n);
+        CAVIWriter b(reservedFile);
+        n = 0;
+        write(b, true, &n);
+        EXPECT_TRUE(b.LastCloseOk());
+        EXPECT_EQ(n, chunks.size());
+        EXPECT_EQ(plain, reserved);
+        EXPECT_LT(reservedFile->writes * 5, plainFile->writes);
+        EXPECT_EQ(nullptr, b.ReserveChunk(16)) << "no file open";
+    }
+
+    // Cut in the first large write, in the last one (made by Close), and in the index.
+    for (size_t limit : {size_t(1 << 20), size_t(3 << 20), plain.size() - 100}) {
+        SCOPED_TRACE(limit);
+        Bytes full;
+        CAVIWriter w(new MemoryFile(&full, limit));
+        size_t committed = 0;
+        write(w, true, &committed);
+        EXPECT_FALSE(w.LastCloseOk());
+        const Chunks kept = Walk(full).chunks;
+        ASSERT_LE(kept.size(), committed);
+        for (size_t i = 0; i < kept.size(); ++i)
+            ASSERT_EQ(kept[i].second, chunks[i].first) << i;
+        uint32_t front = 0;
+        for (size_t i = 0; i < kept.size(); ++i)
+            front += chunks[i].second == 0;
+        EXPECT_EQ(std::max(1u, front), U32(full, 88 + 52)) << "the header counts what is there";
+    }
+}
+
+// A sink for files of gigabytes: keeps the first bytes (the header), counts the rest.
+class CountingFile : public locket::VFileSystem {
+public:
+    explicit CountingFile(Bytes* head) : m_head(head) {}
+    bool Open(const char*, const char*) override { return m_open = true; }
+    uint32_t Write(const void* data, uint32_t count) override {
+        for (uint32_t i = 0; i < count && m_pos + i < 4096; ++i) {
+            if (m_head->size() <= m_pos + i)
+                m_head->resize(m_pos + i + 1);
+            (*m_head)[m_pos + i] = static_cast<const uint8_t*>(data)[i];
+        }
+        m_pos += count;
+        size = std::max(size, m_pos);
+        return count;
+    }
+    int32_t Close() override {
+        m_open = false;
+        return 0;
+    }
+    int32_t Seek(int64_t offset, int origin) override {
+        m_pos = uint64_t(offset + (origin == 1 ? int64_t(m_pos) : origin == 2 ? int64_t(size) : 0));
+        return 0;
+    }
+    bool IsOpen() override { return m_open; }
+    int32_t Truncate(uint64_t length) override {
+        size = std::min(size, length);
+        return 0;
+    }
+    uint64_t size = 0;
+
+private:
+    Bytes* m_head;
+    uint64_t m_pos = 0;
+    bool m_open = false;
+};
+
+// Files pass 2 GiB, and stop whole at the last chunk that keeps the form under 4 GiB.
+TEST(AviWriter, FilesPass2GiBAndEndWholeBefore4GiB) {
+    Bytes head;
+    auto* file = new CountingFile(&head);
+    CAVIWriter w(file);
+    Configure(w, false);
+    ASSERT_TRUE(w.Create("big.avi"));
+    const Bytes payload = Payload(1 << 20, 3);
+    uint64_t chunks = 0;
+    while (w.AddData(payload.data(), uint32_t(payload.size()), 0))
+        ++chunks;
+    EXPECT_TRUE(w.Full());
+    const uint64_t data = file->size;
+    // One chunk more, with its index and room for a checksum trailer, would not fit.
+    EXPECT_GT(data + (8 + payload.size()) + 8 + 16 * (chunks + 1) + 12, 0xFFFFFFFFull);
+    const uint32_t riff = w.Close();
+    EXPECT_TRUE(w.LastCloseOk());
+    EXPECT_EQ(file->size, data + 8 + 16 * chunks);
+    EXPECT_GT(file->size, 3ull << 30);
+    EXPECT_LE(file->size, 0xFFFFFFFFull);
+    EXPECT_EQ(uint64_t{riff} + 8, file->size);
+    EXPECT_EQ(riff, U32(head, 4));
+    EXPECT_EQ(chunks, U32(head, 48)) << "total frames";
 }
 
 TEST(AviWriter, StdioSinkOpensOnceSeeksTruncatesAndClosesIdempotently) {

@@ -81,7 +81,7 @@ protected:
 
 // Lists `count` names (and their sizes); checks nothing is written past count entries.
 std::vector<std::string> List(TatHandle h, char drive, int32_t category, int32_t count,
-                              std::vector<uint32_t>* sizes = nullptr) {
+                              std::vector<uint64_t>* sizes = nullptr) {
     const size_t n = size_t(std::max(count, 0));
     std::vector<char> names(n * 40 + 40, 'x');
     std::vector<uint8_t> sizeField(n * 8 + 8, 0xAB);
@@ -96,7 +96,7 @@ std::vector<std::string> List(TatHandle h, char drive, int32_t category, int32_t
         EXPECT_NE(std::memchr(&names[size_t(i) * 40], 0, 40), nullptr);
         out.emplace_back(&names[size_t(i) * 40]);
         if (sizes)
-            sizes->push_back(GetLE32(&sizeField[size_t(i) * 8]));
+            sizes->push_back(GetLE64(&sizeField[size_t(i) * 8]));
     }
     return out;
 }
@@ -113,6 +113,7 @@ TEST_F(TatLibraryTest, RoundTripDeliversEveryPacketEqualThenEndsForGood) {
     ASSERT_EQ(got.size(), packets.size());
     for (size_t i = 0; i < got.size(); ++i)
         ASSERT_EQ(got[i], packets[i]) << "packet " << i;
+    EXPECT_EQ(TatSkippedPackets(H()), 0);
     EXPECT_TRUE(ReadAll(&status).empty());
     EXPECT_EQ(status, kTatEnd) << "reads after the end keep saying so";
     ASSERT_TRUE(Start(kTatEvent, name));
@@ -169,7 +170,7 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     EXPECT_EQ(TatCountRecordings(H(), d, 4), 0);
     EXPECT_EQ(TatCountRecordings(H(), d, -1), 0);
     EXPECT_EQ(TatCountRecordings(H(), char(d + 1), kTatEvent), 0);
-    std::vector<uint32_t> sizes;
+    std::vector<uint64_t> sizes;
     ASSERT_EQ(List(H(), d, kTatEvent, 2, &sizes),
               (std::vector<std::string>{NameOf(e1), NameOf(e2)}));
     EXPECT_EQ(sizes[0], fs::file_size(e1));
@@ -371,6 +372,9 @@ TEST_F(TatLibraryTest, DamagedStretchesAreSkippedAndReadingResumesAtTheNextGoodP
         int32_t status;
         EXPECT_EQ(ReadAll(&status), expected);
         EXPECT_EQ(status, kTatEnd);
+        EXPECT_EQ(TatSkippedPackets(H()), 3) << "three damaged stretches passed over";
+        ASSERT_TRUE(Start(kTatEvent, name));
+        EXPECT_EQ(TatSkippedPackets(H()), 0) << "counted anew from each start";
     }
 }
 
@@ -435,6 +439,7 @@ TEST_F(TatLibraryTest, PacketsLargerThanTheBufferAreSkippedNeverCopied) {
     ASSERT_FALSE(expected.empty());
     ASSERT_LT(expected.size(), packets.size());
     EXPECT_EQ(got, expected);
+    EXPECT_EQ(size_t(TatSkippedPackets(H())), packets.size() - expected.size());
 }
 
 TEST_F(TatLibraryTest, SettingsTextIsDeliveredFromTheCardWithRoomForItsTerminator) {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "record_test_support.h"
+#include "support/external_command.h"
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
 #include "tools/locket-record/annexb.h"
@@ -15,6 +16,11 @@ using namespace locket;
 using namespace locket::recordtest;
 
 namespace {
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -312,6 +318,47 @@ TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
     EXPECT_TRUE(plans[0].rear && plans[0].parked);
     EXPECT_EQ("card/PARKING/parking_20240101_120000_d.tat", plans[0].path);
     EXPECT_FALSE(plan({"--one", "REC_20240231_120000_F"})) << "passes the pattern, no real day";
+}
+
+// A second run into the same card never replaces a recording: each new one takes the next free
+// second of its kind, and the tool says so.
+TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
+    struct Case {
+        std::string args;
+        std::vector<std::string> after;  // the category folder's names after both runs
+    };
+    const Case cases[] = {
+        {"--one MANUAL_20240301_120000_F",
+         {"MANUAL_20240301_120000_F.tat", "MANUAL_20240301_120001_F.tat"}},
+        // The second run's recordings take the seconds after the first run's.
+        {"--only REC --count 2 --no-rear --start 20240301_083000",
+         {"REC_20240301_083000_F.tat", "REC_20240301_083001_F.tat", "REC_20240301_083002_F.tat",
+          "REC_20240301_083003_F.tat"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        TempDir dir("twice");
+        const std::string run = RecorderExecutable() + " " + dir.path() + " " + c.args +
+                                " --seconds 1 --size 96x64 --quiet 2>&1";
+        std::string first, second;
+        ASSERT_EQ(0, testsupport::RunCommand(run, &first)) << first;
+        const std::string folder = dir.path() + "/" + CategoryFolder(CategoryOfName(c.after[0]));
+        std::map<std::string, std::string> before;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            before[e.path().filename().string()] = ReadBytes(e.path().string());
+        ASSERT_EQ(0, testsupport::RunCommand(run, &second)) << second;
+        EXPECT_EQ(first.find("on the card already"), std::string::npos) << first;
+        EXPECT_NE(second.find(c.after[0] + " is on the card already: the new recording is "),
+                  std::string::npos)
+            << second;
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.after);
+        for (const auto& [name, bytes] : before)
+            EXPECT_EQ(ReadBytes(folder + "/" + name), bytes) << name << " was replaced";
+    }
 }
 
 TEST(RecordOne, MinKibFillsSmallRecordingsWithFillerThatReadersSkip) {

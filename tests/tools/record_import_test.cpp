@@ -208,6 +208,21 @@ TEST(RecordImport, FootageInTheRecordersLayoutKeepsItsPackets) {
     }
 }
 
+TEST(RecordImport, ASecondImportTakesTheNextFreeSecondAndSaysSo) {
+    TempDir dir("import-twice");
+    const std::string footage = dir.path() + "/footage.mp4";
+    ASSERT_TRUE(MakeFootage(footage, 1, "-g 24 -bf 0 -pix_fmt yuv420p"));
+    const std::string card = dir.path() + "/card";
+    const std::string first = card + "/MANUAL/" + kName + ".tat";
+    std::string said;
+    ASSERT_EQ(0, Import(card, footage, &said)) << said;
+    const std::string bytes = ReadText(first);
+    ASSERT_EQ(0, Import(card, footage, &said)) << said;
+    EXPECT_NE(said.find("MANUAL_20240301_120001_F.tat"), std::string::npos) << said;
+    EXPECT_EQ(ReadText(first), bytes);
+    EXPECT_EQ(ReadText(card + "/MANUAL/MANUAL_20240301_120001_F.tat").size(), bytes.size());
+}
+
 TEST(RecordImport, RefusesAFileWithoutVideo) {
     TempDir dir("import-bad");
     const std::string notVideo = dir.path() + "/notes.txt";

@@ -9,8 +9,10 @@
 #include <fstream>
 #include <semaphore>
 
+#include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "support/external_command.h"
+#include "tools/locket-record/recording_writer.h"
 #include "viewer/control_ids.h"
 #include "viewer/export_worker.h"
 #include "viewer/progress_dlg.h"
@@ -255,6 +257,29 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
     w().ExportWorker()->SetFrameHook({});
 }
 
+// A recording that lost packets on the way is kept as NAME.incomplete.avi, and the message
+// after the batch names that file.
+TEST_F(Export, ARecordingThatLostPacketsIsNamedIncompleteAfterTheBatch) {
+    const auto names = TickThree();
+    const auto path = [&](const std::string& name) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(card))
+            if (entry.path().filename() == name)
+                return entry.path().string();
+        return std::string();
+    };
+    ASSERT_TRUE(DamageMiddle(path(names[1]), 4096, 7));
+    Click(w(), ctl::kDownload);
+    ASSERT_TRUE(Finished());
+    const std::string incomplete = IncompletePath(AviName(names[1]));
+    ASSERT_TRUE(
+        WaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }));
+    EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(incomplete)));
+    EXPECT_TRUE(std::filesystem::exists(out + "/" + incomplete));
+    EXPECT_FALSE(std::filesystem::exists(out + "/" + AviName(names[1])));
+    EXPECT_TRUE(Whole(names[0], card));
+    EXPECT_TRUE(Whole(names[2], card));
+}
+
 TEST_F(Export, AFolderThatCannotTakeTheFilesNamesTheRecordingsNotWritten) {
     const auto names = TickThree();
     const std::string missing = out + "/missing";
@@ -319,6 +344,23 @@ TEST(ExportCommand, ConvertsTheNamedOrListedRecordingsAndFailsOnADamagedOne) {
             EXPECT_NE(printed.find(damaged + ": not written"), std::string::npos) << printed;
         }
     }
+    // Packets lost on the way: the file is kept under its incomplete name, the line says so
+    // with the counts, and the status is 1.
+    const std::string out = dir.path() + "/lost";
+    std::filesystem::create_directory(out);
+    std::string source;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(card))
+        if (entry.path().filename() == names[0])
+            source = entry.path().string();
+    ASSERT_TRUE(DamageMiddle(source, 4096, 7));
+    std::string printed;
+    EXPECT_EQ(RunCommand(viewer + " --export " + out + " --card " + card + " " + names[0] + " 2>&1",
+                         &printed),
+              1);
+    const std::string incomplete = IncompletePath(AviName(names[0]));
+    EXPECT_NE(printed.find("/" + incomplete + ": incomplete, "), std::string::npos) << printed;
+    EXPECT_NE(printed.find(" front"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(out + "/" + incomplete));
 }
 
 }  // namespace

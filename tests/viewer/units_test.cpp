@@ -1,41 +1,13 @@
-// What the list makes of recording names, where full screen puts the large picture, the names
-// of exported and captured files, and the magnifier's source.
+// Where full screen puts the large picture, the names of captured files, and the magnifier's
+// source.
 #include <gtest/gtest.h>
 
 #include "viewer/capture_names.h"
-#include "viewer/recording_converter.h"
-#include "viewer/recording_names.h"
 #include "viewer/video_rect.h"
 #include "viewer/zoom_dlg.h"
 
 namespace locket {
 namespace {
-
-TEST(RecordingNames, TypeDateAndRearColumnsFollowTheNameFields) {
-    struct Case {
-        const char* name;
-        const char* type;
-        const char* date;
-        bool rear;
-    };
-    const Case cases[] = {
-        {"EVENT_20140301_093000_D1.ext", "EVT", "2014.03.01 09:30:00", true},
-        {"rec_20140301_093000_F", "REC", "2014.03.01 09:30:00", false},
-        {"Parking_20231231_235959_d.tat", "PAK", "2023.12.31 23:59:59", true},
-        {"MANUAL_20240102_030405_D.tat", "MAN", "2024.01.02 03:04:05", true},
-        // Unknown kinds keep their word; short and missing fields give short or empty pieces.
-        {"DUMMY_2014_0930", "DUMMY", "2014.14.14 09:30:30", false},
-        {"noseparators", "noseparators", ".. ::", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(RecordingTypeCode(c.name), c.type) << c.name;
-        EXPECT_EQ(RecordingDateText(c.name), c.date) << c.name;
-        EXPECT_EQ(RecordingHasRear(c.name), c.rear) << c.name;
-    }
-    EXPECT_TRUE(RecordingNewerThan("REC_20240301_083001_F.tat", "EVENT_20240301_083000_D.tat"));
-    EXPECT_FALSE(RecordingNewerThan("EVENT_20240301_083000_D", "REC_20240301_083000_F"));
-    EXPECT_TRUE(RecordingNewerThan("REC_20250101_000000_F", "REC_20241231_235959_F"));
-}
 
 TEST(VideoRect, FullScreenPictureFitsBetweenTheBarsInMultiplesOfFour) {
     struct Case {
@@ -52,29 +24,7 @@ TEST(VideoRect, FullScreenPictureFitsBetweenTheBarsInMultiplesOfFour) {
         EXPECT_EQ(VideoRectForClient(c.w, c.h), c.rect) << c.w << "x" << c.h;
 }
 
-TEST(OutputNames, ExportAndCaptureFilesStayInTheChosenFolderWithTheirOwnExtension) {
-    struct Export {
-        const char* folder;
-        std::string name;
-        std::string path;
-    };
-    const std::string longFolder = "/media/" + std::string(300, 'f');
-    const Export exports[] = {
-        {"/out", "REC_20240301_083000_D.tat", "/out/REC_20240301_083000_D.avi"},
-        {"/out/", "EVENT_1.TAT", "/out/EVENT_1.avi"},
-        {"", "MANUAL_1.tat", "MANUAL_1.avi"},
-        {"/out", "noext", "/out/noext.avi"},
-        {"/out", "../../etc/x.tat", "/out/.._.._etc_x.avi"},
-        {"/out", "a\\b.tat", "/out/a_b.avi"},
-        {"/out", "..", ""},
-        {"/out", ".", ""},
-        {"/out", "", ""},
-        {longFolder.c_str(), std::string(200, 'n') + ".tat",
-         longFolder + "/" + std::string(200, 'n') + ".avi"},
-    };
-    for (const Export& e : exports)
-        EXPECT_EQ(CRecordingConverter::DestinationFor(e.folder, e.name), e.path) << e.name;
-
+TEST(CaptureNames, TwoFilesBesideTheChosenNameWithTheirOwnExtension) {
     struct Capture {
         const char* chosen;
         const char* front;

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include "files/recording_names.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
-#include "viewer/recording_names.h"
 #include "viewer_test_support.h"
 
 namespace locket::viewertest {

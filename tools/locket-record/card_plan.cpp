@@ -1,9 +1,13 @@
 #include "tools/locket-record/card_plan.h"
 
+#include <dirent.h>
 #include <strings.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <tuple>
 
 #include "tools/locket-record/sensor_packets.h"
@@ -21,7 +25,71 @@ void Finish(const RecordOptions& o, RecordingPlan* p) {
     p->path = RecordingPath(o.cardDir, p->category, p->time, p->rear ? 2 : 1);
 }
 
+// "KIND_YYYYMMDD_hhmmss" in upper case: what names one recording slot of the recorder,
+// whatever the camera flag and the spelling.
+std::string SlotKey(const std::string& name) {
+    size_t end = 0;
+    for (int field = 0; field < 3 && end != std::string::npos; ++field)
+        end = name.find('_', end == 0 ? 0 : end + 1);
+    std::string key = name.substr(0, end);
+    for (char& c : key)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+std::set<std::string> SlotsInFolder(const std::string& folder) {
+    std::set<std::string> slots;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return slots;
+    while (const struct dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, kTatExtension) == 0)
+            slots.insert(SlotKey(name));
+    }
+    ::closedir(dir);
+    return slots;
+}
+
+// The name with its date and time fields set to `time`; the other fields as they were.
+std::string Retimed(const std::string& name, const RecordingTime& t) {
+    const size_t first = name.find('_');
+    const size_t second = first == std::string::npos ? first : name.find('_', first + 1);
+    const size_t third = second == std::string::npos ? second : name.find('_', second + 1);
+    if (third == std::string::npos)
+        return name;
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return name.substr(0, first + 1) + stamp + name.substr(third);
+}
+
 }  // namespace
+
+void TakeFreeSeconds(const std::string& cardDir, std::vector<RecordingPlan>* plans,
+                     std::vector<std::string>* notes) {
+    std::set<std::string> taken[kTatCategoryCount];
+    for (int c = 0; c < kTatCategoryCount; ++c)
+        taken[c] = SlotsInFolder(JoinPath(cardDir, CategoryFolder(c)));
+    for (RecordingPlan& p : *plans) {
+        if (p.category < 0 || p.category >= kTatCategoryCount)
+            continue;
+        std::set<std::string>& slots = taken[p.category];
+        const std::string wanted = p.name;
+        while (slots.count(SlotKey(p.name))) {
+            const std::string before = p.name;
+            p.time = AddSeconds(p.time, 1);
+            p.name = Retimed(p.name, p.time);
+            if (p.name == before)
+                break;  // no date and time fields to move
+        }
+        slots.insert(SlotKey(p.name));
+        if (p.name != wanted) {
+            p.path = JoinPath(JoinPath(cardDir, CategoryFolder(p.category)), p.name);
+            notes->push_back(wanted + " is on the card already: the new recording is " + p.name);
+        }
+    }
+}
 
 bool MakeCardPlan(const RecordOptions& o, std::vector<RecordingPlan>* plans, double* driveSeconds,
                   std::string* error) {

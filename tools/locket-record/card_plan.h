@@ -35,4 +35,10 @@ constexpr int kLocalUtcOffsetHours = 9;
 bool MakeCardPlan(const RecordOptions& options, std::vector<RecordingPlan>* plans,
                   double* driveSeconds, std::string* error);
 
+// Moves every plan whose kind, date and second a recording on the card (or an earlier plan)
+// already has to the next free second, so the tool never replaces a recording. One line per
+// move goes to *notes.
+void TakeFreeSeconds(const std::string& cardDir, std::vector<RecordingPlan>* plans,
+                     std::vector<std::string>* notes);
+
 }  // namespace locket

@@ -38,6 +38,10 @@ int WriteCard(const RecordOptions& options, std::string* error) {
     }
     if (!WriteSettingsFiles(options, error))
         return 1;
+    std::vector<std::string> moved;
+    TakeFreeSeconds(options.cardDir, &plans, &moved);
+    for (const std::string& note : moved)
+        std::fprintf(stderr, "locket-record: %s\n", note.c_str());
 
     const CDriveModel drive(options.seed, driveSeconds);
     std::vector<Outcome> outcomes(plans.size());

@@ -1,4 +1,5 @@
-// What the recording list shows of a recording's name: KIND_YYYYMMDD_hhmmss_FLAGS[...].
+// What a recording's name tells: KIND_YYYYMMDD_hhmmss_FLAGS[...]. The list, the player and the
+// export read it through these functions only.
 #pragma once
 
 #include <string>
@@ -11,7 +12,8 @@ std::string RecordingTypeCode(std::string_view name);
 // "YYYY.MM.DD hh:mm:ss" from the date and time fields; short or missing fields give short or
 // empty pieces, nothing is validated.
 std::string RecordingDateText(std::string_view name);
-// The flag field starts with D (any case): both cameras.
+// The flag field starts with D (any case): both cameras. A leading '/' or a trailing
+// ", INDEX" (the parser's name forms) does not change the answer.
 bool RecordingHasRear(std::string_view name);
 // Newest first: a's date text sorts after b's, byte by byte.
 bool RecordingNewerThan(std::string_view a, std::string_view b);

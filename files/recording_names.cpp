@@ -1,4 +1,4 @@
-#include "viewer/recording_names.h"
+#include "files/recording_names.h"
 
 #include <algorithm>
 #include <cctype>
