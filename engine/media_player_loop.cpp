@@ -1,7 +1,7 @@
 // The player thread's read, route and present steps.
 #include <algorithm>
 #include <cstdio>
-#include <thread>
+#include <mutex>
 
 #include "engine/media_player.h"
 #include "platform/clock.h"
@@ -23,10 +23,35 @@ bool CTRSMediaPlayer::PlayLoop() {
     return true;
 }
 
+template <class Wait>
+bool CTRSMediaPlayer::WaitUnlocked(Wait&& wait) {
+    const unsigned resets = m_resets.load();
+    m_lock.Unlock();
+    wait();
+    m_lock.Lock();
+    return m_resets.load() == resets;
+}
+
+bool CTRSMediaPlayer::SleepUnlocked(std::chrono::steady_clock::time_point due) {
+    const unsigned resets = m_resets.load();
+    return WaitUnlocked([&] {
+        std::unique_lock<std::mutex> lock(m_wakeMutex);
+        m_wake.wait_until(lock, due, [&] { return m_resets.load() != resets || m_quit.load(); });
+    });
+}
+
 CTRSMediaPlayer::Flow CTRSMediaPlayer::ReadAndRoute() {
     int pending = m_pendingSeek.exchange(-1);
     if (pending >= 0)
         SeekToFrame(pending);
+
+    // The wait for the reader (up to a second when it falls behind) is made without the lock;
+    // the read itself then finds its packet at once.
+    bool ready = true;
+    if (!WaitUnlocked([&] { ready = m_pParser->WaitForPacket(kReadWaitMs); }))
+        return Flow::kReturn;
+    if (!ready)
+        return Flow::kNext;
 
     char id[5] = {0, 0, 0, 0, 0};
     uint32_t size = kBufferBytes;
@@ -116,8 +141,7 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentNext() {
                 PresentRear(size);
                 return Flow::kNext;
             case kPresentFront:
-                PresentFront(size);
-                return Flow::kNext;
+                return PresentFront(size);
             default:
                 break;
         }
@@ -137,15 +161,17 @@ void CTRSMediaPlayer::PresentRear(int size) {
     CompleteStep(true);
 }
 
-void CTRSMediaPlayer::PresentFront(int size) {
-    m_sync.WaitAudio();
-    PaceFrontFrame();
+CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentFront(int size) {
+    // A picture whose presentation was reset while it waited belongs to the old place.
+    if (!WaitUnlocked([this] { m_sync.WaitAudio(); }) || !PaceFrontFrame())
+        return Flow::kReturn;
     m_currentFrame.fetch_add(1);
     bool step = m_state.load() == kStep;
     if (!m_pDecoder->DecodeFrame(0, m_frontWindow, m_presentBuffer.get(), size, !step) || !step ||
         m_twoCamera)
-        return;
+        return Flow::kNext;
     CompleteStep(false);
+    return Flow::kNext;
 }
 
 void CTRSMediaPlayer::CompleteStep(bool withRear) {
@@ -158,16 +184,14 @@ void CTRSMediaPlayer::CompleteStep(bool withRear) {
     m_state.compare_exchange_strong(expected, kPaused);
 }
 
-void CTRSMediaPlayer::PaceFrontFrame() {
+bool CTRSMediaPlayer::PaceFrontFrame() {
     if (!m_pacing.load())
-        return;
+        return true;
     using Clock = std::chrono::steady_clock;
     Clock::time_point due = NextClockTime();
     // With no sound going out, or none left to come, nothing but the clock holds the pictures.
-    if (!m_soundPaced) {
-        std::this_thread::sleep_until(due);
-        return;
-    }
+    if (!m_soundPaced)
+        return Clock::now() >= due || SleepUnlocked(due);
     // The formula runs a little fast and leaves the sound to hold the pictures back through
     // WaitAudio. It never keeps a picture past its clock time, so one held up by work catches up.
     // dt is the work done since the last release; the sleep tops it up to about one period.
@@ -183,15 +207,18 @@ void CTRSMediaPlayer::PaceFrontFrame() {
     int rate = m_frontRate.load();
     int period = 1000 / (rate > 0 ? rate : 30);
     int wait = period - mean - 2;
-    std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, wait);
+    if (m_tracePacing)
+        std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, wait);
+    bool current = true;
     if (wait > 0) {
         int64_t untilDue =
             std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
         int64_t sleep = std::min<int64_t>({wait, period, untilDue});
         if (sleep > 0)
-            SleepMs(static_cast<uint32_t>(sleep));
+            current = SleepUnlocked(Clock::now() + std::chrono::milliseconds(sleep));
     }
     m_lastRelease = TickCountMs();
+    return current;
 }
 
 std::chrono::steady_clock::time_point CTRSMediaPlayer::NextClockTime() {
@@ -221,13 +248,23 @@ void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
     int current = static_cast<int>(std::clamp<int64_t>(frame, 0, m_totalFrames - 1));
     bool snaps = m_pParser->SeekSnapsToSecond();
     int reached = m_pParser->SeekTime(static_cast<float>(current) / rate);
-    if (snaps)
-        current = reached * rate;
+    if (snaps) {
+        // The picture shown next is the first of the place reached, which need not lie on a
+        // whole second; the time counts from it.
+        const int first = m_pParser->GetSeekFrame();
+        current = first >= 0 ? first : reached * rate;
+    }
     m_currentFrame.store(current);
     ResetPresentation();
 }
 
 void CTRSMediaPlayer::ResetPresentation() {
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_resets.fetch_add(1);
+    }
+    m_wake.notify_all();
+    m_sync.CancelWait();
     m_waitKey[0] = true;
     m_waitKey[1] = true;
     m_presentQueue.Clear();
