@@ -12,7 +12,7 @@
 //    places every second.
 // All of it runs on the platform Qt is given (offscreen unless set), then once more in a child
 // under a real X server (xcb; an Xvfb is started when no display is there), and a table of both
-// closes the output. --no-xcb leaves the second run out.
+// closes the output. --no-xcb leaves the second run out; --stall-only measures only 5.
 // The recording is made at bench time by the recorder tool's library.
 #include <dirent.h>
 #include <fcntl.h>
@@ -77,7 +77,7 @@ double Ms(long long ns) {
 // The figures of one run, for the closing table; negative when not measured.
 struct Figures {
     double viewer = -1, bare = -1, idle = -1, paused = -1, idleWakes = -1, pausedWakes = -1,
-           startup = -1, stall = -1, seek = -1;
+           startup = -1, stall = -1, seek = -1, lockWait = -1;
 };
 
 // Voluntary and involuntary context switches of every thread of this process so far: each
@@ -296,19 +296,32 @@ void GuiStall(const std::string& card, Figures* figures) {
         longestSwap = std::max(longestSwap, NowNs() - start);
         ++swaps;
     });
+    // What of a stall is the player's lock: how long the GUI thread waits for it, probed as a
+    // user-interface call would take it.
+    long long longestLock = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const long long start = NowNs();
+        CSyncLock lock(window.Player().m_lock);
+        longestLock = std::max(longestLock, NowNs() - start);
+    });
     tick.start(kTickMs);
     swap.start(1000);
+    probe.start(97);
     last = NowNs();
     WaitFor([&] { return window.CurrentRow() == -1 || swaps >= 10; }, 15000, 100);
     tick.stop();
     swap.stop();
+    probe.stop();
     window.OnStop();
     const double stall = std::max(0.0, Ms(longest) - kTickMs);
     std::printf(
         "GUI thread while playing, the pictures swapped every second (%d swaps):\n"
-        "  longest stall %.1f ms (aim < 50 ms), longest swap call %.1f ms\n",
-        swaps, stall, Ms(longestSwap));
+        "  longest stall %.1f ms (aim < 50 ms), longest swap call %.1f ms, longest wait for the"
+        " player's lock %.1f ms\n",
+        swaps, stall, Ms(longestSwap), Ms(longestLock));
     figures->stall = stall;
+    figures->lockWait = Ms(longestLock);
 }
 
 // --- 3. Seek-bar release to picture
@@ -590,22 +603,32 @@ void StartupTimes(const std::string& card, Figures* figures) {
 // The figures as one line, and back.
 std::string FiguresLine(const Figures& f) {
     char line[400];
-    std::snprintf(line, sizeof line, "FIGURES %f %f %f %f %f %f %f %f %f", f.viewer, f.bare, f.idle,
-                  f.paused, f.idleWakes, f.pausedWakes, f.startup, f.stall, f.seek);
+    std::snprintf(line, sizeof line, "FIGURES %f %f %f %f %f %f %f %f %f %f", f.viewer, f.bare,
+                  f.idle, f.paused, f.idleWakes, f.pausedWakes, f.startup, f.stall, f.seek,
+                  f.lockWait);
     return line;
 }
 
 bool ParseFigures(const std::string& line, Figures* f) {
-    return std::sscanf(line.c_str(), "FIGURES %lf %lf %lf %lf %lf %lf %lf %lf %lf", &f->viewer,
+    return std::sscanf(line.c_str(), "FIGURES %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf", &f->viewer,
                        &f->bare, &f->idle, &f->paused, &f->idleWakes, &f->pausedWakes, &f->startup,
-                       &f->stall, &f->seek) == 9;
+                       &f->stall, &f->seek, &f->lockWait) == 10;
 }
+
+// Only the GUI stall, for a quick look (--stall-only).
+bool g_stallOnly = false;
 
 // Every figure on the platform this process runs.
 Figures RunAll(int argc, char** argv, const std::string& card,
                const std::vector<std::vector<uint8_t>>& front,
                const std::vector<std::vector<uint8_t>>& rear) {
     Figures figures;
+    if (g_stallOnly) {
+        PrepareQt();
+        QApplication application(argc, argv);
+        GuiStall(card, &figures);
+        return figures;
+    }
     // Start-up first, while this process has no Qt of its own running beside the child.
     StartupTimes(card, &figures);
     PrepareQt();
@@ -675,6 +698,7 @@ void PrintTable(const Figures& offscreen, const Figures* xcb) {
         {"wake-ups per s paused", &Figures::pausedWakes, "%.0f"},
         {"start-up to list painted, ms", &Figures::startup, "%.0f"},
         {"longest GUI stall with swaps, ms", &Figures::stall, "%.1f"},
+        {"longest wait for the player's lock, ms", &Figures::lockWait, "%.1f"},
         {"paused seek to picture painted, ms", &Figures::seek, "%.1f"},
     };
     std::printf("\n%-36s %12s %12s\n", "figure", "offscreen", "xcb");
@@ -701,7 +725,8 @@ int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_ERROR);
 
     // The second run, under X: the card is the first run's.
-    if (argc == 3 && !std::strcmp(argv[1], "--platform-run")) {
+    if (argc >= 3 && !std::strcmp(argv[1], "--platform-run")) {
+        g_stallOnly = argc == 4 && !std::strcmp(argv[3], "--stall-only");
         std::vector<std::vector<uint8_t>> front, rear;
         if (!ReadVideoPackets(argv[2], &front, &rear))
             return 1;
@@ -715,6 +740,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--no-xcb"))
             withXcb = false;
+        else if (!std::strcmp(argv[i], "--stall-only"))
+            g_stallOnly = true;
         else
             seconds = std::max(3, std::atoi(argv[i]));
     }
@@ -745,9 +772,10 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             long long spawned = 0;
             std::string output;
-            const std::string line =
-                RunChild({"--platform-run", card}, &spawned,
-                         {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display}}, &output);
+            const std::string line = RunChild(
+                g_stallOnly ? std::vector<std::string>{"--platform-run", card, "--stall-only"}
+                            : std::vector<std::string>{"--platform-run", card},
+                &spawned, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display}}, &output);
             // The child's report without its trace lines.
             size_t at = 0;
             while (at < output.size()) {

@@ -87,8 +87,8 @@ public:
     std::atomic<int> m_captureGate{kGateClosed};
 
     // Serialises the player thread's work against the user-interface calls. The player thread
-    // lets it go while it waits (for the reader, the sound, a picture's time), so a call never
-    // waits longer than one packet's work.
+    // lets it go while it waits (for the reader, the sound, a picture's time) and while it
+    // decodes, so a call never waits longer than the routing of one packet.
     CSync m_lock{"none"};
 
 private:
@@ -108,7 +108,10 @@ private:
     Flow RouteText(int size);
     Flow PresentNext();
     Flow PresentFront(int size);
-    void PresentRear(int size);
+    Flow PresentRear(int size);
+    // Decodes the packet in m_presentBuffer for `channel` without m_lock; *current false when
+    // the presentation was reset meanwhile. True when the decoder took the packet.
+    bool DecodeUnlocked(int channel, int size, bool show, bool* current);
     void DeliverText(int size);
     void CompleteStep(bool withRear);
     // False when the presentation was reset during a wait: the picture in hand is stale.

@@ -138,8 +138,7 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentNext() {
                 DeliverText(size);
                 break;
             case kPresentRear:
-                PresentRear(size);
-                return Flow::kNext;
+                return PresentRear(size);
             case kPresentFront:
                 return PresentFront(size);
             default:
@@ -153,12 +152,25 @@ void CTRSMediaPlayer::DeliverText(int size) {
         m_pfnText(m_textContext, m_presentBuffer.get(), size, TimeOfFrame(m_currentFrame.load()));
 }
 
-void CTRSMediaPlayer::PresentRear(int size) {
+bool CTRSMediaPlayer::DecodeUnlocked(int channel, int size, bool show, bool* current) {
+    VVideoWindow* window = channel == 0 ? m_frontWindow : m_rearWindow;
+    bool decoded = false;
+    // Decoding and scaling are the longest work of a packet; the decoder serialises its own
+    // calls, and the packet is the player thread's own.
+    *current = WaitUnlocked([&] {
+        decoded = m_pDecoder->DecodeFrame(channel, window, m_presentBuffer.get(), size, show);
+    });
+    return decoded;
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentRear(int size) {
     bool step = m_state.load() == kStep;
-    if (!m_pDecoder->DecodeFrame(1, m_rearWindow, m_presentBuffer.get(), size, !step) || !step)
-        return;
+    bool current = true;
+    if (!DecodeUnlocked(1, size, !step, &current) || !current || !step)
+        return current ? Flow::kNext : Flow::kReturn;
     // A stepped two-camera recording is complete once the rear picture is in as well.
     CompleteStep(true);
+    return Flow::kNext;
 }
 
 CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentFront(int size) {
@@ -167,9 +179,9 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentFront(int size) {
         return Flow::kReturn;
     m_currentFrame.fetch_add(1);
     bool step = m_state.load() == kStep;
-    if (!m_pDecoder->DecodeFrame(0, m_frontWindow, m_presentBuffer.get(), size, !step) || !step ||
-        m_twoCamera)
-        return Flow::kNext;
+    bool current = true;
+    if (!DecodeUnlocked(0, size, !step, &current) || !current || !step || m_twoCamera)
+        return current ? Flow::kNext : Flow::kReturn;
     CompleteStep(false);
     return Flow::kNext;
 }
