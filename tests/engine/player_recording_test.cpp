@@ -301,6 +301,7 @@ TEST_F(PlayerRecordingTest, TimeAfterASeekIsThatOfThePictureShown) {
         // The picture's own time, plus the one period every picture shown adds.
         EXPECT_EQ(player.GetCurTime(), (c.frame + 1) * 1000 / 25);
     }
+    player.Close();  // no read of the card after the test
 }
 
 TEST_F(PlayerRecordingTest, HiddenRearIsDecodedButDrawnOnlyOnceShown) {
@@ -319,6 +320,7 @@ TEST_F(PlayerRecordingTest, HiddenRearIsDecodedButDrawnOnlyOnceShown) {
     ASSERT_EQ(rear.DrawCount(), 1u);
     EXPECT_NEAR(FrameOf(rear.Last()), FrameOf(front.Last()), 1);
     EXPECT_GE(FrameOf(rear.Last()), 29);
+    player.Close();
 }
 
 TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecording) {
@@ -347,6 +349,7 @@ TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecordin
         EXPECT_TRUE(width == 0 || width == 96) << width;
         ASSERT_TRUE(WaitFor([&] { return stillWidth() == 96; }));
     }
+    player.Close();
     std::filesystem::remove(path);
 }
 
