@@ -396,10 +396,10 @@ int32_t CTATParser::ParseMedia(char id[4], uint8_t* buffer, uint32_t* size) {
         // Read before the pop: the reader queues its last packet before it clears the flag.
         const bool running = m_running.load();
         delivered = m_queue.Pop(buffer, capacity, &got, &tag);
-        if (delivered) {
-            m_spaceFreed.SetEvent();
+        // Taken or dropped as too large: either way a reader held by a full queue may go on.
+        m_spaceFreed.SetEvent();
+        if (delivered)
             break;
-        }
         if (m_queue.GetUsedBytes() > 0)
             continue;  // a packet too large for the caller's buffer was dropped
         if (!running) {
