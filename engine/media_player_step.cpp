@@ -35,6 +35,11 @@ bool CTRSMediaPlayer::SetSpeed(int percent) {
 bool CTRSMediaPlayer::StepFrames(int delta) {
     if (m_state.load() != kPaused || !m_mediaOpen.load() || !m_pParser || !m_pDecoder)
         return false;
+    // The last pass of the playing loop may still be decoding a picture without the lock: the
+    // step's pictures must not reach the decoder between its.
+    const auto deadline = std::chrono::steady_clock::now() + kStepPatience;
+    while (m_passRunning.load() && std::chrono::steady_clock::now() < deadline)
+        SleepMs(1);
     CSyncLock lock(m_lock);
     const int rate = m_frontRate.load();
     if (m_totalFrames <= 0 || rate <= 0 || !m_pParser->SeekSnapsToSecond())
@@ -69,7 +74,7 @@ bool CTRSMediaPlayer::DecodeUpTo(int next, int target) {
         if (r == 0) {
             if (std::chrono::steady_clock::now() > deadline)
                 break;
-            SleepMs(1);
+            m_pParser->WaitForPacket(10);
             continue;
         }
         const int n = static_cast<int>(std::min<uint32_t>(size, kBufferBytes));

@@ -79,11 +79,17 @@ TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
     ASSERT_TRUE(ShownPicture(48));
     // Shift+K from further on, and a click on the tick, land at the same place again.
     w().Player().SeekTo(7000);
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetShownPicture() >= 192; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+               w().Player().GetShownPicture() >= 192;
+    }));
     Key(Qt::Key_K, Qt::ShiftModifier);
     ASSERT_TRUE(ShownPicture(48));
     w().Player().SeekTo(7000);
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetShownPicture() >= 192; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+               w().Player().GetShownPicture() >= 192;
+    }));
     auto* bar = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
     const int tick = static_cast<int>(std::lround(evidence->SeekMarks()->PixelOf(4000)));
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(tick + 2, bar->height() / 2));
