@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/byte_order.h"
+#include "export/output_file.h"
 #include "files/csv_writer.h"
 #include "files/gpx_writer.h"
 #include "files/mp4_writer.h"
@@ -203,7 +204,7 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
     Result result = Result::kWritten;
     auto part = [&](const std::string& path) {
         outputs.push_back({path, false});
-        return path + ".part";
+        return PartPath(path);
     };
 
     if (options.mp4) {
@@ -357,7 +358,7 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
         bool ok = manifest.AddHash(sourceHash, absolute);
         for (const Output& o : outputs) {
             const std::string file = o.path.substr(o.path.rfind('/') + 1);
-            ok = ok && manifest.AddFile(o.path + ".part", file);
+            ok = ok && manifest.AddFile(PartPath(o.path), file);
         }
         const std::string sums = stem + ".sha256";
         ok = ok && manifest.Write(part(sums));
@@ -367,7 +368,7 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
     }
 
     for (const Output& o : outputs) {
-        const std::string partPath = o.path + ".part";
+        const std::string partPath = PartPath(o.path);
         if (result == Result::kWritten && o.whole &&
             std::rename(partPath.c_str(), o.path.c_str()) == 0) {
             m_written.push_back(o.path);

@@ -8,17 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "export/export_report.h"
+
 namespace locket {
 
 class CClipConverter {
 public:
-    enum class Result {
-        kWritten,      // every file asked for is written whole
-        kStopped,      // stopped on request; nothing is left behind
-        kNotFound,     // the recording could not be opened
-        kNotCreated,   // a file could not be made
-        kWriteFailed,  // a write failed; see NotWritten()
-    };
+    // The converters' results (export_report.h). A clip is evidence and is kept only whole:
+    // kStopped leaves nothing behind, and a failure names what was not written in NotWritten().
+    using Result = ExportResult;
 
     struct Options {
         uint32_t fromMs = 0;         // start mark; the clip opens at the group before it
@@ -30,10 +28,9 @@ public:
         bool manifest = true;  // NAME.sha256 beside the files
     };
 
-    // Asked before every packet: false stops the export.
-    using KeepGoing = std::function<bool()>;
-    // After every front picture: pictures written and the clip's total.
-    using Progress = std::function<void(int frame, int total)>;
+    // Asked before every packet (false stops the export); told after every front picture.
+    using KeepGoing = ExportKeepGoing;
+    using Progress = ExportProgress;
 
     // False when `folder` is not a card.
     bool UseCard(const std::string& folder);
@@ -43,7 +40,7 @@ public:
 
     // Writes the files of recording `name` into `outFolder` as NAME.mp4, NAME_rear.mp4,
     // NAME.gpx, NAME.csv and NAME.sha256 (NAME: the recording's name without extension). Each
-    // is written as NAME.ext.part and renamed once whole.
+    // is written as its PartPath and renamed once all are whole.
     Result Export(const std::string& name, const std::string& outFolder, const Options& options,
                   const KeepGoing& keepGoing = {}, const Progress& progress = {});
 
@@ -56,7 +53,7 @@ public:
 
     // The recording's name without folders and extension; separators become '_'.
     static std::string BaseName(const std::string& name);
-    static bool Failed(Result r) { return r != Result::kWritten && r != Result::kStopped; }
+    static bool Failed(Result r) { return ExportFailed(r); }
 
 private:
     std::string m_card;
