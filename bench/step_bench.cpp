@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,20 +22,21 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Copies each picture, as the widget behind a window does.
-class CCopyWindow : public VVideoWindow {
+// Lends memory for each picture, as the widget behind a window does.
+class CPaintWindow : public VVideoWindow {
 public:
-    CCopyWindow(int w, int h) : m_size{w, h} {}
+    CPaintWindow(int w, int h) : m_size{w, h} {}
     WindowSize GetSize() const override { return m_size; }
-    void Draw(const unsigned char* bgr, int, int height, int stride) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_copy.assign(bgr, bgr + static_cast<size_t>(stride) * height);
+    bool IsShown() const override { return true; }
+    PictureBuffer BeginPicture(int width, int height) override {
+        m_picture.resize(static_cast<size_t>(width) * height * 4);
+        return {m_picture.data(), width * 4, PixelLayout::kBgrx32};
     }
+    void EndPicture(bool) override {}
 
 private:
     WindowSize m_size;
-    std::mutex m_mutex;
-    std::vector<unsigned char> m_copy;
+    std::vector<unsigned char> m_picture;
 };
 
 struct Figures {
@@ -67,7 +67,7 @@ int main() {
     CTATParser::SetLibraryHandle(tat);
     CTATParser parser;
     CDecoder decoder;
-    CCopyWindow front(960, 540), rear(640, 360);
+    CPaintWindow front(960, 540), rear(640, 360);
     CTRSMediaPlayer player;
     player.m_pParser = &parser;
     player.m_pDecoder = &decoder;
