@@ -25,6 +25,9 @@ public:
     // Returns once the current pass has finished and the thread has been joined; no pass
     // starts afterwards. Safe to call when nothing runs.
     void StopThread();
+    // Only the flag of StopThread: no pass starts after the current one. A pass that waits for
+    // work is woken by its owner after this, then StopThread joins.
+    void RequestStop() { m_stop.store(true); }
 
     bool IsRunning() const { return m_thread.joinable(); }
     const std::string& Name() const { return m_name; }

@@ -104,14 +104,18 @@ private:
     size_t m_pos = 0;
 };
 
-// Copies what it is given, as the widget behind a real window does.
-class CCopyWindow : public VVideoWindow {
+// Lends a 32-bit picture to be scaled into, as the widget behind a real window does.
+class CPaintWindow : public VVideoWindow {
 public:
-    CCopyWindow(int w, int h) : m_size{w, h} {}
+    CPaintWindow(int w, int h) : m_size{w, h} {}
     WindowSize GetSize() const override { return m_size; }
-    void Draw(const unsigned char* bgr, int, int height, int stride) override {
+    bool IsShown() const override { return true; }
+    PictureBuffer BeginPicture(int width, int height) override {
+        m_picture.resize(static_cast<size_t>(width) * height * 4);
+        return {m_picture.data(), width * 4, PixelLayout::kBgrx32};
+    }
+    void EndPicture(bool) override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_copy.assign(bgr, bgr + static_cast<size_t>(stride) * height);
         m_draws.fetch_add(1);
         m_lastDraw = Clock::now();
         if (m_firstDraw == Clock::time_point())
@@ -138,7 +142,7 @@ private:
     WindowSize m_size;
     std::atomic<int> m_draws{0};
     std::mutex m_mutex;
-    std::vector<uint8_t> m_copy;
+    std::vector<uint8_t> m_picture;
     Clock::time_point m_lastDraw;
     Clock::time_point m_firstDraw;
 };
@@ -176,7 +180,7 @@ void Throughput(const std::vector<Packet>& front) {
     for (const Packet& p : front)
         parser.items.push_back({0, &p});
     CDecoder decoder;
-    CCopyWindow window(w, h);
+    CPaintWindow window(w, h);
     EndFlag flag;
     CTRSMediaPlayer player;
     player.m_pParser = &parser;
@@ -229,8 +233,8 @@ void RealTimeCpu(const std::vector<Packet>& front, const std::vector<Packet>& re
             parser.items.push_back({1, &rear[i]});
     }
     CDecoder decoder;
-    CCopyWindow frontWindow(640, 360);
-    CCopyWindow rearWindow(320, 180);
+    CPaintWindow frontWindow(640, 360);
+    CPaintWindow rearWindow(320, 180);
     EndFlag flag;
     CTRSMediaPlayer player;
     player.m_pParser = &parser;
@@ -258,7 +262,7 @@ void SeekLatency(const std::vector<Packet>& front) {
     for (const Packet& p : front)
         parser.items.push_back({0, &p});
     CDecoder decoder;
-    CCopyWindow window(640, 360);
+    CPaintWindow window(640, 360);
     EndFlag flag;
     CTRSMediaPlayer player;
     player.m_pParser = &parser;

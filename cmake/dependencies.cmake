@@ -4,6 +4,8 @@ find_package(Threads REQUIRED)
 
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavcodec libavutil libswscale)
 pkg_check_modules(AVFORMAT REQUIRED IMPORTED_TARGET libavformat)
+pkg_check_modules(SWRESAMPLE REQUIRED IMPORTED_TARGET libswresample)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 # CRC-32 with the processor's carry-less multiply: every packet read is checksummed whole.
 pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate)

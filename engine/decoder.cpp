@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <opencv2/core.hpp>
+
 namespace locket {
 
 namespace {
@@ -67,7 +69,9 @@ bool CDecoder::DecodeFrame(int channel, VVideoWindow* window, const uint8_t* dat
         return false;
     }
     m_channels[channel].Decode(data, size);
-    if (!show)
+    // A hidden window keeps its size (full screen hides one of two full-size views), so only
+    // its own word says whether the picture is seen: decoded to stay in step, never scaled.
+    if (!show || !window->IsShown())
         return true;
     Present(channel, window, ws.width, ws.height);
     return true;
@@ -77,23 +81,35 @@ bool CDecoder::Redraw(int channel, VVideoWindow* window) {
     if (channel < 0 || channel >= kChannels || !window)
         return false;
     WindowSize ws = window->GetSize();
-    if (ws.width <= 0 || ws.height <= 0)
+    if (ws.width <= 0 || ws.height <= 0 || !window->IsShown())
         return false;
     CSyncLock lock(m_lock);
     Present(channel, window, ws.width, ws.height);
     return true;
 }
 
-void CDecoder::Present(int channel, VVideoWindow* window, int w, int h) {
-    CVipImage& picture = m_display[channel];
-    picture.Allocate(w, h, 3);
-    // Scaled anew also when the packet gave no picture: the display picture still holds the
-    // mirrored one, which a second flip would turn back.
-    m_channels[channel].Scale(picture.WritableData(), picture.Stride(), w, h);
-    int code = FlipCode(m_flip[channel]);
-    if (code != 2)
-        picture.Flip(code);
-    window->Draw(picture.Data(), w, h, picture.Stride());
+bool CDecoder::Present(int channel, VVideoWindow* window, int w, int h) {
+    CFFMH264_Decoder& decoder = m_channels[channel];
+    // Before the first picture the window keeps what it shows.
+    if (decoder.GetWidth() <= 0)
+        return false;
+    const PictureBuffer target = window->BeginPicture(w, h);
+    if (!target.pixels)
+        return false;
+    // Scaled anew for every draw, also when the packet gave no picture: the window's memory may
+    // hold any earlier picture, mirrored or not.
+    if (!decoder.Scale(target.pixels, target.stride, w, h, target.layout)) {
+        window->EndPicture(false);
+        return false;
+    }
+    const int code = FlipCode(m_flip[channel]);
+    if (code != 2) {
+        cv::Mat pixels(h, w, CV_8UC(BytesPerPixel(target.layout)), target.pixels,
+                       static_cast<size_t>(target.stride));
+        cv::flip(pixels, pixels, code);
+    }
+    window->EndPicture(true);
+    return true;
 }
 
 void CDecoder::SetContrast(int channel, int level) {

@@ -34,8 +34,9 @@ public:
     static float BrightnessOfLevel(int level) { return level / 10.0f; }
 
 private:
-    // Scales the channel's last picture to the window, mirrors it and hands it to the window.
-    void Present(int channel, VVideoWindow* window, int w, int h);
+    // Scales the channel's last picture straight into the window's memory and mirrors it there;
+    // false when there was nothing to draw.
+    bool Present(int channel, VVideoWindow* window, int w, int h);
 
     // The player serialises its calls under its own lock; this one also keeps the picture
     // settings, which the user interface changes without that lock, away from a running scale.
@@ -43,7 +44,6 @@ private:
     // -- protected by m_lock
     CFFMH264_Decoder m_channels[kChannels];
     int m_flip[kChannels] = {0, 0};
-    CVipImage m_display[kChannels];
 };
 
 }  // namespace locket

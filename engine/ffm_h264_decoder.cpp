@@ -117,33 +117,38 @@ int CFFMH264_Decoder::GetHeight() const {
     return m_frame && m_frame->data[0] ? m_frame->height : 0;
 }
 
-void CFFMH264_Decoder::Scale(uint8_t* dst, int dstStride, int dstW, int dstH) {
+bool CFFMH264_Decoder::Scale(uint8_t* dst, int dstStride, int dstW, int dstH, PixelLayout layout) {
     int srcW = GetWidth();
     int srcH = GetHeight();
     if (srcW <= 0 || srcH <= 0 || !dst || dstW <= 0 || dstH <= 0)
-        return;
-    // The scaler is kept per destination size; a new source size or format needs one too, or
-    // it would read the new planes with the old geometry.
-    if (!m_scaler || dstW != m_dstW || dstH != m_dstH || srcW != m_srcW || srcH != m_srcH ||
-        m_frame->format != m_srcFormat) {
+        return false;
+    // The scaler is kept per destination size and layout; a new source size or format needs one
+    // too, or it would read the new planes with the old geometry.
+    if (!m_scaler || dstW != m_dstW || dstH != m_dstH || layout != m_dstLayout || srcW != m_srcW ||
+        srcH != m_srcH || m_frame->format != m_srcFormat) {
+        // BGRA from a picture without alpha comes out opaque: the fourth byte is 255.
+        const AVPixelFormat dstFormat =
+            layout == PixelLayout::kBgrx32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24;
         m_scaler.reset(sws_getContext(srcW, srcH, static_cast<AVPixelFormat>(m_frame->format), dstW,
-                                      dstH, AV_PIX_FMT_BGR24, SWS_FAST_BILINEAR, nullptr, nullptr,
+                                      dstH, dstFormat, SWS_FAST_BILINEAR, nullptr, nullptr,
                                       nullptr));
         m_dstW = dstW;
         m_dstH = dstH;
+        m_dstLayout = layout;
         m_srcW = srcW;
         m_srcH = srcH;
         m_srcFormat = m_frame->format;
         if (!m_scaler) {
             std::printf("[CFFMH264_Decoder] no scaler for %dx%d -> %dx%d\n", srcW, srcH, dstW,
                         dstH);
-            return;
+            return false;
         }
         ApplyColour();
     }
     uint8_t* planes[4] = {dst, nullptr, nullptr, nullptr};
     int strides[4] = {dstStride, 0, 0, 0};
     sws_scale(m_scaler.get(), m_frame->data, m_frame->linesize, 0, srcH, planes, strides);
+    return true;
 }
 
 void CFFMH264_Decoder::SetBrightness(float brightness) {

@@ -1,8 +1,11 @@
-// One H.264 decoding channel over libavcodec, with scaling to BGR24 through libswscale.
+// One H.264 decoding channel over libavcodec, with scaling to BGR24 or BGRX32 through
+// libswscale.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+
+#include "platform/video_window.h"
 
 extern "C" {
 struct AVCodecContext;
@@ -34,9 +37,10 @@ public:
     // An access unit decoding can start at: an IDR slice, or parameter sets ahead of the slice.
     static bool IsKeyFrame(const uint8_t* data, int size);
 
-    // Scales the last decoded picture into BGR24 memory of dstW x dstH; nothing when there is
-    // no picture yet.
-    void Scale(uint8_t* dst, int dstStride, int dstW, int dstH);
+    // Scales the last decoded picture into memory of dstW x dstH in `layout`; false (nothing
+    // written) when there is no picture yet or no scaler for it.
+    bool Scale(uint8_t* dst, int dstStride, int dstW, int dstH,
+               PixelLayout layout = PixelLayout::kBgr24);
 
     void SetBrightness(float brightness);
     void SetContrast(float contrast);
@@ -77,6 +81,7 @@ private:
     int m_srcW = 0;
     int m_srcH = 0;
     int m_srcFormat = -1;
+    PixelLayout m_dstLayout = PixelLayout::kBgr24;
     bool m_waitKey = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -12,7 +13,9 @@
 namespace locket {
 
 CTRSMediaPlayer::CTRSMediaPlayer()
-    : m_readBuffer(new uint8_t[kBufferBytes + 1]), m_presentBuffer(new uint8_t[kBufferBytes + 1]) {
+    : m_tracePacing(std::getenv("LOCKET_TRACE_PACING") != nullptr),
+      m_readBuffer(new uint8_t[kBufferBytes + 1]),
+      m_presentBuffer(new uint8_t[kBufferBytes + 1]) {
     // The recorder's player raised the system timer resolution here for its whole life; Linux
     // sleeps are fine-grained already, so there is nothing to raise.
 }
@@ -26,6 +29,7 @@ bool CTRSMediaPlayer::Start(VVideoWindow* front, VVideoWindow* rear) {
         return false;
     m_frontWindow = front;
     m_rearWindow = rear;
+    m_quit.store(false);
     m_pParser->StartReader();
     m_pDecoder->Open();
     if (m_pAudio)
@@ -43,6 +47,13 @@ void CTRSMediaPlayer::Shutdown() {
     m_started = false;
     // A playing pass only returns at a text packet or the end: pausing lets it return now.
     m_state.store(kPaused);
+    m_thread.RequestStop();
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_quit.store(true);
+    }
+    m_wake.notify_all();
+    m_sync.CancelWait();
     m_thread.StopThread();
     m_sync.Stop();
     m_pParser->StopReader();
@@ -62,6 +73,8 @@ bool CTRSMediaPlayer::Open(const char* path) {
         m_mediaOpen.store(true);
         m_pendingSeek.store(-1);
         m_currentFrame.store(0);
+        m_shownPicture.store(-1);
+        m_nextPicture = 0;
         m_duration.store(0);
         m_totalFrames = 0;
         MediaInfo info;
@@ -91,6 +104,10 @@ bool CTRSMediaPlayer::Open(const char* path) {
             m_sync.ClearAudio();
         }
         ResetPresentation();
+        // The channels forget the last recording's pictures: a capture or redraw before the
+        // first picture of this one must not show the other.
+        if (m_pDecoder)
+            m_pDecoder->Open();
     }
     Resume(kPlaying);
     return true;
@@ -104,6 +121,7 @@ void CTRSMediaPlayer::Close() {
         CSyncLock lock(m_lock);
         m_captureGate.store(kGateClosed);
         m_pendingSeek.store(-1);
+        m_shownPicture.store(-1);
         if (m_pParser)
             m_pParser->CloseMedia();
         ResetPresentation();
@@ -144,7 +162,7 @@ int CTRSMediaPlayer::GetChannelCount() const {
 }
 
 void CTRSMediaPlayer::Redraw() {
-    if (m_state.load() != kPaused || !m_pDecoder)
+    if (m_state.load() == kStep || !m_pDecoder)
         return;
     CSyncLock lock(m_lock);
     m_pDecoder->Redraw(0, m_frontWindow);
@@ -194,19 +212,22 @@ void CTRSMediaPlayer::Resume(int state) {
 void CTRSMediaPlayer::ThreadProc() {
     int state = m_state.load();
     if (state != kPlaying && state != kStep) {
-        std::unique_lock<std::mutex> lock(m_wakeMutex);
-        bool resumed = m_wake.wait_for(lock, std::chrono::milliseconds(10), [this] {
+        const auto resumed = [this] {
             int s = m_state.load();
-            return s == kPlaying || s == kStep;
-        });
-        // A pause drops the seek the playing loop had no time to make, not one after a Play.
-        if (!resumed)
+            return s == kPlaying || s == kStep || m_quit.load();
+        };
+        std::unique_lock<std::mutex> lock(m_wakeMutex);
+        // A pause drops the seek the playing loop had no time to make, not one after a Play:
+        // Resume sets the state under this mutex, before any seek that follows it.
+        if (!resumed())
             m_pendingSeek.store(-1);
+        m_wake.wait(lock, resumed);
         return;
     }
     bool ended = false;
     bool filling = false;
     unsigned session = 0;
+    m_passRunning.store(true);
     {
         CSyncLock lock(m_lock);
         session = m_session.load();
@@ -225,6 +246,7 @@ void CTRSMediaPlayer::ThreadProc() {
             }
         }
     }
+    m_passRunning.store(false);
     // While the queue fills after an open or a seek the pass returns at every packet, letting
     // the lock go for the user-interface calls; a sleep each time would delay the first picture.
     // One now and then still lets a waiting call in when no key frame comes for long.

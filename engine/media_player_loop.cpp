@@ -1,7 +1,7 @@
 // The player thread's read, route and present steps.
 #include <algorithm>
 #include <cstdio>
-#include <thread>
+#include <mutex>
 
 #include "engine/media_player.h"
 #include "platform/clock.h"
@@ -23,10 +23,35 @@ bool CTRSMediaPlayer::PlayLoop() {
     return true;
 }
 
+template <class Wait>
+bool CTRSMediaPlayer::WaitUnlocked(Wait&& wait) {
+    const unsigned resets = m_resets.load();
+    m_lock.Unlock();
+    wait();
+    m_lock.Lock();
+    return m_resets.load() == resets;
+}
+
+bool CTRSMediaPlayer::SleepUnlocked(std::chrono::steady_clock::time_point due) {
+    const unsigned resets = m_resets.load();
+    return WaitUnlocked([&] {
+        std::unique_lock<std::mutex> lock(m_wakeMutex);
+        m_wake.wait_until(lock, due, [&] { return m_resets.load() != resets || m_quit.load(); });
+    });
+}
+
 CTRSMediaPlayer::Flow CTRSMediaPlayer::ReadAndRoute() {
     int pending = m_pendingSeek.exchange(-1);
     if (pending >= 0)
         SeekToFrame(pending);
+
+    // The wait for the reader (up to a second when it falls behind) is made without the lock;
+    // the read itself then finds its packet at once.
+    bool ready = true;
+    if (!WaitUnlocked([&] { ready = m_pParser->WaitForPacket(kReadWaitMs); }))
+        return Flow::kReturn;
+    if (!ready)
+        return Flow::kNext;
 
     char id[5] = {0, 0, 0, 0, 0};
     uint32_t size = kBufferBytes;
@@ -88,7 +113,7 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::RouteAudio(int size) {
     // Sound before the first front key frame would run ahead of any picture.
     if (m_waitKey[0])
         return Flow::kReturn;
-    if (m_state.load() != kStep) {
+    if (m_state.load() != kStep && m_speed.load() == 100) {
         m_sync.PushAudio(m_readBuffer.get(), size);
         m_soundPaced = m_pAudio != nullptr;
     }
@@ -113,11 +138,9 @@ CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentNext() {
                 DeliverText(size);
                 break;
             case kPresentRear:
-                PresentRear(size);
-                return Flow::kNext;
+                return PresentRear(size);
             case kPresentFront:
-                PresentFront(size);
-                return Flow::kNext;
+                return PresentFront(size);
             default:
                 break;
         }
@@ -129,23 +152,39 @@ void CTRSMediaPlayer::DeliverText(int size) {
         m_pfnText(m_textContext, m_presentBuffer.get(), size, TimeOfFrame(m_currentFrame.load()));
 }
 
-void CTRSMediaPlayer::PresentRear(int size) {
-    bool step = m_state.load() == kStep;
-    if (!m_pDecoder->DecodeFrame(1, m_rearWindow, m_presentBuffer.get(), size, !step) || !step)
-        return;
-    // A stepped two-camera recording is complete once the rear picture is in as well.
-    CompleteStep(true);
+bool CTRSMediaPlayer::DecodeUnlocked(int channel, int size, bool show, bool* current) {
+    VVideoWindow* window = channel == 0 ? m_frontWindow : m_rearWindow;
+    bool decoded = false;
+    // Decoding and scaling are the longest work of a packet; the decoder serialises its own
+    // calls, and the packet is the player thread's own.
+    *current = WaitUnlocked([&] {
+        decoded = m_pDecoder->DecodeFrame(channel, window, m_presentBuffer.get(), size, show);
+    });
+    return decoded;
 }
 
-void CTRSMediaPlayer::PresentFront(int size) {
-    m_sync.WaitAudio();
-    PaceFrontFrame();
-    m_currentFrame.fetch_add(1);
+CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentRear(int size) {
     bool step = m_state.load() == kStep;
-    if (!m_pDecoder->DecodeFrame(0, m_frontWindow, m_presentBuffer.get(), size, !step) || !step ||
-        m_twoCamera)
-        return;
+    bool current = true;
+    if (!DecodeUnlocked(1, size, !step, &current) || !current || !step)
+        return current ? Flow::kNext : Flow::kReturn;
+    // A stepped two-camera recording is complete once the rear picture is in as well.
+    CompleteStep(true);
+    return Flow::kNext;
+}
+
+CTRSMediaPlayer::Flow CTRSMediaPlayer::PresentFront(int size) {
+    // A picture whose presentation was reset while it waited belongs to the old place.
+    if (!WaitUnlocked([this] { m_sync.WaitAudio(); }) || !PaceFrontFrame())
+        return Flow::kReturn;
+    m_currentFrame.fetch_add(1);
+    m_shownPicture.store(m_nextPicture++);
+    bool step = m_state.load() == kStep;
+    bool current = true;
+    if (!DecodeUnlocked(0, size, !step, &current) || !current || !step || m_twoCamera)
+        return current ? Flow::kNext : Flow::kReturn;
     CompleteStep(false);
+    return Flow::kNext;
 }
 
 void CTRSMediaPlayer::CompleteStep(bool withRear) {
@@ -158,16 +197,14 @@ void CTRSMediaPlayer::CompleteStep(bool withRear) {
     m_state.compare_exchange_strong(expected, kPaused);
 }
 
-void CTRSMediaPlayer::PaceFrontFrame() {
+bool CTRSMediaPlayer::PaceFrontFrame() {
     if (!m_pacing.load())
-        return;
+        return true;
     using Clock = std::chrono::steady_clock;
     Clock::time_point due = NextClockTime();
     // With no sound going out, or none left to come, nothing but the clock holds the pictures.
-    if (!m_soundPaced) {
-        std::this_thread::sleep_until(due);
-        return;
-    }
+    if (!m_soundPaced)
+        return Clock::now() >= due || SleepUnlocked(due);
     // The formula runs a little fast and leaves the sound to hold the pictures back through
     // WaitAudio. It never keeps a picture past its clock time, so one held up by work catches up.
     // dt is the work done since the last release; the sleep tops it up to about one period.
@@ -183,15 +220,18 @@ void CTRSMediaPlayer::PaceFrontFrame() {
     int rate = m_frontRate.load();
     int period = 1000 / (rate > 0 ? rate : 30);
     int wait = period - mean - 2;
-    std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, wait);
+    if (m_tracePacing)
+        std::printf("[%02d] dif %2d, mean %2d : %2d msec\n", 0, dt, mean, wait);
+    bool current = true;
     if (wait > 0) {
         int64_t untilDue =
             std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
         int64_t sleep = std::min<int64_t>({wait, period, untilDue});
         if (sleep > 0)
-            SleepMs(static_cast<uint32_t>(sleep));
+            current = SleepUnlocked(Clock::now() + std::chrono::milliseconds(sleep));
     }
     m_lastRelease = TickCountMs();
+    return current;
 }
 
 std::chrono::steady_clock::time_point CTRSMediaPlayer::NextClockTime() {
@@ -204,7 +244,8 @@ std::chrono::steady_clock::time_point CTRSMediaPlayer::NextClockTime() {
         rate = 30;
     Clock::time_point now = Clock::now();
     Clock::time_point due =
-        m_clockStart + std::chrono::microseconds(int64_t{m_clockFrames} * 1000000 / rate);
+        m_clockStart + std::chrono::microseconds(int64_t{m_clockFrames} * 100000000 /
+                                                 (int64_t{rate} * m_speed.load()));
     if (m_clockFrames == 0 || now - due > kLateLimit) {
         m_clockStart = now;
         m_clockFrames = 0;
@@ -221,13 +262,26 @@ void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
     int current = static_cast<int>(std::clamp<int64_t>(frame, 0, m_totalFrames - 1));
     bool snaps = m_pParser->SeekSnapsToSecond();
     int reached = m_pParser->SeekTime(static_cast<float>(current) / rate);
-    if (snaps)
-        current = reached * rate;
+    // Presentation resumes at the first picture of the group reached.
+    m_nextPicture = current;
+    if (snaps) {
+        // The picture shown next is the first of the place reached, which need not lie on a
+        // whole second; the time counts from it.
+        const int first = m_pParser->GetSeekFrame();
+        m_nextPicture = first >= 0 ? first : current - current % GroupLength();
+        current = first >= 0 ? first : reached * rate;
+    }
     m_currentFrame.store(current);
     ResetPresentation();
 }
 
 void CTRSMediaPlayer::ResetPresentation() {
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_resets.fetch_add(1);
+    }
+    m_wake.notify_all();
+    m_sync.CancelWait();
     m_waitKey[0] = true;
     m_waitKey[1] = true;
     m_presentQueue.Clear();
@@ -235,6 +289,7 @@ void CTRSMediaPlayer::ResetPresentation() {
     m_preroll = true;
     m_soundPaced = false;
     m_clockFrames = 0;
+    m_stepReady = false;
 }
 
 }  // namespace locket

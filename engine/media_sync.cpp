@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "platform/clock.h"
-
 namespace locket {
 
 CMediaSync::~CMediaSync() {
@@ -11,14 +9,24 @@ CMediaSync::~CMediaSync() {
 }
 
 bool CMediaSync::Start() {
-    if (!m_thread.BeginThread(&CMediaSync::SyncPass, this))
+    if (m_thread.IsRunning())
         return false;
     m_running.store(true);
+    if (!m_thread.BeginThread(&CMediaSync::SyncPass, this)) {
+        m_running.store(false);
+        return false;
+    }
     return true;
 }
 
 void CMediaSync::Stop() {
-    m_running.store(false);
+    {
+        CSyncLock lock(m_lock);
+        m_running.store(false);
+    }
+    m_thread.RequestStop();
+    m_queued.notify_all();
+    m_drained.notify_all();
     m_thread.StopThread();
 }
 
@@ -35,6 +43,7 @@ bool CMediaSync::PushAudio(const uint8_t* data, int size) {
     packet.size = size < _packet_pcm::kCapacity ? size : _packet_pcm::kCapacity;
     std::memcpy(packet.data, data, packet.size);
     m_count.store(n + 1);
+    m_queued.notify_one();
     return true;
 }
 
@@ -42,32 +51,39 @@ void CMediaSync::ClearAudio() {
     CSyncLock lock(m_lock);
     m_queue.RemoveAll();
     m_count.store(0);
+    m_drained.notify_all();
 }
 
 void CMediaSync::WaitAudio() {
+    std::unique_lock<CSync> lock(m_lock);
+    const unsigned cancels = m_cancels;
     // Without the feeder thread nothing would ever drain the queue.
-    while (m_count.load() >= 2 && m_running.load())
-        SleepMs(10);
+    m_drained.wait(
+        lock, [&] { return m_queue.GetSize() < 2 || !m_running.load() || m_cancels != cancels; });
+}
+
+void CMediaSync::CancelWait() {
+    CSyncLock lock(m_lock);
+    ++m_cancels;
+    m_drained.notify_all();
 }
 
 bool CMediaSync::Pop() {
-    if (m_count.load() == 0)
-        return false;
-    CSyncLock lock(m_lock);
+    std::unique_lock<CSync> lock(m_lock);
+    m_queued.wait(lock, [this] { return !m_queue.IsEmpty() || !m_running.load(); });
     if (m_queue.IsEmpty())
         return false;
     m_staging = m_queue[0];
     m_queue.RemoveAt(0);
     m_count.store(m_queue.GetSize());
+    m_drained.notify_all();
     return true;
 }
 
 bool CMediaSync::SyncPass(void* self) {
     auto* sync = static_cast<CMediaSync*>(self);
-    if (!sync->Pop()) {
-        SleepMs(1);
+    if (!sync->Pop())
         return true;
-    }
     if (sync->m_pAudio)
         sync->m_pAudio->Write(sync->m_staging.data, sync->m_staging.size);
     return true;

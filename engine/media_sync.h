@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 
 #include "base/single_thread.h"
@@ -33,8 +34,10 @@ public:
     // Queues the first 3840 bytes at most; always true.
     bool PushAudio(const uint8_t* data, int size);
     void ClearAudio();
-    // Holds the caller while two or more packets wait for the device.
+    // Holds the caller while two or more packets wait for the device, or until CancelWait.
     void WaitAudio();
+    // Lets a caller held in WaitAudio go on at once.
+    void CancelWait();
     int GetQueued() const { return m_count.load(); }
 
 private:
@@ -49,8 +52,12 @@ private:
     // Owned by the sync thread.
     _packet_pcm m_staging{};
     CSync m_lock{"none"};
+    // The feeder waits here for a packet, WaitAudio for the queue to drain; both under m_lock.
+    std::condition_variable_any m_queued;
+    std::condition_variable_any m_drained;
     // -- protected by m_lock
     CVipArrBase<_packet_pcm> m_queue;
+    unsigned m_cancels = 0;
 };
 
 }  // namespace locket

@@ -56,6 +56,14 @@ public:
     virtual int32_t GetTotalFrames() = 0;
     virtual int32_t SeekTime(float seconds) = 0;
     virtual bool SeekSnapsToSecond() = 0;
+    // The first front frame of the place the last SeekTime moved to; -1 when not known.
+    virtual int32_t GetSeekFrame() { return -1; }
+    // Waits up to `ms` until ParseMedia would answer without waiting (a packet is there, or the
+    // end); false when that time passed first. Needs no lock the reads need.
+    virtual bool WaitForPacket(uint32_t ms) {
+        (void)ms;
+        return true;
+    }
     virtual ~VMediaParser() = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -16,8 +17,8 @@ namespace {
 
 constexpr int kParseAttempts = 100;
 constexpr uint32_t kParseRetryMs = 10;
-constexpr uint32_t kReaderIdleMs = 1;
-constexpr uint32_t kPushRetryMs = 1;
+// The library has no packet yet (a recording still being written): look again after this.
+constexpr uint32_t kNoPacketRetryMs = 1;
 constexpr uint8_t kUnsetByte = 0xFF;
 constexpr int32_t kDefaultFrameRate = 30;
 
@@ -177,12 +178,23 @@ bool CTATParser::StartReader() {
         return true;
     m_packetBuf = std::make_unique<uint8_t[]>(kBufferBytes);
     m_queue.Init(kQueueCapacity);
+    {
+        std::lock_guard<std::mutex> lock(m_readerMutex);
+        m_readerStop = false;
+    }
     m_reader.BeginThread(&CTATParser::ReaderPass, this);
     return true;
 }
 
 void CTATParser::StopReader() {
-    m_running.store(false);
+    {
+        std::lock_guard<std::mutex> lock(m_readerMutex);
+        m_running.store(false);
+        m_readerStop = true;
+    }
+    m_reader.RequestStop();
+    m_readerWake.notify_all();
+    m_spaceFreed.SetEvent();
     m_reader.StopThread();
     m_packetBuf.reset();
 }
@@ -193,15 +205,21 @@ bool CTATParser::ReaderPass(void* self) {
 }
 
 void CTATParser::ReaderStep() {
-    if (!m_running.load()) {
-        m_readerIdle.SetEvent();
-        SleepMs(kReaderIdleMs);
-        return;
+    {
+        std::unique_lock<std::mutex> lock(m_readerMutex);
+        if (!m_running.load()) {
+            m_readerBusy = false;
+            m_readerWake.notify_all();
+            m_readerWake.wait(lock, [this] { return m_running.load() || m_readerStop; });
+            if (!m_running.load())
+                return;
+        }
+        m_readerBusy = true;
     }
     uint32_t size = kBufferBytes;
     const int32_t kind = ReadPacket(m_packetBuf.get(), &size);
     if (kind == kPacketNone) {
-        SleepMs(kReaderIdleMs);
+        SleepMs(kNoPacketRetryMs);
         return;
     }
     if (kind == kPacketEnd && size == 0)
@@ -211,7 +229,8 @@ void CTATParser::ReaderStep() {
             m_packetQueued.SetEvent();
             break;
         }
-        SleepMs(kPushRetryMs);
+        // A full queue: the consumer's next take, or a halt, lets the reader go on.
+        m_spaceFreed.WaitEvent(CWaitEvent::kInfinite);
     }
     if (kind == kPacketEnd) {
         std::printf("Media End Recv [%d]\n", kind);
@@ -220,13 +239,37 @@ void CTATParser::ReaderStep() {
 }
 
 void CTATParser::HaltReader() {
+    std::unique_lock<std::mutex> lock(m_readerMutex);
     m_running.store(false);
     if (!m_reader.IsRunning())
         return;
-    // The event may still hold a signal from an idle pass before the flag was cleared; the
-    // second wait takes one given after that, when no read or push can be in flight.
-    m_readerIdle.WaitEvent(CWaitEvent::kInfinite);
-    m_readerIdle.WaitEvent(CWaitEvent::kInfinite);
+    // A reader held by a full queue, and a consumer waiting for a packet, see the halt at once.
+    m_spaceFreed.SetEvent();
+    m_packetQueued.SetEvent();
+    m_readerWake.wait(lock, [this] { return !m_readerBusy; });
+}
+
+void CTATParser::ResumeReader(bool run) {
+    {
+        std::lock_guard<std::mutex> lock(m_readerMutex);
+        m_running.store(run);
+    }
+    if (run)
+        m_readerWake.notify_all();
+}
+
+bool CTATParser::WaitForPacket(uint32_t ms) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (!m_running.load() || m_queue.GetCount() > 0)
+            return true;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        m_packetQueued.WaitEvent(static_cast<uint32_t>(left));
+    }
 }
 
 uint32_t CTATParser::OpenMedia(const char* path, MediaInfo* info) {
@@ -290,7 +333,8 @@ uint32_t CTATParser::OpenMedia(const char* path, MediaInfo* info) {
     m_tooLarge.store(0);
     m_queue.Clear();
     m_open.store(located);
-    m_running.store(true);
+    m_seekFrame.store(0);
+    ResumeReader(true);
     return 1;
 }
 
@@ -356,6 +400,8 @@ int32_t CTATParser::ParseMedia(char id[4], uint8_t* buffer, uint32_t* size) {
         // Read before the pop: the reader queues its last packet before it clears the flag.
         const bool running = m_running.load();
         delivered = m_queue.Pop(buffer, capacity, &got, &tag);
+        // Taken or dropped as too large: either way a reader held by a full queue may go on.
+        m_spaceFreed.SetEvent();
         if (delivered)
             break;
         if (m_queue.GetUsedBytes() > 0)
@@ -415,7 +461,8 @@ int32_t CTATParser::SeekTime(float seconds) {
         m_ended.store(false);
         m_endedDamaged.store(false);
     }
-    m_running.store(m_open.load());
+    m_seekFrame.store(static_cast<int32_t>(groupLength * k));
+    ResumeReader(m_open.load());
     return static_cast<int32_t>(groupLength * k / fps);
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/single_thread.h"
@@ -71,6 +73,8 @@ public:
     // Moves to the key-frame group of `seconds`; returns the whole second that group starts at.
     int32_t SeekTime(float seconds) override;
     bool SeekSnapsToSecond() override;
+    int32_t GetSeekFrame() override { return m_seekFrame.load(); }
+    bool WaitForPacket(uint32_t ms) override;
 
     // The process-wide library handle every call passes first.
     static void SetLibraryHandle(TatHandle handle);
@@ -108,6 +112,8 @@ private:
     void ReaderStep();
     // Clears m_running and returns once the reader makes no library call and pushes nothing.
     void HaltReader();
+    // Sets m_running and wakes the idle reader when it is set.
+    void ResumeReader(bool run);
     TatHandle Handle() const;
     void FillStreamInfo(const uint8_t* description, int32_t count0, int32_t count1,
                         const char* countsText);
@@ -122,11 +128,20 @@ private:
     std::atomic<int32_t> m_tooLarge{0};
     CThreadQueue m_queue;
     CSingleThread m_reader{"TATParser"};
-    CWaitEvent m_readerIdle;
     // Set by the reader after each packet it queues, so a consumer waiting on an empty queue
     // wakes at once instead of after its whole retry period.
     CWaitEvent m_packetQueued;
+    // Set by the consumer after each packet it takes: a reader held by a full queue goes on.
+    CWaitEvent m_spaceFreed;
+    // The idle reader waits on m_readerWake; HaltReader waits there for it to be idle.
+    std::mutex m_readerMutex;
+    std::condition_variable m_readerWake;
+    // -- protected by m_readerMutex
+    bool m_readerBusy = false;
+    bool m_readerStop = false;
+    // Written under m_readerMutex, read anywhere.
     std::atomic<bool> m_running{false};
+    std::atomic<int32_t> m_seekFrame{-1};
     // A recording is open: reading resumes after a seek even when it had reached the end.
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_streaming{false};

@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev libgl-dev qt6-translations-l10n
   # decoding, scaling, encoding for the recorder tool, reading videos to import
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
+  # clip export: sound resampling for AAC, checksums
+  libswresample-dev libssl-dev
   # pictures and JPEG stills
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   # sound
@@ -18,6 +20,8 @@ packages=(
   libdeflate-dev
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # readers nobody here wrote, for the exported clip files
+  libxml2-utils gpsbabel chromium python3
   # Korean glyphs; headless windows; the smoke test on a real X server with a window manager
   fonts-nanum xvfb xauth openbox xdotool x11-utils imagemagick
   # the map page's drawing library comes from npm (nodejs brings npm, or ships it separately)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Saves the real viewer window in its main states (full screen, the magnifier and an export's
-# progress window among them) and the recorder settings dialog as PNG files
+# Saves the real viewer window in its main states (full screen, the magnifier, an export's
+# progress window, the seek bar with a knock and a clip band, and the clip export's menu among
+# them) and the recorder settings dialog as PNG files
 # under screenshots/, in English and in Korean, for people to look at; nothing is compared.
 # Makes the demo card first when there is none.
 # scripts/screenshots.sh [OUT_DIR]

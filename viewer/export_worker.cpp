@@ -111,6 +111,10 @@ void CExportWorker::RunBatch(const Batch& batch) {
         m_frame.store(0);
         m_total.store(0);
         emit FileStarted(batch.serial, i, count, QString::fromStdString(name));
+        if (batch.clip) {
+            ExportClip(batch, name, keepGoing, progress, &notWritten);
+            continue;
+        }
         const std::string destination = CAviConverter::DestinationFor(batch.targetFolder, name);
         ExportReport report;
         if (card)
@@ -131,6 +135,22 @@ void CExportWorker::RunBatch(const Batch& batch) {
     int running = 1;
     m_exportRunning->compare_exchange_strong(running, 0);
     emit BatchEnded(batch.serial, notWritten, incomplete);
+}
+
+void CExportWorker::ExportClip(const Batch& batch, const std::string& name,
+                               const CClipConverter::KeepGoing& keepGoing,
+                               const CClipConverter::Progress& progress, QStringList* notWritten) {
+    const auto result = m_clipConverter.UseCard(batch.cardFolder)
+                            ? m_clipConverter.Export(name, batch.targetFolder, batch.clipOptions,
+                                                     keepGoing, progress)
+                            : CClipConverter::Result::kNotFound;
+    if (!CClipConverter::Failed(result))
+        return;
+    std::printf("[Export] clip of %s not written\n", name.c_str());
+    if (m_clipConverter.NotWritten().empty())
+        *notWritten << QString::fromStdString(name);
+    for (const std::string& file : m_clipConverter.NotWritten())
+        *notWritten << QString::fromStdString(file);
 }
 
 }  // namespace locket

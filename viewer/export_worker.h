@@ -15,6 +15,7 @@
 #include "base/single_thread.h"
 #include "base/wait_event.h"
 #include "export/avi_converter.h"
+#include "export/clip_converter.h"
 
 namespace locket {
 
@@ -26,6 +27,9 @@ public:
         std::string targetFolder;
         std::vector<std::string> names;
         int serial = 0;
+        // Each name becomes a clip (MP4, GPX, CSV as the options ask) instead of an AVI file.
+        bool clip = false;
+        CClipConverter::Options clipOptions;
     };
 
     // `exportRunning` is the window's flag (1 while a batch is wanted); `keepRunning` the
@@ -64,6 +68,10 @@ signals:
 private:
     bool Pass();
     void RunBatch(const Batch& batch);
+    // Writes one clip; the files not written whole (or the name) go to *notWritten.
+    void ExportClip(const Batch& batch, const std::string& name,
+                    const CClipConverter::KeepGoing& keepGoing,
+                    const CClipConverter::Progress& progress, QStringList* notWritten);
     void SetBusy(bool busy);
 
     std::atomic<int>* m_exportRunning;
@@ -86,6 +94,7 @@ private:
 
     // -- used by the worker thread only
     CAviConverter m_converter;
+    CClipConverter m_clipConverter;
 };
 
 }  // namespace locket

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "viewer/clip_export_command.h"
 #include "viewer/export_command.h"
 #include "viewer/viewer_app.h"
 
@@ -16,6 +17,8 @@ void PrintUsage(FILE* out) {
         out,
         "Usage: locket-viewer [--card DIR]\n"
         "       locket-viewer --export OUTDIR --card DIR [--category N] [NAME...]\n"
+        "       locket-viewer --export-clip OUTDIR --card DIR NAME [--from SECONDS]\n"
+        "                     [--to SECONDS] [--split] [--gpx] [--csv]\n"
         "Plays the recordings of a Locket KX2 car recorder card.\n\n"
         "  --card DIR      use DIR as the recorder card (a folder with the card layout);\n"
         "                  without it the viewer watches removable volumes\n"
@@ -23,6 +26,12 @@ void PrintUsage(FILE* out) {
         "                  a window: the NAMEs given, else every listed recording of\n"
         "                  category N (0 event, 1 driving, 2 parking, 3 manual; all\n"
         "                  without --category). Exits 1 when a recording was not written\n"
+        "  --export-clip OUTDIR\n"
+        "                  write recording NAME from --from to --to (seconds; the whole\n"
+        "                  recording without them) as NAME.mp4 in OUTDIR, starting at the\n"
+        "                  key picture at or before --from; --split puts the rear camera\n"
+        "                  in NAME_rear.mp4, --gpx and --csv add the GPS track and the\n"
+        "                  sensor data; NAME.sha256 lists checksums of everything\n"
         "  --help          show this help and exit\n"
         "  --version       show the version and exit\n");
 }
@@ -30,6 +39,8 @@ void PrintUsage(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (locket::WantsClipExport(argc, argv))
+        return locket::RunClipExportCommandLine(argc, argv, stdout);
     locket::ViewerOptions options;
     locket::ExportCommand exportCommand;
     bool exporting = false;

@@ -18,6 +18,7 @@
 
 #include "viewer/control_ids.h"
 #include "viewer/control_table.h"
+#include "viewer/evidence_controls.h"
 #include "viewer/export_worker.h"
 #include "viewer/qt_translation.h"
 #include "viewer/video_view.h"
@@ -68,6 +69,9 @@ CRavuraVezedaDlg::CRavuraVezedaDlg(const ViewerOptions& options, QWidget* parent
 }
 
 CRavuraVezedaDlg::~CRavuraVezedaDlg() {
+    // Its filters watch controls that go away with the window.
+    delete m_evidence;
+    m_evidence = nullptr;
     if (!m_initialised)
         return;
     // Settings first, then the engine from the top down: no player pass may run once the
@@ -358,6 +362,7 @@ bool CRavuraVezedaDlg::OnInitDialog() {
     m_selectAll->setText(PairText(string_id::kSelectAll));
     LoadViewerConfig();
     SetUpExport();
+    m_evidence = new CEvidenceControls(this);
 
     ComputeVideoRect();
     Layout(m_layoutMode);
@@ -578,6 +583,8 @@ bool CRavuraVezedaDlg::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (m_exportRunning.load())
+        return true;
+    if (m_evidence && m_evidence->HandleKey(key->key(), key->modifiers()))
         return true;
     return HandleKey(key->key());
 }

@@ -35,6 +35,7 @@ class QTreeWidgetItem;
 namespace locket {
 
 class CBitmapButtonTrans;
+class CEvidenceControls;
 class CSettingDlg;
 class CExportWorker;
 class CProgressDlg;
@@ -147,6 +148,8 @@ public:
     CProgressDlg* ProgressDlg() const { return m_progressDlg; }
     CZoomDlg* ZoomDlg() const { return m_zoomDlg; }
     CExportWorker* ExportWorker() const { return m_exportWorker.get(); }
+    // Knock marks, picture steps, play speed, clip marks and the clip export menu.
+    CEvidenceControls* Evidence() const { return m_evidence; }
     // Later folder and file dialogs call this instead of asking (tests); an empty path is a
     // cancelled dialog.
     void SetPathAnswer(std::function<QString()> answer) { m_pathAnswer = std::move(answer); }
@@ -191,6 +194,8 @@ protected:
     void reject() override;
 
 private:
+    friend class CEvidenceControls;
+
     // Player callbacks: run on the player's thread, only append or post.
     static void OnPlayerEvent(void* context, int code, int a, int b);
     static void OnTextPacket(void* context, const uint8_t* data, int size, int timeMs);
@@ -287,6 +292,7 @@ private:
     int m_exportSerial = 0;
     std::function<QString()> m_pathAnswer;
     QPointer<CZoomDlg> m_zoomDlg;
+    CEvidenceControls* m_evidence = nullptr;  // a child; deleted first on the way down
 
     QTimer m_refreshTimer;  // 100
     QTimer m_pollTimer;     // 102

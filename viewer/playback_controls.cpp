@@ -6,6 +6,7 @@
 
 #include "base/sync.h"
 #include "viewer/control_ids.h"
+#include "viewer/evidence_controls.h"
 #include "viewer/main_window.h"
 #include "viewer/video_view.h"
 #include "widgets/bitmap_slider.h"
@@ -66,6 +67,7 @@ bool CRavuraVezedaDlg::OpenRecording(const QString& name) {
         return false;
     }
     m_openName = name;
+    m_evidence->OnRecordingOpened(name);
     m_totalSeconds = m_player.GetDuration() / 1000;
     if (m_totalSeconds <= 0)
         m_totalSeconds = 60;

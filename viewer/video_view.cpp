@@ -3,9 +3,10 @@
 #include <QMetaObject>
 #include <QPainter>
 
-#include <cstring>
-
 namespace locket {
+
+// Format_RGB32 is 0xFFRRGGBB in a native word: blue, green, red, 255 in memory only here.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the pictures are scaled as BGRX bytes");
 
 CVideoView::CVideoView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -22,16 +23,26 @@ WindowSize CVideoView::GetSize() const {
     return {m_width.load(), m_height.load()};
 }
 
-void CVideoView::Draw(const unsigned char* bgr, int width, int height, int stride) {
-    if (!bgr || width <= 0 || height <= 0 || stride < width * 3)
-        return;
+void CVideoView::setVisible(bool visible) {
+    m_shown.store(visible);
+    QWidget::setVisible(visible);
+}
+
+PictureBuffer CVideoView::BeginPicture(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return {};
     // The painter may still share the spare picture: then it gets a buffer of its own, so a
     // picture being painted is never written.
     if (m_back.width() != width || m_back.height() != height || !m_back.isDetached())
-        m_back = QImage(width, height, QImage::Format_BGR888);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(m_back.scanLine(y), bgr + static_cast<size_t>(y) * stride,
-                    static_cast<size_t>(width) * 3);
+        m_back = QImage(width, height, QImage::Format_RGB32);
+    if (m_back.isNull())
+        return {};
+    return {m_back.bits(), static_cast<int>(m_back.bytesPerLine()), PixelLayout::kBgrx32};
+}
+
+void CVideoView::EndPicture(bool written) {
+    if (!written)
+        return;
     {
         std::lock_guard lock(m_lock);
         m_front.swap(m_back);

@@ -22,9 +22,15 @@ public:
     void Place(int x, int y, int w, int h);
 
     WindowSize GetSize() const override;
-    void Draw(const unsigned char* bgr, int width, int height, int stride) override;
+    bool IsShown() const override { return m_shown.load(); }
+    // The decoder scales into the 32-bit picture the paint draws as it is.
+    PictureBuffer BeginPicture(int width, int height) override;
+    void EndPicture(bool written) override;
 
-    // The newest complete picture (a shared copy).
+    // Keeps the shown state where the player thread may read it.
+    void setVisible(bool visible) override;
+
+    // The newest complete picture (a shared copy, QImage::Format_RGB32).
     QImage Picture() const;
     // Pictures handed over by the player since construction.
     int DrawCount() const { return m_drawCount.load(); }
@@ -37,9 +43,11 @@ private:
     std::atomic<int> m_height{0};
     std::atomic<int> m_drawCount{0};
     std::atomic<bool> m_updatePending{false};
+    // Not hidden by the window (a child is shown with its parent unless hidden itself).
+    std::atomic<bool> m_shown{true};
 
-    // Written by Draw only, whose calls the player serialises under its own lock; swapped
-    // with m_front under m_lock.
+    // Written between BeginPicture and EndPicture only, whose calls the player serialises under
+    // its own lock; swapped with m_front under m_lock.
     QImage m_back;
     mutable std::mutex m_lock;
     // -- protected by m_lock

@@ -33,6 +33,10 @@ inline constexpr int kNoRecordingTicked = 447;
 inline constexpr int kProgressCaption = 376;
 inline constexpr int kProgressCancel = 378;
 inline constexpr int kTargetFolderTitle = 380;
+// Clip export: context menu of the list and the picture.
+inline constexpr int kExportClipMp4 = 601;
+inline constexpr int kExportClipGpx = 603;
+inline constexpr int kExportClipCsv = 605;
 inline constexpr int kExportCaption = 382;  // index, count, name
 inline constexpr int kNotWritten = 463;     // names, one per line
 // Still capture and magnifier.

@@ -34,6 +34,14 @@ void TwoLevels(uint8_t* y, int stride, int width, int height, int) {
             y[row * stride + x] = x < width / 2 ? 40 : 100;
 }
 
+// Left half below black, right half above white: both ends clamp, so the pictures have exact
+// values whatever the encoder's rounding.
+void BlackAndWhite(uint8_t* y, int stride, int width, int height, int) {
+    for (int row = 0; row < height; ++row)
+        for (int x = 0; x < width; ++x)
+            y[row * stride + x] = x < width / 2 ? 4 : 252;
+}
+
 // Which quadrant is brightest: 0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right.
 int BrightQuadrant(const DrawnPicture& pic) {
     int qw = pic.width / 2, qh = pic.height / 2;
@@ -44,7 +52,7 @@ int BrightQuadrant(const DrawnPicture& pic) {
 }
 
 int MarkerOf(const DrawnPicture& pic) {
-    return ReadFrameNumber(pic.bgr.data(), pic.width, pic.height, pic.stride);
+    return ReadFrameNumber(pic.bgr.data(), pic.width, pic.height, pic.stride, pic.pixelBytes);
 }
 
 class DecoderTest : public ::testing::Test {
@@ -185,6 +193,54 @@ TEST_F(DecoderTest, MirrorModesMoveTheMarkedCornerOnTheirChannelOnly) {
     ASSERT_FALSE(still.empty());
     EXPECT_GT(still.at<cv::Vec3b>(kH / 4, kW / 4)[1], 200);
     EXPECT_LT(still.at<cv::Vec3b>(3 * kH / 4, 3 * kW / 4)[1], 50);
+}
+
+TEST_F(DecoderTest, ScalesStraightIntoTheWindowsLayoutMirroredInPlace) {
+    const Packet picture = EncodeH264(kW, kH, 1, BlackAndWhite)[0];
+    using Px = std::vector<int>;
+    const Px black3{0, 0, 0}, white3{255, 255, 255}, black4{0, 0, 0, 255},
+        white4{255, 255, 255, 255};
+    struct Case {
+        PixelLayout layout;
+        int flip;
+        Px left, right;
+    };
+    const Case cases[] = {
+        {PixelLayout::kBgr24, 0, black3, white3},
+        {PixelLayout::kBgrx32, 0, black4, white4},
+        {PixelLayout::kBgrx32, 3, white4, black4},  // left-right mirror
+        {PixelLayout::kBgrx32, 1, black4, white4},  // upside down: the halves stay
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "layout " << static_cast<int>(c.layout) << " flip " << c.flip);
+        CFakeVideoWindow window(80, 45, c.layout);
+        decoder.SetFlip(0, c.flip);
+        ASSERT_TRUE(Decode(0, &window, picture));
+        const DrawnPicture p = window.Last();
+        ASSERT_EQ(p.width, 80);
+        const int bytes = BytesPerPixel(c.layout);
+        for (int y : {0, 22, 44}) {
+            const uint8_t* row = p.bgr.data() + y * p.stride;
+            for (auto [x, want] : {std::pair{4, c.left}, std::pair{75, c.right}})
+                EXPECT_EQ(Px(row + x * bytes, row + (x + 1) * bytes), want) << x << "," << y;
+            // Nothing written past the picture's own bytes of the row.
+            EXPECT_EQ(Px(row + 80 * bytes, row + p.stride), Px(p.stride - 80 * bytes, 0x5C));
+        }
+    }
+}
+
+TEST_F(DecoderTest, HiddenWindowDecodesWithoutDrawingAndShowsTheCurrentPictureOnceShown) {
+    auto packets = EncodeH264(kW, kH, 6, MarkedFrames());
+    front.SetShown(false);
+    for (const Packet& p : packets)
+        EXPECT_TRUE(Decode(0, &front, p));
+    EXPECT_FALSE(decoder.Redraw(0, &front));
+    EXPECT_EQ(front.DrawCount(), 0u);
+
+    front.SetShown(true);
+    ASSERT_TRUE(decoder.Redraw(0, &front));
+    EXPECT_EQ(MarkerOf(front.Last()), 5);
 }
 
 TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {

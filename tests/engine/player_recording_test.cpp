@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "engine/alsa_pcm_device.h"
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
@@ -27,7 +29,7 @@ namespace locket {
 namespace {
 
 int FrameOf(const DrawnPicture& p) {
-    return ReadFrameNumber(p.bgr.data(), p.width, p.height, p.stride);
+    return ReadFrameNumber(p.bgr.data(), p.width, p.height, p.stride, p.pixelBytes);
 }
 
 std::vector<int> FramesOf(const std::vector<DrawnPicture>& pictures) {
@@ -42,19 +44,25 @@ bool Consecutive(const std::vector<int>& frames) {
                               [](int a, int b) { return b != a + 1; }) == frames.end();
 }
 
-// A card folder holding one recording made by the tool, registered with a library handle.
+// A card folder holding one recording made by the tool (or a second one beside it),
+// registered with a library handle.
 class ToolCard {
 public:
-    ToolCard(const std::string& name, const std::string& options) : m_name(name) {
+    ToolCard(const std::string& name, const std::string& options,
+             const std::string& secondName = "", const std::string& secondOptions = "")
+        : m_name(name) {
         m_root = std::filesystem::temp_directory_path() /
                  ("locket_engine_" + std::to_string(::getpid()) + "_" + std::to_string(s_next++));
         std::filesystem::remove_all(m_root);
         std::filesystem::create_directories(m_root);
-        const std::string command = LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
-                                    m_root.string() + "' --one " + name + " " + options +
-                                    " --quiet --jobs 1";
-        int status = std::system(command.c_str());
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        const auto make = [this](const std::string& one, const std::string& with) {
+            const std::string command = LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
+                                        m_root.string() + "' --one " + one + " " + with +
+                                        " --quiet --jobs 1";
+            int status = std::system(command.c_str());
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        };
+        if (make(name, options) && (secondName.empty() || make(secondName, secondOptions)))
             m_drive = TatRegisterCardFolder(m_handle, m_root.c_str());
     }
     ~ToolCard() {
@@ -269,6 +277,80 @@ TEST_F(PlayerRecordingTest, SeeksWhilePausedAndWhilePlaying) {
     EXPECT_TRUE(Consecutive(after));
     SleepMs(100);
     EXPECT_EQ(events.ends.load(), 0);  // closed while playing: no end event
+}
+
+TEST_F(PlayerRecordingTest, TimeAfterASeekIsThatOfThePictureShown) {
+    // 25 pictures a second in groups of 24: the groups start between whole seconds.
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 8 --fps 25 --size 160x96");
+    ASSERT_NO_FATAL_FAILURE(Start(card));
+    player.Open(card.Name().c_str());
+    player.Pause();
+    const struct {
+        int ms, frame;
+    } cases[] = {{2000, 48}, {3000, 72}, {5000, 120}, {1000, 24}, {7500, 168}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ms);
+        front.ClearDrawn();
+        ASSERT_TRUE(player.SeekTo(c.ms));
+        ASSERT_TRUE(WaitFor([&] {
+            return player.GetState() == CTRSMediaPlayer::kPaused &&
+                   player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped &&
+                   front.DrawCount() == 1;
+        }));
+        EXPECT_EQ(FrameOf(front.Last()), c.frame);
+        // The picture's own time, plus the one period every picture shown adds.
+        EXPECT_EQ(player.GetCurTime(), (c.frame + 1) * 1000 / 25);
+    }
+    player.Close();  // no read of the card after the test
+}
+
+TEST_F(PlayerRecordingTest, HiddenRearIsDecodedButDrawnOnlyOnceShown) {
+    ToolCard card("REC_20240301_083000_D.tat", "--seconds 3 --size 160x96 --rear-size 96x64");
+    ASSERT_NO_FATAL_FAILURE(Start(card));
+    rear.SetShown(false);
+    player.Open(card.Name().c_str());
+    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 30; }));
+    player.Pause();
+    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
+    EXPECT_EQ(rear.DrawCount(), 0u);
+
+    // Shown again, as after a swap: the current picture at once, with no packet read.
+    rear.SetShown(true);
+    player.Redraw();
+    ASSERT_EQ(rear.DrawCount(), 1u);
+    EXPECT_NEAR(FrameOf(rear.Last()), FrameOf(front.Last()), 1);
+    EXPECT_GE(FrameOf(rear.Last()), 29);
+    player.Close();
+}
+
+TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecording) {
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 3 --size 160x96",
+                  "REC_20240301_090000_F.tat", "--seconds 3 --size 96x64");
+    ASSERT_NO_FATAL_FAILURE(Start(card));
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("locket_switch_" + std::to_string(::getpid()) + ".jpg"))
+                                 .string();
+    const auto stillWidth = [&] {
+        std::filesystem::remove(path);
+        if (!player.Capture(0, path.c_str()))
+            return 0;
+        cv::Mat still = cv::imread(path);
+        return still.cols;
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        player.Open(card.Name().c_str());
+        ASSERT_TRUE(WaitFor([&] { return front.DrawCount() > 0 && stillWidth() == 160; }));
+        front.ClearDrawn();
+        // The first picture of the other recording may or may not be in; the last one of the
+        // first recording must not be saved in its place.
+        player.Open("REC_20240301_090000_F.tat");
+        const int width = stillWidth();
+        EXPECT_TRUE(width == 0 || width == 96) << width;
+        ASSERT_TRUE(WaitFor([&] { return stillWidth() == 96; }));
+    }
+    player.Close();
+    std::filesystem::remove(path);
 }
 
 // Reads a recording without its sound, as a recorder with its microphone off writes it.

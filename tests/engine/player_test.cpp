@@ -5,10 +5,14 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/fakes/fakes.h"
@@ -95,7 +99,31 @@ public:
     }
     bool SeekSnapsToSecond() override { return true; }
 
+    // While held, the player's wait for the next packet lasts until Release.
+    bool WaitForPacket(uint32_t) override {
+        std::unique_lock<std::mutex> lock(m_holdMutex);
+        ++waiting;
+        m_released.wait(lock, [this] { return !m_held; });
+        --waiting;
+        return true;
+    }
+    void Hold() {
+        std::lock_guard<std::mutex> lock(m_holdMutex);
+        m_held = true;
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_holdMutex);
+            m_held = false;
+        }
+        m_released.notify_all();
+    }
+    std::atomic<int> waiting{0};
+
 private:
+    std::mutex m_holdMutex;
+    std::condition_variable m_released;
+    bool m_held = false;  // protected by m_holdMutex
     // Touched only under the player's lock.
     bool m_open = false;
     size_t m_pos = 0;
@@ -123,6 +151,48 @@ public:
     void SetFlip(int, int) override {}
     bool SaveFrame(int, const char*) override { return true; }
 };
+
+// A sound output whose writes block while it is held.
+class CHeldAudio : public CFakeAudio {
+public:
+    void Write(const uint8_t* data, int size) override {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            ++writing;
+            m_released.wait(lock, [this] { return !m_held; });
+            --writing;
+        }
+        CFakeAudio::Write(data, size);
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held = false;
+        }
+        m_released.notify_all();
+    }
+    std::atomic<int> writing{0};
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_held = true;  // protected by m_mutex
+};
+
+// Runs `calls` on a thread of its own; true when they returned within `ms`. The thread is
+// joined in any case, after `release`.
+bool ReturnsWhileHeld(const std::function<void()>& calls, const std::function<void()>& release,
+                      int ms = 5000) {
+    std::atomic<bool> done{false};
+    std::thread caller([&] {
+        calls();
+        done.store(true);
+    });
+    const bool returned = WaitFor([&] { return done.load(); }, ms);
+    release();
+    caller.join();
+    return returned;
+}
 
 class PlayerTest : public ::testing::Test {
 protected:
@@ -256,6 +326,78 @@ TEST_F(PlayerTest, VideoWaitsWhileTwoAudioPacketsAreQueued) {
     EXPECT_LE(worst, 2);
     EXPECT_GT(worst, 0);
     EXPECT_EQ(decoder.fronts.load(), 60);
+}
+
+}  // namespace
+}  // namespace locket
+
+namespace locket {
+namespace {
+
+TEST_F(PlayerTest, UserCallsDoNotWaitForThePlayersWaits) {
+    // Held while waiting for the reader: every call that takes the player's lock still returns.
+    parser.AddStream(300, 0, 0);
+    Wire(&audio, true);
+    player.Open("REC_20260101_120000_F.tat");
+    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
+    parser.Hold();
+    ASSERT_TRUE(WaitFor([&] { return parser.waiting.load() > 0; }));
+    EXPECT_TRUE(ReturnsWhileHeld(
+        [&] {
+            player.Redraw();
+            player.Capture(0, "/tmp/unused.jpg");
+            player.Close();
+        },
+        [&] { parser.Release(); }));
+    player.Shutdown();
+}
+
+TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
+    // Held while two sound packets wait for a device that takes nothing.
+    for (int i = 0; i < 60; ++i) {
+        parser.AddFront(i % 30 == 0);
+        parser.AddAudio(std::vector<uint8_t>(320, 1));
+    }
+    CHeldAudio held;
+    // The player stops before the output it writes to goes, however the test ends.
+    std::unique_ptr<void, std::function<void(void*)>> stop(&held, [&](void*) {
+        held.Release();
+        player.Shutdown();
+    });
+    Wire(&held, false);
+    player.Open("REC_20260101_120000_F.tat");
+    // The first picture comes after the preroll's 21, whose sound is queued by then: the
+    // player waits for the sound before it.
+    ASSERT_TRUE(
+        WaitFor([&] { return held.writing.load() > 0 && parser.audioDelivered.load() >= 20; }));
+    EXPECT_EQ(decoder.fronts.load(), 0);
+    EXPECT_TRUE(ReturnsWhileHeld(
+        [&] {
+            player.Pause();
+            EXPECT_TRUE(player.SeekTo(1000));
+            player.Close();
+        },
+        [&] { held.Release(); }));
+}
+
+TEST_F(PlayerTest, PausedPlayerWakesForPlayAndStep) {
+    parser.AddStream(300, 0, 0);
+    Wire(&audio, true);
+    player.Open("REC_20260101_120000_F.tat");
+    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
+    player.Pause();
+    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
+    int shown = decoder.fronts.load();
+    player.Play();
+    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() > shown + 2; }));
+    player.Pause();
+    // A seek while paused is a step: one picture, then paused again.
+    ASSERT_TRUE(player.SeekTo(2000));
+    ASSERT_TRUE(WaitFor([&] {
+        return player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped &&
+               player.GetState() == CTRSMediaPlayer::kPaused;
+    }));
+    EXPECT_EQ(parser.seeks.load(), 1);
 }
 
 }  // namespace

@@ -112,12 +112,14 @@ int ReadMarker(const Luma& luma, int width, int height) {
 
 }  // namespace marker_detail
 
-// The frame number (0..65535) drawn in a BGR picture, -1 when no marker is found.
-inline int ReadFrameNumber(const uint8_t* bgr, int width, int height, int stride) {
-    if (bgr == nullptr || width <= 0 || height <= 0 || stride < width * 3)
+// The frame number (0..65535) drawn in a BGR picture of 3 bytes a pixel (or 4: BGRX), -1 when
+// no marker is found.
+inline int ReadFrameNumber(const uint8_t* bgr, int width, int height, int stride,
+                           int pixelBytes = 3) {
+    if (bgr == nullptr || width <= 0 || height <= 0 || stride < width * pixelBytes)
         return -1;
     auto luma = [&](int x, int y) {
-        const uint8_t* p = bgr + static_cast<size_t>(y) * stride + x * 3;
+        const uint8_t* p = bgr + static_cast<size_t>(y) * stride + x * pixelBytes;
         return (p[0] + 2 * p[1] + p[2]) / 4;
     };
     return marker_detail::ReadMarker(luma, width, height);

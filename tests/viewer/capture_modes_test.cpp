@@ -25,7 +25,7 @@ protected:
         const QImage picture = view->Picture();
         return !picture.isNull() &&
                ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
-                               static_cast<int>(picture.bytesPerLine())) > 0;
+                               static_cast<int>(picture.bytesPerLine()), picture.depth() / 8) > 0;
     }
 
     // Opens the first listed recording with (or without) the rear camera; waits for decoded

@@ -29,7 +29,7 @@ int Marker(const CVideoView* view) {
     if (picture.isNull())
         return -1;
     return ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
-                           static_cast<int>(picture.bytesPerLine()));
+                           static_cast<int>(picture.bytesPerLine()), picture.depth() / 8);
 }
 
 bool ShowsBitmap(CRavuraVezedaDlg& window, int id, int bitmapId) {

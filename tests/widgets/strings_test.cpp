@@ -110,6 +110,9 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
         {id::kFieldHour, kTranslated},
         {id::kFieldMinute, kTranslated},
         {id::kFieldSecond, kTranslated},
+        {id::kExportClipMp4, kTranslated, "MP4 클립으로 내보내기…", "Export clip as MP4…"},
+        {id::kExportClipGpx, kTranslated},
+        {id::kExportClipCsv, kTranslated},
     };
     for (const Pair& pair : pairs) {
         SCOPED_TRACE(pair.koreanId);

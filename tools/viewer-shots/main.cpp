@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressBar>
@@ -32,6 +33,7 @@
 
 #include "files/vehicle_signals.h"
 #include "viewer/control_ids.h"
+#include "viewer/evidence_controls.h"
 #include "viewer/export_worker.h"
 #include "viewer/main_window.h"
 #include "viewer/progress_dlg.h"
@@ -205,6 +207,56 @@ void ShootExport(CRavuraVezedaDlg& window, CShooter& shooter, const QString& suf
         window.SetRowChecked(row, false);
 }
 
+// An event recording paused near its knock, a clip marked around it: the tick and the band on
+// the seek bar, then the picture's menu of the clip export.
+void ShootEvidence(CRavuraVezedaDlg& window, CShooter& shooter, const QString& suffix) {
+    int row = -1;
+    for (int r = 0; r < window.RowCount() && row < 0; ++r) {
+        if (window.RowName(r).startsWith(QStringLiteral("EVENT_")))
+            row = r;
+    }
+    if (row < 0) {
+        std::printf("no event recording on the card\n");
+        return;
+    }
+    CEvidenceControls* evidence = window.Evidence();
+    window.OnListDoubleClick(row);
+    if (!WaitFor([&] { return !evidence->Knocks().empty(); }, 20000)) {
+        shooter.Fail("no knock found in the event recording");
+        return;
+    }
+    window.OnPause();
+    WaitFor([&] { return window.Player().GetState() == CTRSMediaPlayer::kPaused; }, 3000);
+    const int knock = static_cast<int>(evidence->Knocks().front());
+    window.Player().SeekTo(std::max(0, knock - 3000));
+    WaitFor([&] { return window.Player().GetState() == CTRSMediaPlayer::kPaused; }, 3000);
+    evidence->HandleKey(Qt::Key_I, Qt::NoModifier);
+    window.Player().StepFrames(150);
+    evidence->HandleKey(Qt::Key_O, Qt::NoModifier);
+    evidence->HandleKey(Qt::Key_BracketLeft, Qt::NoModifier);
+    Settle(window, 300);
+    shooter.Save(QStringLiteral("12-knock-and-clip-marks") + suffix, &window);
+
+    QWidget* picture = window.FrontView();
+    evidence->ShowMenu(window.RowName(row), picture->mapToGlobal(picture->rect().center()));
+    QMenu* menu = evidence->ContextMenu();
+    if (menu && WaitFor(
+                    [&] {
+                        return menu->isVisible() && menu->windowHandle() &&
+                               menu->windowHandle()->isExposed();
+                    },
+                    3000)) {
+        Pump(200);
+        shooter.Save(QStringLiteral("13-clip-menu") + suffix, &window,
+                     window.frameGeometry().united(menu->frameGeometry()));
+        menu->close();
+    } else {
+        shooter.Fail("the clip menu did not show");
+    }
+    evidence->HandleKey(Qt::Key_BracketRight, Qt::NoModifier);
+    evidence->HandleKey(Qt::Key_Escape, Qt::NoModifier);
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: locket-viewer-shots CARD_DIR OUT_DIR [--lang en|ko]\n");
     return 2;
@@ -320,6 +372,7 @@ int main(int argc, char** argv) {
     }
     if (!exportRows.empty())
         ShootExport(window, shooter, suffix, exportRows);
+    ShootEvidence(window, shooter, suffix);
 
     // The close question as the person sees it: a real box over the window, answered Yes.
     window.SetAutoAnswer(0);

@@ -73,21 +73,28 @@ struct DrawnPicture {
     int width = 0;
     int height = 0;
     int stride = 0;
+    int pixelBytes = 3;
     std::vector<uint8_t> bgr;
 
-    // Mean of the three channels over a rectangle.
+    // Mean of the blue, green and red bytes over a rectangle.
     double Mean(int x0, int y0, int w, int h) const {
         double sum = 0;
         for (int y = y0; y < y0 + h; ++y)
-            for (int x = x0 * 3; x < (x0 + w) * 3; ++x)
-                sum += bgr[y * stride + x];
+            for (int x = x0; x < x0 + w; ++x)
+                for (int c = 0; c < 3; ++c)
+                    sum += bgr[y * stride + x * pixelBytes + c];
         return sum / (3.0 * w * h);
     }
 };
 
+// Lends fresh memory for every picture, filled with a pattern no decoder writes, and keeps
+// every picture handed over.
 class CFakeVideoWindow : public VVideoWindow {
 public:
-    CFakeVideoWindow(int width, int height) { m_size = {width, height}; }
+    CFakeVideoWindow(int width, int height, PixelLayout layout = PixelLayout::kBgr24)
+        : m_layout(layout) {
+        m_size = {width, height};
+    }
 
     WindowSize GetSize() const override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -97,10 +104,22 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_size = {width, height};
     }
-    void Draw(const unsigned char* bgr, int width, int height, int stride) override {
+    bool IsShown() const override { return m_shown.load(); }
+    void SetShown(bool shown) { m_shown.store(shown); }
+
+    PictureBuffer BeginPicture(int width, int height) override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_drawn.push_back(
-            {width, height, stride, {bgr, bgr + static_cast<size_t>(stride) * height}});
+        const int bytes = BytesPerPixel(m_layout);
+        // Rows padded past the picture, so a writer that ignores the stride shows.
+        m_pending = {width, height, width * bytes + 8, bytes, {}};
+        m_pending.bgr.assign(static_cast<size_t>(m_pending.stride) * height, 0x5C);
+        return {m_pending.bgr.data(), m_pending.stride, m_layout};
+    }
+    void EndPicture(bool written) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (written)
+            m_drawn.push_back(std::move(m_pending));
+        m_pending = {};
     }
 
     size_t DrawCount() const {
@@ -121,8 +140,11 @@ public:
     }
 
 private:
+    const PixelLayout m_layout;
+    std::atomic<bool> m_shown{true};
     mutable std::mutex m_mutex;
     WindowSize m_size;
+    DrawnPicture m_pending;
     std::vector<DrawnPicture> m_drawn;
 };
 

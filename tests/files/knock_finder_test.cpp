@@ -1,0 +1,122 @@
+#include "files/knock_finder.h"
+
+#include <gtest/gtest.h>
+
+#include "evidence_test_support.h"
+#include "tat/tat_reader.h"
+
+using namespace locket;
+using namespace evidence_test;
+
+namespace {
+
+std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, int, int>>& list) {
+    std::vector<TimedGSensor> out;
+    for (const auto& [t, x, y, z] : list) {
+        TimedGSensor s;
+        s.timeMs = t;
+        s.g.x = x;
+        s.g.y = y;
+        s.g.z = z;
+        out.push_back(s);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(KnockFinder, JumpsAtOrAboveThresholdCountOnceWhileRinging) {
+    const int k = kKnockJumpUnits;
+    struct Case {
+        const char* what;
+        std::vector<std::tuple<uint32_t, int, int, int>> samples;
+        std::vector<uint32_t> knocks;
+    };
+    const Case cases[] = {
+        {"nothing", {}, {}},
+        {"one sample", {{0, 100, 100, 100}}, {}},
+        {"just under", {{0, 0, 0, 0}, {100, k - 1, 0, 0}}, {}},
+        {"exactly at", {{0, 0, 0, 0}, {100, 0, -k, 0}}, {100}},
+        {"under, on the diagonal", {{0, 0, 0, 0}, {100, 23, 23, 23}}, {}},
+        {"a slow ramp of big total", {{0, 0, 0, 0}, {100, 30, 0, 0}, {200, 60, 0, 0}}, {}},
+        {"ringing merged",
+         {{0, 0, 0, 0}, {100, 0, 100, 0}, {200, 0, -60, 0}, {300, 0, 40, 0}, {2000, 0, -40, 0}},
+         {100}},
+        {"two knocks apart", {{0, 0, 0, 0}, {100, 0, 0, 90}, {2100, 0, 0, 0}}, {100, 2100}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.knocks, FindKnocks(Samples(c.samples))) << c.what;
+}
+
+TEST(KnockFinder, ToolEventRecordingsHaveTheirKnockAndDrivingHasNone) {
+    TempDir card;
+    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "8", "--count", "2", "--size", "64x48",
+                                       "--rear-size", "64x48", "--fps", "10"}));
+    int events = 0;
+    for (const char* folder : {"EVENT", "REC", "PARKING", "MANUAL"}) {
+        for (const std::string& path : Recordings(card.path(), folder)) {
+            CSensorLog log;
+            ASSERT_TRUE(ReadSensorLog(path, &log)) << path;
+            ASSERT_GT(log.GSensor().size(), 70u) << path;
+            const std::vector<uint32_t> knocks = FindKnocks(log.GSensor());
+            if (std::string(folder) == "EVENT") {
+                ++events;
+                // The tool knocks at the middle second.
+                EXPECT_EQ(std::vector<uint32_t>{4000}, knocks) << path;
+            } else {
+                EXPECT_TRUE(knocks.empty()) << path << " first at " << knocks.front();
+            }
+        }
+    }
+    EXPECT_EQ(2, events);
+
+    // A longer drive, with its turns, braking and stops.
+    TempDir drive;
+    ASSERT_TRUE(MakeCard(drive.path(), {"--seconds", "180", "--count", "1", "--only", "REC",
+                                        "--size", "32x32", "--no-rear", "--fps", "2"}));
+    for (const std::string& path : Recordings(drive.path(), "REC")) {
+        CSensorLog log;
+        ASSERT_TRUE(ReadSensorLog(path, &log));
+        EXPECT_EQ(1800u, log.GSensor().size());
+        EXPECT_TRUE(FindKnocks(log.GSensor()).empty()) << path;
+    }
+}
+
+// The sensor log's quick pass finds what the packet reader finds, also after damage and on a
+// recording cut by a power loss.
+TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {
+    const std::vector<const char*> damages[] = {{}, {"--damage=20000"}, {"--power-cut"}};
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.empty() ? "whole" : damage[0]);
+        TempDir card;
+        std::vector<const char*> args = {"--seconds",   "6",     "--count", "1",
+                                         "--only",      "REC",   "--size",  "64x48",
+                                         "--rear-size", "64x48", "--rear"};
+        args.insert(args.end(), damage.begin(), damage.end());
+        ASSERT_TRUE(MakeCard(card.path(), args));
+        const std::string path = Recordings(card.path(), "REC").at(0);
+        CSensorLog quick, reader;
+        ASSERT_TRUE(ReadSensorLog(path, &quick));
+        CTatReader tat;
+        ASSERT_TRUE(tat.Open(path));
+        std::vector<uint8_t> buffer(1 << 20);
+        TatPacketInfo info;
+        while (tat.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
+            if (info.kind == kTatKindText)
+                reader.Add(buffer.data(), info.size, info.timeMs);
+        }
+        ASSERT_GT(reader.GSensor().size(), 40u);
+        ASSERT_EQ(reader.GSensor().size(), quick.GSensor().size());
+        for (size_t i = 0; i < reader.GSensor().size(); ++i) {
+            EXPECT_EQ(reader.GSensor()[i].timeMs, quick.GSensor()[i].timeMs);
+            EXPECT_EQ(reader.GSensor()[i].g, quick.GSensor()[i].g);
+        }
+        EXPECT_EQ(reader.Fixes().size(), quick.Fixes().size());
+        EXPECT_EQ(reader.Signals().size(), quick.Signals().size());
+    }
+    CSensorLog log;
+    TempDir dir;
+    ASSERT_TRUE(WriteText(dir.File("not.tat"), std::string(4096, 'x')));
+    EXPECT_FALSE(ReadSensorLog(dir.File("not.tat"), &log));
+    EXPECT_FALSE(ReadSensorLog(dir.File("missing.tat"), &log));
+}

@@ -1,0 +1,133 @@
+#include "files/mp4_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "evidence_test_support.h"
+#include "tat/tat_reader.h"
+
+using namespace locket;
+using namespace evidence_test;
+
+namespace {
+
+struct Recorded {
+    int stream;  // 0 front, 1 rear, 2 audio
+    uint32_t timeMs;
+    std::vector<uint8_t> data;
+};
+
+std::vector<Recorded> ReadMedia(const std::string& path) {
+    std::vector<Recorded> out;
+    CTatReader reader;
+    if (!reader.Open(path))
+        return out;
+    std::vector<uint8_t> buffer(1 << 20);
+    TatPacketInfo info;
+    while (reader.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
+        if (info.kind == kTatKindText)
+            continue;
+        const int stream = info.kind == kTatKindAudio ? 2 : info.stream;
+        out.push_back({stream, info.timeMs, {buffer.begin(), buffer.begin() + info.size}});
+    }
+    return out;
+}
+
+// The NAL units of an Annex B stream, each as its bytes.
+std::vector<std::vector<uint8_t>> Units(const std::vector<uint8_t>& annexB) {
+    std::vector<std::vector<uint8_t>> units;
+    for (const auto& [p, n] : AnnexBUnits(annexB.data(), annexB.size()))
+        units.emplace_back(p, p + n);
+    return units;
+}
+
+}  // namespace
+
+TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
+    const std::vector<uint8_t> au = {0, 0, 0, 1, 0x67, 1, 2, 0, 0, 1, 0x68, 3, 0, 0, 0, 1, 0x65, 9};
+    const auto units = Units(au);
+    ASSERT_EQ(3u, units.size());
+    EXPECT_EQ((std::vector<uint8_t>{0x67, 1, 2}), units[0]);
+    EXPECT_EQ((std::vector<uint8_t>{0x68, 3}), units[1]);
+    EXPECT_EQ((std::vector<uint8_t>{0x65, 9}), units[2]);
+    EXPECT_TRUE(CMP4Writer::IsKeyFrame(au.data(), au.size()));
+    const std::vector<uint8_t> p = {0, 0, 1, 0x41, 7};
+    EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));
+    CMP4Writer writer;
+    EXPECT_EQ(-1, writer.AddVideoTrack(64, 48, 30, p.data(), p.size())) << "no parameter sets";
+}
+
+TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
+    TempDir card;
+    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "4", "--count", "1", "--only", "REC", "--size",
+                                       "96x64", "--rear-size", "64x48", "--rear"}));
+    const auto paths = Recordings(card.path(), "REC");
+    ASSERT_EQ(1u, paths.size());
+    const std::vector<Recorded> media = ReadMedia(paths[0]);
+    ASSERT_FALSE(media.empty());
+    const Recorded* firstRear = nullptr;
+    for (const Recorded& r : media) {
+        if (r.stream == 1) {
+            firstRear = &r;
+            break;
+        }
+    }
+    ASSERT_TRUE(firstRear);
+    ASSERT_EQ(0, media[0].stream);
+
+    CMP4Writer writer;
+    const int front = writer.AddVideoTrack(96, 64, 30, media[0].data.data(), media[0].data.size());
+    const int rear =
+        writer.AddVideoTrack(64, 48, 30, firstRear->data.data(), firstRear->data.size());
+    const int audio = writer.AddAudioTrack(8000);
+    ASSERT_EQ((std::vector<int>{0, 1, 2}), (std::vector<int>{front, rear, audio}));
+    TempDir out;
+    const std::string mp4 = out.File("clip.mp4");
+    CMP4Writer::Metadata meta;
+    meta.title = "REC one";
+    meta.make = "Locket";
+    meta.model = "KX2";
+    meta.creationTimeUtc = 1709335800;  // 2024-03-01 23:30:00 UTC
+    ASSERT_TRUE(writer.Create(mp4, meta));
+    int64_t frames[2] = {0, 0};
+    std::vector<uint8_t> frontStream;
+    for (const Recorded& r : media) {
+        if (r.stream == 2) {
+            ASSERT_TRUE(writer.WriteAudio(audio, reinterpret_cast<const int16_t*>(r.data.data()),
+                                          r.data.size() / 2, int64_t{r.timeMs} * 8));
+            continue;
+        }
+        const bool key = CMP4Writer::IsKeyFrame(r.data.data(), r.data.size());
+        ASSERT_TRUE(
+            writer.WriteVideo(r.stream, r.data.data(), r.data.size(), frames[r.stream]++, key));
+        if (r.stream == 0)
+            frontStream.insert(frontStream.end(), r.data.begin(), r.data.end());
+    }
+    ASSERT_TRUE(writer.Close());
+    EXPECT_EQ(120, frames[0]);
+
+    std::string probe;
+    ASSERT_EQ(0, Shell("ffprobe -v error -show_entries stream=codec_name,nb_frames,sample_rate:"
+                       "format_tags=creation_time,com.apple.quicktime.model -of compact " +
+                           mp4,
+                       &probe));
+    EXPECT_NE(std::string::npos, probe.find("stream|codec_name=h264|nb_frames=120\n"
+                                            "stream|codec_name=h264|nb_frames=120\n"
+                                            "stream|codec_name=aac|sample_rate=8000|"))
+        << probe;
+    EXPECT_NE(std::string::npos, probe.find("2024-03-01T23:30:00")) << probe;
+    EXPECT_NE(std::string::npos, probe.find("model=KX2")) << probe;
+    // The index stands before the pictures.
+    const std::string head = ReadText(mp4).substr(0, 4096);
+    EXPECT_LT(head.find("moov"), head.find("mdat")) << "not faststart";
+
+    std::string out264;
+    ASSERT_EQ(0, Shell("ffmpeg -v error -i " + mp4 + " -map 0:v:0 -c copy -f h264 " +
+                           out.File("front.h264"),
+                       &out264))
+        << out264;
+    const std::string back = ReadText(out.File("front.h264"));
+    EXPECT_EQ(Units(frontStream), Units(std::vector<uint8_t>(back.begin(), back.end())));
+}

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "evidence_test_support.h"
+#include "files/csv_writer.h"
+#include "files/gpx_writer.h"
+#include "files/sensor_log.h"
+#include "files/sha256_manifest.h"
+
+using namespace locket;
+using namespace evidence_test;
+
+namespace {
+
+const std::string kSchema = std::string(LOCKET_SOURCE_DIR) + "/tests/files/schema/gpx11.xsd";
+
+// One recording of the tool, read back, with an invalid fix added at its end.
+class SensorExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(MakeCard(m_card.path(), {"--seconds", "12", "--count", "1", "--only", "REC",
+                                             "--size", "32x32", "--no-rear", "--fps", "2"}));
+        const auto paths = Recordings(m_card.path(), "REC");
+        ASSERT_EQ(1u, paths.size());
+        ASSERT_TRUE(ReadSensorLog(paths[0], &m_log));
+        const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
+        m_log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
+    }
+    int ValidFixesIn(uint32_t from, uint32_t to) const {
+        int n = 0;
+        for (const TimedFix& f : m_log.Fixes())
+            n += f.fix.valid && f.timeMs >= from && f.timeMs < to;
+        return n;
+    }
+
+    TempDir m_card;
+    TempDir m_out;
+    CSensorLog m_log;
+};
+
+}  // namespace
+
+TEST(GpxWriter, FixTimeIsUtcAndNamesAreEscaped) {
+    struct Case {
+        int year, month, day, hour;
+        const char* utc;
+    };
+    const Case cases[] = {
+        {24, 3, 1, 9, "2024-03-01T00:00:07Z"},   // the recorder's hour is UTC + 9
+        {24, 3, 1, 32, "2024-03-01T23:00:07Z"},  // not normalised by the parser
+        {99, 12, 31, 17, "1999-12-31T08:00:07Z"},
+        {24, 0, 1, 9, ""},  // no date
+    };
+    for (const Case& c : cases) {
+        CGPSData fix;
+        fix.year = c.year;
+        fix.month = c.month;
+        fix.day = c.day;
+        fix.hour = c.hour;
+        fix.second = 7;
+        EXPECT_EQ(c.utc, FixTimeUtc(fix)) << c.hour;
+    }
+    EXPECT_EQ("a&amp;b&lt;c&gt;&quot;&apos;", XmlEscape("a&b<c>\"'\x01"));
+}
+
+TEST_F(SensorExport, GpxIsValidAndGpsbabelReadsEveryValidFixOfTheRange) {
+    ASSERT_GE(m_log.Fixes().size(), 12u);
+    struct Range {
+        uint32_t from, to;
+    };
+    for (const Range r : {Range{0, UINT32_MAX}, Range{3000, 7000}}) {
+        const std::string gpx = m_out.File("track.gpx");
+        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), r.from, r.to, "REC <&> \"one\"")));
+        std::string out;
+        EXPECT_EQ(0, Shell("xmllint --noout --schema " + kSchema + " " + gpx, &out)) << out;
+        ASSERT_EQ(0, Shell("gpsbabel -t -i gpx -f " + gpx + " -o unicsv -F -", &out)) << out;
+        // unicsv: a header line, then one line per point.
+        const int lines = static_cast<int>(std::count(out.begin(), out.end(), '\n'));
+        EXPECT_EQ(ValidFixesIn(r.from, r.to), lines - 1) << out;
+        EXPECT_NE(std::string::npos, out.find("37.5")) << out;  // Seoul
+    }
+}
+
+TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
+    const std::string csv = m_out.File("sensors.csv");
+    ASSERT_TRUE(WriteText(csv, SensorCsvDocument(m_log, 2000, 5000)));
+    // Python's csv module: rows, distinct widths, rows per kind, and the fix of the first row.
+    const std::string script =
+        "import csv,sys\n"
+        "rows=list(csv.reader(open(sys.argv[1],newline='',encoding='utf-8'),strict=True))\n"
+        "print(len(rows)-1, sorted({len(r) for r in rows}), rows[0][0], rows[0][7])\n"
+        "print(sum(r[1]=='g-sensor' for r in rows), sum(r[1]=='signals' for r in rows))\n"
+        "print(min(float(r[0]) for r in rows[1:]), max(float(r[0]) for r in rows[1:]))\n"
+        "print(all(r[13] for r in rows[1:]), sum(float(r[5] or 0)>=0 for r in rows[1:]))\n"
+        "g=[r for r in rows[1:] if r[1]=='g-sensor']\n"
+        "print(' '.join('%.2f' % sum(float(r[c]) for r in g) for c in (2,3,4)))\n";
+    ASSERT_TRUE(WriteText(m_out.File("read.py"), script));
+    std::string out;
+    ASSERT_EQ(0, Shell("python3 " + m_out.File("read.py") + " " + csv, &out)) << out;
+    size_t g = 0, s = 0;
+    for (const auto& v : m_log.GSensor())
+        g += v.timeMs >= 2000 && v.timeMs < 5000;
+    for (const auto& v : m_log.Signals())
+        s += v.timeMs >= 2000 && v.timeMs < 5000;
+    ASSERT_EQ(30u, g);
+    ASSERT_EQ(6u, s);
+    // The axes in g, summed over the range as the script sums them.
+    double sums[3] = {0, 0, 0};
+    for (const auto& v : m_log.GSensor()) {
+        if (v.timeMs >= 2000 && v.timeMs < 5000) {
+            sums[0] += v.g.x / 20.0;
+            sums[1] += v.g.y / 20.0;
+            sums[2] += v.g.z / 20.0;
+        }
+    }
+    char axes[96];
+    std::snprintf(axes, sizeof axes, "%.2f %.2f %.2f\n", sums[0], sums[1], sums[2]);
+    const size_t header = SensorCsvHeader().size();
+    EXPECT_EQ(std::to_string(g + s) + " [" + std::to_string(header) + "] time [s] coolant [°C]\n" +
+                  std::to_string(g) + " " + std::to_string(s) + "\n2.0 4.9\nTrue " +
+                  std::to_string(g + s) + "\n" + axes,
+              out);
+}
+
+TEST(CsvWriter, FieldsAreQuotedOnlyWhenNeeded) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"12.5", "12.5"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"l1\r\nl2", "\"l1\r\nl2\""},
+        {"°C", "°C"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(out, CsvField(in)) << in;
+}
+
+TEST(Sha256Manifest, Sha256sumChecksTheSetAndNoticesAChange) {
+    TempDir dir;
+    ASSERT_TRUE(WriteText(dir.File("clip.mp4"), "picture bytes"));
+    ASSERT_TRUE(WriteText(dir.File("odd\\name.csv"), std::string(3 << 20, 'x')));
+    ASSERT_TRUE(WriteText(dir.File("empty.gpx"), ""));
+    CSha256Manifest manifest;
+    ASSERT_TRUE(manifest.AddFile(dir.File("clip.mp4"), "clip.mp4"));
+    ASSERT_TRUE(manifest.AddFile(dir.File("odd\\name.csv"), "odd\\name.csv"));
+    ASSERT_TRUE(manifest.AddFile(dir.File("empty.gpx"), dir.File("empty.gpx")));  // absolute
+    EXPECT_FALSE(manifest.AddFile(dir.File("missing"), "missing"));
+    ASSERT_TRUE(manifest.Write(dir.File("clip.sha256")));
+    EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+              CSha256Manifest::HashFile(dir.File("empty.gpx")));
+    std::string out;
+    EXPECT_EQ(0, Shell("cd " + dir.path() + " && sha256sum -c clip.sha256", &out)) << out;
+    ASSERT_TRUE(WriteText(dir.File("clip.mp4"), "picture bytez"));
+    EXPECT_NE(0, Shell("cd " + dir.path() + " && sha256sum -c clip.sha256", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("clip.mp4: FAILED")) << out;
+}

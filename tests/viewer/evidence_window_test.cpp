@@ -1,0 +1,194 @@
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "files/evidence_test_support.h"
+#include "viewer/evidence_controls.h"
+#include "viewer/main_window.h"
+#include "viewer/video_view.h"
+#include "viewer_test_support.h"
+#include "widgets/bitmap_slider.h"
+#include "widgets/seek_marks.h"
+
+namespace locket::viewertest {
+namespace {
+
+// An event recording of 8 s at 30 pictures a second, both cameras: its knock at second 4.
+class EvidenceWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_card = new TempDir;
+        ASSERT_TRUE(evidence_test::MakeCard(
+            s_card->path(), {"--seconds", "8", "--count", "1", "--only", "EVENT", "--size",
+                             "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
+        s_name = std::filesystem::directory_iterator(s_card->path() + "/EVENT")
+                     ->path()
+                     .filename()
+                     .string();
+    }
+    static void TearDownTestSuite() {
+        delete s_card;
+        s_card = nullptr;
+    }
+    void SetUp() override {
+        WindowOptions options;
+        options.card = s_card->path();
+        window = std::make_unique<Window>(options);
+        ASSERT_TRUE(window->WaitForList(1));
+        evidence = w().Evidence();
+        ASSERT_NE(nullptr, evidence);
+        ASSERT_TRUE(w().OpenRecording(QString::fromStdString(s_name)));
+        ASSERT_TRUE(WaitFor([&] { return !evidence->Knocks().empty(); }, 10000));
+        w().OnPause();
+        ASSERT_TRUE(
+            WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }, 5000));
+        ASSERT_TRUE(w().Player().StepFrames(-1000));
+    }
+    CRavuraVezedaDlg& w() { return **window; }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(&w(), static_cast<Qt::Key>(key), modifiers);
+    }
+    // Waits for the player to stand still on picture `n`.
+    bool ShownPicture(int n) {
+        return WaitFor([&] {
+            return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+                   w().Player().GetShownPicture() == n;
+        });
+    }
+
+    static TempDir* s_card;
+    static std::string s_name;
+    std::unique_ptr<Window> window;
+    CEvidenceControls* evidence = nullptr;
+};
+TempDir* EvidenceWindowTest::s_card = nullptr;
+std::string EvidenceWindowTest::s_name;
+
+TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
+    EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
+    EXPECT_EQ(evidence->Knocks(), evidence->SeekMarks()->Knocks());
+
+    // K lands two seconds before the knock: the group of picture 60 starts at picture 48.
+    Key(Qt::Key_K);
+    ASSERT_TRUE(ShownPicture(48));
+    // Shift+K from further on, and a click on the tick, land at the same place again.
+    w().Player().SeekTo(7000);
+    ASSERT_TRUE(WaitFor([&] {
+        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+               w().Player().GetShownPicture() >= 192;
+    }));
+    Key(Qt::Key_K, Qt::ShiftModifier);
+    ASSERT_TRUE(ShownPicture(48));
+    w().Player().SeekTo(7000);
+    ASSERT_TRUE(WaitFor([&] {
+        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+               w().Player().GetShownPicture() >= 192;
+    }));
+    auto* bar = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
+    const int tick = static_cast<int>(std::lround(evidence->SeekMarks()->PixelOf(4000)));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(tick + 2, bar->height() / 2));
+    ASSERT_TRUE(ShownPicture(48));
+
+    // Picture steps; the time readout follows.
+    for (int i = 0; i < 13; ++i)
+        Key(Qt::Key_Period);
+    ASSERT_TRUE(ShownPicture(61));
+    Key(Qt::Key_Comma);
+    ASSERT_TRUE(ShownPicture(60));
+    EXPECT_EQ("00:00:02", w().ControlAs<QLabel>(ctl::kCurrentTime)->text());
+
+    // Clip marks: I here, O thirty pictures on; Esc clears them.
+    Key(Qt::Key_I);
+    for (int i = 0; i < 30; ++i)
+        Key(Qt::Key_Period);
+    ASSERT_TRUE(ShownPicture(90));
+    Key(Qt::Key_O);
+    EXPECT_EQ(60 * 1000 / 30, evidence->MarkIn());
+    EXPECT_EQ(91 * 1000 / 30, evidence->MarkOut());
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(-1, evidence->MarkIn());
+    EXPECT_EQ(-1, evidence->MarkOut());
+
+    // Speeds: shown beside the time except at normal speed, bounded at both ends.
+    const struct {
+        int key;
+        int speed;
+        const char* shown;
+    } speeds[] = {
+        {Qt::Key_BracketRight, 200, "2×"},   {Qt::Key_BracketRight, 400, "4×"},
+        {Qt::Key_BracketRight, 400, "4×"},   {Qt::Key_BracketLeft, 200, "2×"},
+        {Qt::Key_BracketLeft, 100, nullptr}, {Qt::Key_BracketLeft, 50, "½×"},
+        {Qt::Key_BracketLeft, 25, "¼×"},     {Qt::Key_BracketLeft, 25, "¼×"},
+    };
+    for (const auto& s : speeds) {
+        Key(s.key);
+        EXPECT_EQ(s.speed, w().Player().GetSpeed());
+        EXPECT_EQ(s.shown != nullptr, evidence->SpeedLabel()->isVisible()) << s.speed;
+        if (s.shown) {
+            EXPECT_EQ(QString::fromUtf8(s.shown), evidence->SpeedLabel()->text());
+        }
+    }
+}
+
+TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
+    // The list's menu and the picture's menu offer the same three entries.
+    QTreeWidget* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    const QRect row = list->visualItemRect(list->topLevelItem(0));
+    emit list->customContextMenuRequested(row.center());
+    ASSERT_NE(nullptr, evidence->ContextMenu());
+    QStringList texts;
+    for (QAction* a : evidence->ContextMenu()->actions())
+        texts << a->text();
+    EXPECT_EQ((QStringList{"Export clip as MP4…", "Export GPS track (GPX)…",
+                           "Export sensor data (CSV)…"}),
+              texts);
+    evidence->ContextMenu()->close();
+
+    ASSERT_TRUE(w().Player().StepFrames(30));
+    Key(Qt::Key_I);
+    ASSERT_TRUE(w().Player().StepFrames(60));
+    Key(Qt::Key_O);
+    TempDir out;
+    w().SetPathAnswer([&] { return QString::fromStdString(out.path()); });
+    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    ASSERT_NE(nullptr, evidence->ContextMenu());
+    evidence->ContextMenu()->actions().at(0)->trigger();
+    const std::string stem = out.path() + "/" + s_name.substr(0, s_name.size() - 4);
+    ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }, 20000));
+    std::string probe;
+    ASSERT_EQ(0, evidence_test::Shell("ffprobe -v error -show_entries format=duration -of "
+                                      "csv=p=0 " +
+                                          stem + ".mp4",
+                                      &probe));
+    // From the key picture before the start mark (picture 24) to the end of picture 90.
+    EXPECT_NEAR(std::stod(probe), (91 - 24) / 30.0, 0.05) << probe;
+    EXPECT_EQ(0,
+              evidence_test::Shell("cd " + out.path() + " && sha256sum -c " +
+                                       std::filesystem::path(stem).filename().string() + ".sha256",
+                                   &probe))
+        << probe;
+
+    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    evidence->ContextMenu()->actions().at(1)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }, 20000));
+    EXPECT_TRUE(std::filesystem::exists(stem + ".gpx"));
+
+    // A folder that cannot take files: the window names what was not written.
+    w().SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
+    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    evidence->ContextMenu()->actions().at(2)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !w().LastMessage().isEmpty(); }, 20000));
+    EXPECT_TRUE(w().LastMessage().contains(
+        "missing/" + QString::fromStdString(std::filesystem::path(stem).filename().string()) +
+        ".csv"))
+        << w().LastMessage().toStdString();
+}
+
+}  // namespace
+}  // namespace locket::viewertest
