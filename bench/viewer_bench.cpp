@@ -223,6 +223,9 @@ void PlaybackCpu(const std::string& card, const std::vector<std::vector<uint8_t>
     const double idle = cpuPerSecond(3000);
     const double idleWakes = wakes;
     window.OnListDoubleClick(0);
+    // The window takes a pause only once the recording plays.
+    WaitFor([&] { return window.Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying; },
+            5000);
     window.OnPause();
     Pump(500);
     const double paused = cpuPerSecond(3000);
