@@ -151,8 +151,10 @@ void CRavuraVezedaDlg::ClearGraphWithBaseline(bool baseline) {
 }
 
 void CRavuraVezedaDlg::LoadMapPage() {
-    if (!m_mapPageLoaded && m_mapView->LoadPageIfOnline())
-        m_mapPageLoaded = true;
+    // The page is local and works offline; it normally started loading after the window's
+    // first paint already.
+    m_mapView->CreatePage();
+    m_mapPageLoaded = true;
     MoveMap(650, 268, 0, 0);
 }
 

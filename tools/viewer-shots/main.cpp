@@ -37,18 +37,11 @@
 #include "viewer/progress_dlg.h"
 #include "viewer/video_view.h"
 #include "widgets/map_view.h"
-#include "widgets/network_reachability.h"
 #include "widgets/window_messages.h"
 
 using namespace locket;
 
 namespace {
-
-// The map page is a local page: offline it still shows the marker on a grey map.
-class CAlwaysOnline : public VNetworkReachability {
-public:
-    bool IsOnline() override { return true; }
-};
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
@@ -242,8 +235,6 @@ int main(int argc, char** argv) {
     options.autoAnswer = QMessageBox::Ok;
     CRavuraVezedaDlg window(options);
     window.OnInitDialog();
-    CAlwaysOnline online;
-    window.MapView()->SetReachability(&online);
     window.show();
     WaitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5000);
     if (!WaitFor([&] { return window.RowCount() > 0; }, 10000)) {
