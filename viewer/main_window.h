@@ -22,6 +22,7 @@
 #include "engine/wave_box.h"
 #include "files/tat_parser.h"
 #include "files/text_data.h"
+#include "files/trip_index.h"
 #include "tat/tat_library.h"
 #include "viewer/control_ids.h"
 #include "viewer/viewer_options.h"
@@ -115,6 +116,18 @@ public:
     void ResetSignalPanel();
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
+
+    // --- trips on the map, speed unit (trips.cpp)
+    void SetUpTrips();
+    void GroupTripsOfList();
+    void ShowTripOnMap();
+    void ShowTripInfo();
+    bool OpenNextInTrip();
+    void OnRouteClicked(double latitudeDeg, double longitudeDeg);
+    void ToggleSpeedUnit();
+    QString SpeedText(double kmh) const;
+    bool SpeedInMph() const { return m_speedMph; }
+    CTripIndex& Trips() { return m_trips; }
 
     // --- recorder settings (settings_button.cpp)
     void OnSettingsButton();
@@ -287,6 +300,11 @@ private:
     int m_exportSerial = 0;
     std::function<QString()> m_pathAnswer;
     QPointer<CZoomDlg> m_zoomDlg;
+
+    // Trips of the card and the unit of speeds.
+    CTripIndex m_trips;
+    bool m_speedMph = false;
+    double m_lastGpsKmh = -1;
 
     QTimer m_refreshTimer;  // 100
     QTimer m_pollTimer;     // 102
