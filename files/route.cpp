@@ -1,8 +1,15 @@
 #include "files/route.h"
 
+#include <strings.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string_view>
+
+#include "tat/card_layout.h"
+#include "tat/tat_reader.h"
 
 namespace locket {
 
@@ -10,9 +17,8 @@ namespace {
 
 constexpr double kEarthMeanRadiusM = 6371008.8;
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
-// Room for the largest picture packet: the library reads every packet whole anyway, and one
-// that does not fit is reported with a trace line.
-constexpr uint32_t kPacketCapacity = 8u << 20;
+// Text packets are short; after damage, the reader may hand over others until the next one.
+constexpr uint32_t kTextCapacity = 64u << 10;
 
 }  // namespace
 
@@ -78,47 +84,46 @@ bool NearestRoutePoint(const std::vector<std::vector<RoutePoint>>& routes, doubl
     return best >= 0;
 }
 
-int64_t ReadRecordingDurationMs(TatHandle handle, const std::string& name) {
-    uint8_t description[kTatDescriptionBytes] = {};
-    int32_t count0 = 0, count1 = 0;
-    uint8_t block244[244] = {};
-    char countsText[kTatCountsTextBytes + 1] = {};
-    uint8_t block40[40] = {};
-    if (!TatQueryRecording(handle, name.c_str(), description, &count0, &count1, block244,
-                           countsText, block40))
-        return -1;
-    const int fps = description[3];
-    if (fps <= 0 || count0 < 0)
-        return -1;
-    return static_cast<int64_t>(count0) * 1000 / fps;
+std::string FindRecordingFile(const std::string& root, const std::string& name) {
+    const char* folder = CategoryFolder(CategoryOfName(name));
+    if (root.empty() || !folder || name.find('/') != std::string::npos)
+        return {};
+    const std::string exact = JoinPath(JoinPath(root, folder), name);
+    if (::access(exact.c_str(), R_OK) == 0)
+        return exact;
+    // A copied card may spell its folders and names in other case.
+    std::error_code error;
+    for (const auto& dir : std::filesystem::directory_iterator(root, error)) {
+        if (strcasecmp(dir.path().filename().c_str(), folder) != 0 || !dir.is_directory(error))
+            continue;
+        for (const auto& file : std::filesystem::directory_iterator(dir.path(), error)) {
+            if (strcasecmp(file.path().filename().c_str(), name.c_str()) == 0)
+                return file.path().string();
+        }
+    }
+    return {};
 }
 
-bool ReadRecordingRoute(TatHandle handle, const std::string& name, std::vector<RoutePoint>* route,
+int64_t ReadRecordingDurationMs(const std::string& path) {
+    CTatReader reader;
+    return !path.empty() && reader.Open(path) ? static_cast<int64_t>(reader.DurationMs()) : -1;
+}
+
+bool ReadRecordingRoute(const std::string& path, std::vector<RoutePoint>* route,
                         int64_t* durationMs) {
     route->clear();
     if (durationMs)
-        *durationMs = ReadRecordingDurationMs(handle, name);
-    const int64_t position = TatLocate(handle, -1, name.c_str());
-    if (position < 0 || !TatStartStream(handle, -1, 0, position))
+        *durationMs = -1;
+    CTatReader reader;
+    if (path.empty() || !reader.Open(path))
         return false;
-    std::vector<uint8_t> buffer(kPacketCapacity);
-    // A recording still being written may have nothing more for now: that is its end here.
-    for (int idle = 0; idle < 100;) {
-        uint8_t stream = 0, kind = 0xFF, flag = 0;
-        uint32_t size = kPacketCapacity;
-        int32_t timeMs = 0;
-        const int32_t status =
-            TatReadPacket(handle, &stream, &kind, &flag, &size, buffer.data(), &timeMs);
-        if (status == kTatNoPacketNow) {
-            ++idle;
-            continue;
-        }
-        if (status != kTatPacket)
-            break;
-        idle = 0;
-        if (kind == kTatKindText)
-            AppendRouteTextPacket(route, buffer.data(), std::min(size, kPacketCapacity), timeMs);
-    }
+    if (durationMs)
+        *durationMs = reader.DurationMs();
+    std::vector<uint8_t> buffer(kTextCapacity);
+    TatPacketInfo info;
+    while (reader.ReadPacketOfKind(kTatKindText, buffer.data(), kTextCapacity, &info) == kTatPacket)
+        AppendRouteTextPacket(route, buffer.data(), std::min(info.size, kTextCapacity),
+                              static_cast<int32_t>(info.timeMs));
     return true;
 }
 

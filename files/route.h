@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "files/gps_data.h"
-#include "tat/tat_library.h"
 
 namespace locket {
 
@@ -43,13 +42,16 @@ double RouteLengthMeters(const std::vector<RoutePoint>& route);
 bool NearestRoutePoint(const std::vector<std::vector<RoutePoint>>& routes, double latitudeDeg,
                        double longitudeDeg, size_t* route, size_t* point);
 
-// Reads the route of the recording `name` of the card behind `handle` (a handle nobody
-// streams from meanwhile); *durationMs, if given, gets the recording's length from its front
-// frame count. False when the recording cannot be read.
-bool ReadRecordingRoute(TatHandle handle, const std::string& name, std::vector<RoutePoint>* route,
+// The file of the recording `name` on the card at `root` (its category folder and name matched
+// without regard to case, as a copied card may have other case); empty when there is none.
+std::string FindRecordingFile(const std::string& root, const std::string& name);
+
+// Reads the route of a recording file, only its text packets; *durationMs, if given, gets the
+// recording's length. False when the file is no recording.
+bool ReadRecordingRoute(const std::string& path, std::vector<RoutePoint>* route,
                         int64_t* durationMs = nullptr);
 
-// Length of the recording from its description (front frames / frame rate); -1 when unknown.
-int64_t ReadRecordingDurationMs(TatHandle handle, const std::string& name);
+// Length of a recording file; -1 when it is no recording.
+int64_t ReadRecordingDurationMs(const std::string& path);
 
 }  // namespace locket

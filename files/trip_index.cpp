@@ -2,41 +2,25 @@
 
 #include <algorithm>
 
+#include "tat/card_layout.h"
+
 namespace locket {
 
-CTripIndex::~CTripIndex() {
-    if (m_handle)
-        TatDestroy(m_handle);
-}
-
 bool CTripIndex::UseCard(const std::string& root) {
-    if (root == m_root && (m_handle || root.empty()))
-        return !root.empty();
-    if (m_handle)
-        TatDestroy(m_handle);
-    m_handle = nullptr;
-    m_root = root;
-    m_members.clear();
-    m_durations.clear();
-    m_routes.clear();
-    if (root.empty())
-        return false;
-    m_handle = TatCreate();
-    // Only this folder: the volume walk is the window's.
-    TatSetMountsFile(m_handle, "");
-    if (!TatRegisterCardFolder(m_handle, root.c_str())) {
-        TatDestroy(m_handle);
-        m_handle = nullptr;
-        return false;
+    if (root != m_root) {
+        m_root = root;
+        m_members.clear();
+        m_durations.clear();
+        m_routes.clear();
     }
-    return true;
+    return !root.empty() && IsCardFolder(root);
 }
 
 int64_t CTripIndex::DurationMs(const std::string& name) {
     const auto known = m_durations.find(name);
     if (known != m_durations.end())
         return known->second;
-    const int64_t duration = m_handle ? ReadRecordingDurationMs(m_handle, name) : -1;
+    const int64_t duration = ReadRecordingDurationMs(FindRecordingFile(m_root, name));
     m_durations[name] = duration;
     return duration;
 }
@@ -103,8 +87,7 @@ const std::vector<RoutePoint>& CTripIndex::Route(const std::string& name) {
     auto known = m_routes.find(name);
     if (known == m_routes.end()) {
         std::vector<RoutePoint> route;
-        if (m_handle)
-            ReadRecordingRoute(m_handle, name, &route);
+        ReadRecordingRoute(FindRecordingFile(m_root, name), &route);
         known = m_routes.emplace(name, std::move(route)).first;
     }
     return known->second;

@@ -1,5 +1,5 @@
-// Trips and routes of the recordings of one card, read through a library handle of its own so
-// the player's stream is never disturbed. Each recording's length and route is read once.
+// Trips and routes of the recordings of one card, read from the files by readers of their own
+// so the player's stream is never disturbed. Each recording's length and route is read once.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +9,12 @@
 
 #include "files/route.h"
 #include "files/trip_grouping.h"
-#include "tat/tat_library.h"
 
 namespace locket {
 
 class CTripIndex {
 public:
     CTripIndex() = default;
-    ~CTripIndex();
     CTripIndex(const CTripIndex&) = delete;
     CTripIndex& operator=(const CTripIndex&) = delete;
 
@@ -41,7 +39,6 @@ public:
 private:
     int64_t DurationMs(const std::string& name);
 
-    TatHandle m_handle = nullptr;
     std::string m_root;
     std::vector<TripMember> m_members;  // oldest first
     std::map<std::string, int64_t> m_durations;

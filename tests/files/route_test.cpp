@@ -211,6 +211,18 @@ TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
     EXPECT_GT(sum, 0);
     EXPECT_DOUBLE_EQ(RouteLengthMeters(joined), index.TripLengthMeters(first));
     EXPECT_TRUE(index.Route("REC_20240301_099999_F.tat").empty());
+
+    // Damage in the middle: the route goes on after it, and the line breaks where fixes
+    // were lost with it.
+    ASSERT_TRUE(run({"--one", "REC_20240301_090000_F.tat", "--seconds", "8", "--damage=3000"}));
+    const std::vector<RoutePoint>& damaged = index.Route("REC_20240301_090000_F.tat");
+    ASSERT_GE(damaged.size(), 4u);
+    EXPECT_LT(damaged.front().timeMs, 2000);
+    EXPECT_GT(damaged.back().timeMs, 6000);
+    for (size_t i = 1; i < damaged.size(); ++i) {
+        EXPECT_GT(damaged[i].timeMs, damaged[i - 1].timeMs);
+        EXPECT_EQ(damaged[i].timeMs - damaged[i - 1].timeMs > kRouteGapMs, damaged[i].breaksBefore);
+    }
     std::filesystem::remove_all(dir);
 }
 
