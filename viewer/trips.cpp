@@ -23,6 +23,7 @@ namespace locket {
 
 namespace {
 
+constexpr int kRearColumn = 3;
 constexpr int kTripColumn = 6;
 constexpr int kTripColumnWidth = 40;
 constexpr double kMilesPerKm = 0.621371192;
@@ -60,6 +61,10 @@ void CRavuraVezedaDlg::SetUpTrips() {
     m_list->headerItem()->setText(kTripColumn, PairText(string_id::kHeaderTrip));
     m_list->headerItem()->setTextAlignment(kTripColumn, Qt::AlignHCenter | Qt::AlignVCenter);
     m_list->setColumnWidth(kTripColumn, kTripColumnWidth);
+    // Shown right after the rear column: the list's own columns keep their places and order,
+    // and the trip is in view where the width allows.
+    m_list->header()->moveSection(m_list->header()->visualIndex(kTripColumn),
+                                  m_list->header()->visualIndex(kRearColumn) + 1);
 
     const ViewerConfig config = ReadViewerConfig(ViewerConfigPath(m_options.configFolder));
     m_speedMph = config.speedMph;

@@ -2,6 +2,7 @@
 // and the speed unit.
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
@@ -78,6 +79,9 @@ TEST_F(Trips, ListNumbersTripsAndTheEndOpensTheTripsNextRecording) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(7, list->columnCount()) << "the four columns of the list and their hidden ones stay";
     EXPECT_EQ(QStringLiteral("Trip"), list->headerItem()->text(kTripColumn));
+    for (int column = 0; column < kTripColumn; ++column)
+        EXPECT_EQ(column < 4 ? column : column + 1, list->header()->visualIndex(column))
+            << "the trip follows the rear column; the list's own columns keep their order";
     const std::pair<const char*, const char*> trips[] = {
         {"REC_20240301_083100_F.tat", "2"},   {"REC_20240301_083006_F.tat", "1"},
         {"EVENT_20240301_083004_F.tat", "1"}, {"REC_20240301_083003_F.tat", "1"},
