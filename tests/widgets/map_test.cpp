@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QNetworkCacheMetaData>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -295,6 +297,82 @@ TEST(TileCache, KeepsItsBoundOldestOutAndServesThePageOffline) {
     ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
     EXPECT_TRUE(got.isEmpty());
     EXPECT_GE(offline.asked, 2);
+}
+
+// A tile server on the loopback: answers every GET with the tile or with an error, and notes
+// what it was asked.
+class CTileServer : public QObject {
+public:
+    CTileServer() {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = m_server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_buffer += socket->readAll();
+                if (!m_buffer.contains("\r\n\r\n"))
+                    return;
+                requests.append(m_buffer);
+                m_buffer.clear();
+                const QByteArray body = failing ? QByteArray("no") : tile;
+                socket->write((failing ? "HTTP/1.1 500 Oops\r\n" : "HTTP/1.1 200 OK\r\n") +
+                              QByteArray("Content-Type: image/png\r\nCache-Control: max-age=600\r\n"
+                                         "Content-Length: ") +
+                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->disconnectFromHost();
+            });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QString Template() const {
+        return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_server.serverPort());
+    }
+
+    QByteArray tile = QByteArray(300, 't');
+    bool failing = false;
+    QList<QByteArray> requests;
+
+private:
+    QTcpServer m_server;
+    QByteArray m_buffer;
+};
+
+TEST(TileCache, FetchesOnlineNamingItselfAndKeepsTheTileForOffline) {
+    QTemporaryDir folder;
+    CTileServer server;
+    FakeReachability network;
+    network.online = true;
+    CTileSchemeHandler tiles;
+    tiles.SetReachability(&network);
+    tiles.SetServer(server.Template());
+    tiles.SetCacheFolder(folder.path());
+    auto fetch = [&](int z, int x, int y) {
+        QByteArray got = "unset";
+        tiles.Fetch(z, x, y, [&](const QByteArray& bytes) { got = bytes; });
+        EXPECT_TRUE(WaitUntil([&] { return got != "unset"; }));
+        return got;
+    };
+    EXPECT_EQ(server.tile, fetch(5, 3, 7));
+    ASSERT_EQ(1, server.requests.size());
+    EXPECT_TRUE(server.requests[0].startsWith("GET /5/3/7.png ")) << server.requests[0].data();
+    EXPECT_TRUE(server.requests[0].contains("User-Agent: LocketKX2Viewer/"))
+        << server.requests[0].data();
+
+    network.online = false;
+    EXPECT_EQ(server.tile, fetch(5, 3, 7)) << "offline from the cache";
+    EXPECT_TRUE(fetch(5, 3, 8).isEmpty());
+    EXPECT_EQ(1, server.requests.size()) << "offline nothing is asked";
+
+    // The kept tile is stale now: online the server is asked again, and fails.
+    const QUrl kept(
+        QString(server.Template()).replace("{z}", "5").replace("{x}", "3").replace("{y}", "7"));
+    QNetworkCacheMetaData meta = tiles.Cache()->metaData(kept);
+    ASSERT_TRUE(meta.isValid());
+    meta.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(-3600));
+    tiles.Cache()->updateMetaData(meta);
+    network.online = true;
+    server.failing = true;
+    EXPECT_EQ(server.tile, fetch(5, 3, 7)) << "a failing server leaves the kept tile";
+    EXPECT_TRUE(fetch(5, 4, 4).isEmpty());
+    EXPECT_EQ(3, server.requests.size()) << "online the server is asked first";
 }
 
 TEST(TileCache, ThePageDrawsCachedTilesOffline) {
