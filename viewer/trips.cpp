@@ -27,6 +27,9 @@ constexpr int kRearColumn = 3;
 constexpr int kTripColumn = 6;
 constexpr int kTripColumnWidth = 40;
 constexpr double kMilesPerKm = 0.621371192;
+// The speed gauge's picture in each unit.
+constexpr int kSpeedGaugeKmh = 522;
+constexpr int kSpeedGaugeMph = 541;
 
 // A left press on the watched control runs the action (the speed gauge is a picture).
 class CClickAction : public QObject {
@@ -71,6 +74,7 @@ void CRavuraVezedaDlg::SetUpTrips() {
     if (!config.tileServer.empty())
         m_mapView->Tiles()->SetServer(QString::fromStdString(config.tileServer));
     m_mapView->SetSpeedInMph(m_speedMph);
+    SetSignalIcon(ctl::kSpeedGauge, m_speedMph ? kSpeedGaugeMph : kSpeedGaugeKmh);
     connect(m_mapView, &CMapView::RouteClicked, this, &CRavuraVezedaDlg::OnRouteClicked);
 
     // A click on the speed gauge or its value switches the unit.
@@ -202,6 +206,7 @@ void CRavuraVezedaDlg::ToggleSpeedUnit() {
     if (!WriteSpeedUnit(ViewerConfigPath(m_options.configFolder), m_speedMph))
         std::printf("[Viewer] config.cfg not written\n");
     m_mapView->SetSpeedInMph(m_speedMph);
+    SetSignalIcon(ctl::kSpeedGauge, m_speedMph ? kSpeedGaugeMph : kSpeedGaugeKmh);
     SetCtrlText(ctl::kSpeed, SpeedText(m_lastGpsKmh));
     ApplySignals();
     if (!m_openName.isEmpty())

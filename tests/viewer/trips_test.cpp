@@ -15,6 +15,8 @@
 #include "viewer/main_window.h"
 #include "viewer_test_support.h"
 #include "widgets/map_view.h"
+#include "widgets/skin_images.h"
+#include "widgets/trans_bitmap.h"
 
 namespace locket::viewertest {
 namespace {
@@ -139,9 +141,12 @@ TEST_F(Trips, SpeedUnitComesFromTheConfigAndTheGaugeSwitchesIt) {
     EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("mph")))
         << text(ctl::kSpeed).toStdString();
     EXPECT_TRUE(w().SpeedInMph());
+    auto gauge = [&] { return w().ControlAs<TransBitmap>(ctl::kSpeedGauge)->GetBitmap(); };
+    EXPECT_EQ(LoadSkinImage(541), gauge()) << "the gauge reads mph";
 
     Click(w(), ctl::kSpeedGauge);
     EXPECT_FALSE(w().SpeedInMph());
+    EXPECT_EQ(LoadSkinImage(522), gauge()) << "the gauge reads km/h";
     EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("km/h")))
         << text(ctl::kSpeed).toStdString();
     std::stringstream config;
