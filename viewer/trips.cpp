@@ -27,6 +27,8 @@ constexpr int kRearColumn = 3;
 constexpr int kTripColumn = 6;
 constexpr int kTripColumnWidth = 40;
 constexpr double kMilesPerKm = 0.621371192;
+// Two routes this close to a click pass the same spot.
+constexpr double kSameStretchMeters = 15;
 // The speed gauge's picture in each unit.
 constexpr int kSpeedGaugeKmh = 522;
 constexpr int kSpeedGaugeMph = 541;
@@ -177,6 +179,22 @@ void CRavuraVezedaDlg::OnRouteClicked(double latitudeDeg, double longitudeDeg) {
     size_t routeIndex = 0, pointIndex = 0;
     if (!NearestRoutePoint(routes, latitudeDeg, longitudeDeg, &routeIndex, &pointIndex))
         return;
+    // An event saved during the drive passes the same road as the drive's own recording: a
+    // click on a stretch the open recording holds too stays in it.
+    const int open = m_mapView->OpenInTrip();
+    size_t openPoint = 0, unused = 0;
+    if (open >= 0 && static_cast<size_t>(open) < routes.size() &&
+        static_cast<size_t>(open) != routeIndex &&
+        NearestRoutePoint({routes[open]}, latitudeDeg, longitudeDeg, &unused, &openPoint)) {
+        const auto distance = [&](const RoutePoint& p) {
+            return GreatCircleMeters(latitudeDeg, longitudeDeg, p.latitudeDeg, p.longitudeDeg);
+        };
+        if (distance(routes[open][openPoint]) <=
+            distance(routes[routeIndex][pointIndex]) + kSameStretchMeters) {
+            routeIndex = static_cast<size_t>(open);
+            pointIndex = openPoint;
+        }
+    }
     const QString name = QString::fromStdString(trip[routeIndex].name);
     const int timeMs = routes[routeIndex][pointIndex].timeMs;
     if (name != m_openName) {

@@ -130,6 +130,22 @@ TEST_F(Trips, ClickOnTheRouteOpensThatRecordingAtTheNearestFix) {
         return now >= target.timeMs - 2400 && now <= target.timeMs + 1000;
     })) << w().Player().GetCurTime()
         << " for a fix at " << target.timeMs;
+
+    // The event at 08:30:04 drove the same road as 08:30:03 one second into it: a click there
+    // while the event plays stays in the event.
+    w().OnListDoubleClick(RowOf("EVENT_20240301_083004_F.tat"));
+    const std::vector<MapRoute> again = w().MapView()->Trip();
+    ASSERT_EQ("EVENT_20240301_083004_F.tat", again[2].name);
+    ASSERT_EQ("REC_20240301_083003_F.tat", again[1].name);
+    ASSERT_GE(again[2].points.size(), 1u);
+    // Right on the drive's own fix, a metre or so from the event's.
+    const RoutePoint drive = again[1].points[1];
+    ASSERT_LT(GreatCircleMeters(drive.latitudeDeg, drive.longitudeDeg,
+                                again[2].points[0].latitudeDeg, again[2].points[0].longitudeDeg),
+              5)
+        << "the same stretch";
+    emit w().MapView()->RouteClicked(drive.latitudeDeg, drive.longitudeDeg);
+    EXPECT_EQ("EVENT_20240301_083004_F.tat", OpenOnMap());
 }
 
 TEST_F(Trips, SpeedUnitComesFromTheConfigAndTheGaugeSwitchesIt) {
