@@ -485,6 +485,7 @@ int WebEngineChild(int argc, char** argv) {
     QApplication application(argc, argv);
     const long long start = NowNs();
     CMapView view;
+    view.CreatePage();
     std::printf("%lld\n", NowNs() - start);
     return 0;
 }

@@ -391,6 +391,7 @@ bool CRavuraVezedaDlg::OnInitDialog() {
     UpdateTimeLabels(0, 0);
     ApplyLabelColours();
     ConnectControls();
+    SetUpTrips();
     installEventFilter(this);
     m_initialised = true;
     // A card already in place is listed at once rather than at the poll's first tick.

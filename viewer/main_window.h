@@ -22,6 +22,7 @@
 #include "engine/wave_box.h"
 #include "files/tat_parser.h"
 #include "files/text_data.h"
+#include "files/trip_index.h"
 #include "tat/tat_library.h"
 #include "viewer/control_ids.h"
 #include "viewer/viewer_options.h"
@@ -116,6 +117,18 @@ public:
     void ResetSignalPanel();
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
+
+    // --- trips on the map, speed unit (trips.cpp)
+    void SetUpTrips();
+    void GroupTripsOfList();
+    void ShowTripOnMap();
+    void ShowTripInfo();
+    bool OpenNextInTrip();
+    void OnRouteClicked(double latitudeDeg, double longitudeDeg);
+    void ToggleSpeedUnit();
+    QString SpeedText(double kmh) const;
+    bool SpeedInMph() const { return m_speedMph; }
+    CTripIndex& Trips() { return m_trips; }
 
     // --- recorder settings (settings_button.cpp)
     void OnSettingsButton();
@@ -293,6 +306,11 @@ private:
     std::function<QString()> m_pathAnswer;
     QPointer<CZoomDlg> m_zoomDlg;
     CEvidenceControls* m_evidence = nullptr;  // a child; deleted first on the way down
+
+    // Trips of the card and the unit of speeds.
+    CTripIndex m_trips;
+    bool m_speedMph = false;
+    double m_lastGpsKmh = -1;
 
     QTimer m_refreshTimer;  // 100
     QTimer m_pollTimer;     // 102

@@ -57,7 +57,7 @@ bool CRavuraVezedaDlg::OpenRecording(const QString& name) {
     m_openName.clear();
 
     m_sensorTrack.Clear();
-    SetCtrlText(ctl::kSpeed, QStringLiteral("km/h"));
+    SetCtrlText(ctl::kSpeed, SpeedText(-1));
     m_graphShownSec = 0;
     ClearGraphWithBaseline(false);
     ResetSignalPanel();
@@ -129,7 +129,7 @@ void CRavuraVezedaDlg::OnStop() {
     const int gate = m_player.m_captureGate.load();
     if (gate <= CTRSMediaPlayer::kGateClosed) {
         m_sensorTrack.Clear();
-        SetCtrlText(ctl::kSpeed, QStringLiteral("km/h"));
+        SetCtrlText(ctl::kSpeed, SpeedText(-1));
         m_graphShownSec = 0;
         ClearGraphWithBaseline(true);
         ResetSignalPanel();
@@ -272,7 +272,9 @@ void CRavuraVezedaDlg::OnMediaEnd(unsigned serial) {
         std::printf("[Viewer] end of an earlier recording dropped\n");
         return;
     }
-    OnNext();
+    // The next recording of the trip, which is the next newer row in the usual case.
+    if (!OpenNextInTrip())
+        OnNext();
 }
 
 void CRavuraVezedaDlg::OnRefreshTick() {

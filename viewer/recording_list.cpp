@@ -37,7 +37,7 @@ void CRavuraVezedaDlg::PollCard() {
     m_sensorTrack.Clear();
     m_graphShownSec = 0;
     ClearGraphWithBaseline(false);
-    SetCtrlText(ctl::kSpeed, QStringLiteral("0km/h"));
+    SetCtrlText(ctl::kSpeed, QStringLiteral("0") + SpeedText(-1));
     OnStop();
     RelayoutPictures();
     ShowMessage(PairText(string_id::kCardNotFound), QString(), false);
@@ -95,6 +95,7 @@ bool CRavuraVezedaDlg::FillRecordingList(int category) {
     if (m_list->topLevelItemCount() == 0 && m_selectAll->isChecked())
         m_selectAll->setChecked(false);
     ApplySelectAll();
+    GroupTripsOfList();
     // The open recording keeps its row across a refill, so NEXT and the automatic advance go
     // on from it.
     if (!m_openName.isEmpty()) {

@@ -71,7 +71,11 @@ void CRavuraVezedaDlg::ApplySignals() {
     }
     SetCtrlText(ctl::kRpmValue, QString::number(values[kSignalRpm]));
     SetCtrlText(ctl::kTempValue, QString::number(values[kSignalWat]));
-    SetCtrlText(ctl::kSpeedValue, QString::number(values[kSignalSpd]));
+    // The vehicle reports km/h; the gauge shows the chosen unit.
+    const int speed = values[kSignalSpd];
+    SetCtrlText(
+        ctl::kSpeedValue,
+        QString::number(SpeedInMph() ? static_cast<int>(std::lround(speed * 0.621371192)) : speed));
     SetSignalIcon(ctl::kBrake, values[kSignalBreak] > 0 ? kBrakeLit : kBrakeOff);
     const int gear = values[kSignalGearPos];
     if (values[kSignalBreak] == 1 || values[kSignalSpd] == 0 || gear == 1 || gear == 3)
@@ -120,8 +124,8 @@ void CRavuraVezedaDlg::RefreshSensors(int64_t sec) {
             EnableControl(ctl::kRearTab, true);
         }
         m_mapView->DrawCurrent(fix);
-        SetCtrlText(ctl::kSpeed,
-                    QStringLiteral("%1km/h").arg(static_cast<int>(std::trunc(fix.GetSpeedKmh()))));
+        m_lastGpsKmh = fix.GetSpeedKmh();
+        SetCtrlText(ctl::kSpeed, SpeedText(m_lastGpsKmh));
     }
     const auto count = static_cast<int64_t>(m_sensorTrack.GSensorCount());
     if (count < 1)
@@ -151,8 +155,12 @@ void CRavuraVezedaDlg::ClearGraphWithBaseline(bool baseline) {
 }
 
 void CRavuraVezedaDlg::LoadMapPage() {
-    if (!m_mapPageLoaded && m_mapView->LoadPageIfOnline())
-        m_mapPageLoaded = true;
+    // The page is local and shows the route offline too; it normally started loading after
+    // the window's first paint already.
+    m_mapView->CreatePage();
+    m_mapPageLoaded = true;
+    m_lastGpsKmh = -1;
+    ShowTripOnMap();
     MoveMap(650, 268, 0, 0);
 }
 

@@ -16,6 +16,7 @@ constexpr char kSection[] = "config";
 // What a missing key reads as; the buffers of the file's values hold 10 bytes.
 constexpr char kMissing[] = "-200";
 constexpr size_t kValueBytes = 10;
+constexpr size_t kTextBytes = 1024;
 
 int ReadValue(const std::string& path, const char* key, int min, int max, int def) {
     const std::string text = GetPrivateProfileString(kSection, key, kMissing, kValueBytes, path);
@@ -46,6 +47,9 @@ ViewerConfig ReadViewerConfig(const std::string& path) {
     ViewerConfig config;
     config.brightness = ReadValue(path, "brightness", -5, 5, config.brightness);
     config.volume = ReadValue(path, "volume", 0, 99, config.volume);
+    config.speedMph =
+        GetPrivateProfileString(kSection, "speedunit", "kmh", kValueBytes, path) == "mph";
+    config.tileServer = GetPrivateProfileString(kSection, "tileserver", "", kTextBytes, path);
     return config;
 }
 
@@ -54,6 +58,11 @@ bool WriteViewerConfig(const std::string& path, const ViewerConfig& config) {
         {kSection, "brightness", std::to_string(config.brightness)},
         {kSection, "volume", std::to_string(config.volume)},
     };
+    return WritePrivateProfileStrings(writes, path);
+}
+
+bool WriteSpeedUnit(const std::string& path, bool mph) {
+    const ProfileWrite writes[] = {{kSection, "speedunit", mph ? "mph" : "kmh"}};
     return WritePrivateProfileStrings(writes, path);
 }
 

@@ -1,6 +1,7 @@
 #include "widgets/network_reachability.h"
 
 #include <QNetworkInformation>
+#include <QPointer>
 
 #include <cstdio>
 #include <fstream>
@@ -61,16 +62,16 @@ bool HasIpv6DefaultRoute(std::string_view table) {
 
 QNetworkInformation* Backend() {
     // Loading is tried once per process: without a backend every later call takes the
-    // route tables.
-    static QNetworkInformation* const backend = [] {
+    // route tables. The backend goes with the application object, which may end first.
+    static const QPointer<QNetworkInformation> backend = [] {
         if (!QNetworkInformation::loadBackendByFeatures(
                 QNetworkInformation::Feature::Reachability)) {
             printf("[Network] no reachability backend, using the route table\n");
-            return static_cast<QNetworkInformation*>(nullptr);
+            return QPointer<QNetworkInformation>();
         }
-        return QNetworkInformation::instance();
+        return QPointer<QNetworkInformation>(QNetworkInformation::instance());
     }();
-    return backend;
+    return backend.data();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Tells whether the machine is online, so the map page is fetched only when it can work.
+// Tells whether the machine is online, so map tiles are fetched only when that can work.
 #pragma once
 
 #include <string_view>

@@ -27,6 +27,7 @@ inline constexpr int kHeaderDate = 431;
 inline constexpr int kHeaderRear = 433;
 inline constexpr int kHeaderSize = 435;
 inline constexpr int kHeaderPath = 437;
+inline constexpr int kHeaderTrip = 701;
 inline constexpr int kSelectAll = 388;
 // Export.
 inline constexpr int kNoRecordingTicked = 447;

@@ -1,17 +1,29 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QImage>
+#include <QNetworkCacheMetaData>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
+#include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "widgets/map_view.h"
 #include "widgets/network_reachability.h"
+#include "widgets/tile_cache.h"
 
 using namespace locket;
 
@@ -48,8 +60,10 @@ QVariant Await(const std::function<bool(CMapView::ScriptResult)>& call, bool* st
 }
 
 QVariant Evaluate(CMapView& view, const QString& script) {
+    if (!view.Page())
+        return {};
     return Await([&](CMapView::ScriptResult done) {
-        view.page()->runJavaScript(script, done);
+        view.Page()->runJavaScript(script, done);
         return true;
     });
 }
@@ -126,54 +140,61 @@ TEST(NetworkReachability, OnlineMeansADefaultRouteOnANonLoopbackInterface) {
     EXPECT_FALSE(CNetworkReachability::HasDefaultRoute("garbage\nlines here\n", "x\n"));
 }
 
-TEST(MapView, PageLoadsOnceWhenOnlineAndItsMarkerFollowsDrawCurrent) {
-    FakeReachability network;
+// Waits, running the event loop, until the condition holds or 30 s passed.
+bool WaitUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 30000)
+        QTest::qWait(20);
+    return done();
+}
+
+std::vector<RoutePoint> Line(double lat, double lng, int count, double speedKmh, int firstMs = 0) {
+    std::vector<RoutePoint> points;
+    for (int i = 0; i < count; ++i)
+        points.push_back({lat + i * 0.001, lng, speedKmh, firstMs + i * 1000, i == 0});
+    return points;
+}
+
+TEST(MapView, PageStartsAfterTheFirstPaintOfflineAndShowsItsState) {
+    FakeReachability offline;
     CMapView view;
-    view.SetReachability(&network);
+    view.Tiles()->SetReachability(&offline);
     view.resize(400, 300);
-    view.show();
-    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
     auto marker = [&](const char* axis) {
         return Evaluate(view, QString("currentMarker.getLatLng().") + axis).toDouble();
     };
-
-    // Offline: no page, and the script calls fail without a sound.
-    EXPECT_FALSE(view.LoadPageIfOnline());
-    EXPECT_FALSE(view.IsPageLoaded());
+    // Nothing runs before the page: calls are kept and shown once it is ready.
     bool started = true;
     Call(view, "javascript:DrawCurrent('1', '2')", &started);
     EXPECT_FALSE(started);
-    view.DrawCurrent(1.0, 2.0);
-
-    network.online = true;
-    EXPECT_TRUE(view.LoadPageIfOnline());
-    EXPECT_FALSE(view.LoadPageIfOnline()) << "loaded at most once";
-    EXPECT_EQ(2, network.asked) << "once loaded, the network is not asked again";
-    ASSERT_TRUE(loads.wait(60000));
-    ASSERT_TRUE(loads.first().first().toBool());
-    QTest::qWait(300);
-    EXPECT_EQ(CMapView::PageUrl(), view.url());
-
-    // Start view: zoom 16, centred on the marker.
-    EXPECT_EQ(16, Evaluate(view, "map.getZoom()").toInt());
-    EXPECT_NEAR(37.5660483, marker("lat"), 1e-9);
-    EXPECT_NEAR(126.9779299, marker("lng"), 1e-9);
-    EXPECT_NEAR(37.5660483, Evaluate(view, "map.getCenter().lat").toDouble(), 1e-6);
-
     view.DrawCurrent(35.1795543, 129.0756416);
-    QTest::qWait(600);  // the pan is animated
-    EXPECT_NEAR(35.179554, marker("lat"), 1e-9);
+    view.SetTrip({{"REC_A", Line(35.0, 129.0, 5, 20)}, {"REC_B", Line(35.01, 129.0, 4, 100, 0)}},
+                 1);
+    view.SetSpeedInMph(true);
+    EXPECT_FALSE(view.IsPageCreated()) << "no web engine before the window showed";
+
+    QSignalSpy loads(&view, &CMapView::PageLoaded);
+    view.show();
+    ASSERT_TRUE(loads.wait(60000)) << "the page loads by itself after the first paint";
+    ASSERT_TRUE(loads.first().first().toBool());
+    EXPECT_EQ(CMapView::PageUrl(), view.WebView()->url());
+    EXPECT_TRUE(WaitUntil([&] { return std::abs(marker("lat") - 35.179554) < 1e-9; }));
     EXPECT_NEAR(129.075642, marker("lng"), 1e-9);
-    EXPECT_NEAR(35.179554, Evaluate(view, "map.getCenter().lat").toDouble(), 1e-4);
-    EXPECT_NEAR(129.075642, Evaluate(view, "map.getCenter().lng").toDouble(), 1e-4);
+    EXPECT_EQ(9, Call(view, "RoutePointCount()").toInt());
+    EXPECT_EQ(QStringLiteral("mph"), Evaluate(view, "speedUnit").toString());
+    // 20 km/h and 100 km/h lie in different bands, one line each.
+    EXPECT_EQ(2, Call(view, "RouteLineCount()").toInt());
 
     // GPS fixes: a valid one moves the marker, one without a fix does not.
     view.DrawCurrent(CGPSData("G$GPRMC,123519,V,3730.000,N,12700.000,E,0.0,0.0,230394"));
     view.DrawCurrent(CGPSData("G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394"));
     view.DrawCurrent(CGPSData("G$GPRMC,123520,V,3730.000,N,12700.000,E,0.0,0.0,230394"));
-    QTest::qWait(100);
-    EXPECT_NEAR(48.1173, marker("lat"), 1e-6);
+    EXPECT_TRUE(WaitUntil([&] { return std::abs(marker("lat") - 48.1173) < 1e-6; }));
     EXPECT_NEAR(11.516667, marker("lng"), 1e-6);
+    EXPECT_TRUE(WaitUntil([&] {
+        return std::abs(Evaluate(view, "map.getCenter().lat").toDouble() - 48.1173) < 1e-4;
+    })) << "the map pans to the marker";
 
     // Bad input and unknown functions are swallowed; the marker stays.
     EXPECT_TRUE(Call(view, "javascript:DrawCurrent('north', 'east')", &started).isNull());
@@ -184,14 +205,203 @@ TEST(MapView, PageLoadsOnceWhenOnlineAndItsMarkerFollowsDrawCurrent) {
         << "the name is looked up, never run as text";
     Call(view, "alert('no dialog may block the viewer')");
     EXPECT_NEAR(48.1173, marker("lat"), 1e-6);
-
-    // The extra markers answer through RunScript.
     EXPECT_EQ(1, Call(view, "addMarker('35.1', '129.1')").toInt());
-    EXPECT_EQ(2, Call(view, "addMarker('35.2', '129.2')").toInt());
     Call(view, "deleteMarkers()");
     EXPECT_EQ(1, Call(view, "addMarker('35.3', '129.3')").toInt());
 
+    // A click on a drawn line comes back with its position; a script's own console line
+    // that only looks like one does not.
+    QSignalSpy clicks(&view, &CMapView::RouteClicked);
+    Evaluate(view, "console.log('locket-route-click 1 2')");
+    Evaluate(view, "tripLayer.getLayers()[0].fire('click', {latlng: L.latLng(35.002, 129.0)})");
+    ASSERT_TRUE(WaitUntil([&] { return !clicks.isEmpty(); }));
+    QTest::qWait(100);
+    ASSERT_EQ(1, clicks.size());
+    EXPECT_DOUBLE_EQ(35.002, clicks.first().at(0).toDouble());
+    EXPECT_DOUBLE_EQ(129.0, clicks.first().at(1).toDouble());
     EXPECT_EQ(1, loads.size()) << "no second navigation";
+    view.Tiles()->SetReachability(nullptr);
+}
+
+TEST(TileCache, AnswersOnlyTileAddressesInRange) {
+    struct Case {
+        const char* path;
+        bool tile;
+        int z, x, y;
+    };
+    const Case cases[] = {
+        {"/0/0/0.png", true, 0, 0, 0},
+        {"/16/55870/25385.png", true, 16, 55870, 25385},
+        {"19/524287/524287", true, 19, 524287, 524287},
+        {"/1/2/0.png", false},   // x beyond 2^z
+        {"/20/0/0.png", false},  // zoom beyond the server's
+        {"/3/-1/0.png", false},
+        {"/../../etc/passwd", false},
+        {"/3/1/1.png/../x", false},
+        {"/3/1", false},
+        {"/a/b/c.png", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        int z = -1, x = -1, y = -1;
+        EXPECT_EQ(c.tile,
+                  CTileSchemeHandler::ParseTilePath(QString::fromLatin1(c.path), &z, &x, &y));
+        if (c.tile)
+            EXPECT_EQ(std::make_tuple(c.z, c.x, c.y), std::make_tuple(z, x, y));
+    }
+}
+
+// Puts a tile's bytes into the cache as a fetch from the server would have.
+void CacheTile(QNetworkDiskCache* cache, const QUrl& url, const QByteArray& bytes) {
+    QNetworkCacheMetaData meta;
+    meta.setUrl(url);
+    meta.setSaveToDisk(true);
+    meta.setLastModified(QDateTime::currentDateTimeUtc());
+    meta.setExpirationDate(QDateTime::currentDateTimeUtc().addDays(7));
+    meta.setRawHeaders({{"Content-Type", "image/png"}});
+    QIODevice* device = cache->prepare(meta);
+    ASSERT_NE(nullptr, device);
+    device->write(bytes);
+    cache->insert(device);
+}
+
+TEST(TileCache, KeepsItsBoundOldestOutAndServesThePageOffline) {
+    QTemporaryDir folder;
+    FakeReachability offline;
+    CTileSchemeHandler tiles;
+    tiles.SetReachability(&offline);
+    tiles.SetServer(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"));
+    tiles.SetServer(QStringLiteral("file:///etc/{z}/{x}/{y}"));
+    EXPECT_EQ(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"), tiles.Server())
+        << "only a web server may serve tiles";
+    constexpr qint64 kBound = 200 * 1024;
+    tiles.SetCacheFolder(folder.path(), kBound);
+    const QByteArray tile(20 * 1024, 'x');
+    auto url = [](int i) { return QUrl(QString("https://tiles.invalid/5/%1/3.png").arg(i)); };
+    for (int i = 0; i < 30; ++i)
+        CacheTile(tiles.Cache(), url(i), tile);
+    // The cache trims itself at each insertion: at most one tile over, never more.
+    EXPECT_LE(tiles.Cache()->cacheSize(), kBound + tile.size());
+    EXPECT_GT(tiles.Cache()->cacheSize(), kBound / 2);
+    EXPECT_FALSE(tiles.Cache()->metaData(url(0)).isValid()) << "the oldest went first";
+    EXPECT_TRUE(tiles.Cache()->metaData(url(29)).isValid());
+
+    // Offline the cache answers, and nothing is fetched for what it lacks.
+    QByteArray got = "unset";
+    tiles.Fetch(5, 29, 3, [&](const QByteArray& bytes) { got = bytes; });
+    ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
+    EXPECT_EQ(tile, got);
+    got = "unset";
+    tiles.Fetch(5, 0, 3, [&](const QByteArray& bytes) { got = bytes; });
+    ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
+    EXPECT_TRUE(got.isEmpty());
+    EXPECT_GE(offline.asked, 2);
+}
+
+// A tile server on the loopback: answers every GET with the tile or with an error, and notes
+// what it was asked.
+class CTileServer : public QObject {
+public:
+    CTileServer() {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = m_server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_buffer += socket->readAll();
+                if (!m_buffer.contains("\r\n\r\n"))
+                    return;
+                requests.append(m_buffer);
+                m_buffer.clear();
+                const QByteArray body = failing ? QByteArray("no") : tile;
+                socket->write((failing ? "HTTP/1.1 500 Oops\r\n" : "HTTP/1.1 200 OK\r\n") +
+                              QByteArray("Content-Type: image/png\r\nCache-Control: max-age=600\r\n"
+                                         "Content-Length: ") +
+                              QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->disconnectFromHost();
+            });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    QString Template() const {
+        return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_server.serverPort());
+    }
+
+    QByteArray tile = QByteArray(300, 't');
+    bool failing = false;
+    QList<QByteArray> requests;
+
+private:
+    QTcpServer m_server;
+    QByteArray m_buffer;
+};
+
+TEST(TileCache, FetchesOnlineNamingItselfAndKeepsTheTileForOffline) {
+    QTemporaryDir folder;
+    CTileServer server;
+    FakeReachability network;
+    network.online = true;
+    CTileSchemeHandler tiles;
+    tiles.SetReachability(&network);
+    tiles.SetServer(server.Template());
+    tiles.SetCacheFolder(folder.path());
+    auto fetch = [&](int z, int x, int y) {
+        QByteArray got = "unset";
+        tiles.Fetch(z, x, y, [&](const QByteArray& bytes) { got = bytes; });
+        EXPECT_TRUE(WaitUntil([&] { return got != "unset"; }));
+        return got;
+    };
+    EXPECT_EQ(server.tile, fetch(5, 3, 7));
+    ASSERT_EQ(1, server.requests.size());
+    EXPECT_TRUE(server.requests[0].startsWith("GET /5/3/7.png ")) << server.requests[0].data();
+    EXPECT_TRUE(server.requests[0].contains("User-Agent: LocketKX2Viewer/"))
+        << server.requests[0].data();
+
+    network.online = false;
+    EXPECT_EQ(server.tile, fetch(5, 3, 7)) << "offline from the cache";
+    EXPECT_TRUE(fetch(5, 3, 8).isEmpty());
+    EXPECT_EQ(1, server.requests.size()) << "offline nothing is asked";
+
+    // The kept tile is stale now: online the server is asked again, and fails.
+    const QUrl kept(
+        QString(server.Template()).replace("{z}", "5").replace("{x}", "3").replace("{y}", "7"));
+    QNetworkCacheMetaData meta = tiles.Cache()->metaData(kept);
+    ASSERT_TRUE(meta.isValid());
+    meta.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(-3600));
+    tiles.Cache()->updateMetaData(meta);
+    network.online = true;
+    server.failing = true;
+    EXPECT_EQ(server.tile, fetch(5, 3, 7)) << "a failing server leaves the kept tile";
+    EXPECT_TRUE(fetch(5, 4, 4).isEmpty());
+    EXPECT_EQ(3, server.requests.size()) << "online the server is asked first";
+}
+
+TEST(TileCache, ThePageDrawsCachedTilesOffline) {
+    QTemporaryDir folder;
+    FakeReachability offline;
+    CMapView view;
+    CTileSchemeHandler* tiles = view.Tiles();
+    tiles->SetReachability(&offline);
+    tiles->SetServer(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"));
+    tiles->SetCacheFolder(folder.path());
+    // The start view: zoom 16 around 37.566 N 126.978 E, tile 55883 / 25378 and neighbours.
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer buffer(&png);
+    image.save(&buffer, "PNG");
+    for (int x = 55881; x <= 55885; ++x)
+        for (int y = 25376; y <= 25380; ++y)
+            CacheTile(tiles->Cache(),
+                      QUrl(QString("https://tiles.invalid/16/%1/%2.png").arg(x).arg(y)), png);
+    view.resize(400, 300);
+    QSignalSpy loads(&view, &CMapView::PageLoaded);
+    view.show();
+    ASSERT_TRUE(loads.wait(60000));
+    EXPECT_TRUE(WaitUntil([&] {
+        return Evaluate(view, "document.querySelectorAll('img.leaflet-tile-loaded').length")
+                   .toInt() > 0;
+    })) << "cached tiles reach the page through the viewer's scheme";
+    tiles->SetReachability(nullptr);
 }
 
 int main(int argc, char** argv) {
@@ -203,6 +413,9 @@ int main(int argc, char** argv) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // tests run as root in CI
+    // Tiles are cached under a folder of this run only.
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -39,18 +39,11 @@
 #include "viewer/progress_dlg.h"
 #include "viewer/video_view.h"
 #include "widgets/map_view.h"
-#include "widgets/network_reachability.h"
 #include "widgets/window_messages.h"
 
 using namespace locket;
 
 namespace {
-
-// The map page is a local page: offline it still shows the marker on a grey map.
-class CAlwaysOnline : public VNetworkReachability {
-public:
-    bool IsOnline() override { return true; }
-};
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
@@ -138,6 +131,33 @@ void Settle(CRavuraVezedaDlg& window, int ms = 700) {
     Pump(ms);
     WaitFor([&] { return window.FrontView()->DrawCount() != before; }, 2000);
     Pump(100);
+}
+
+// A recording in the middle of a trip on the large map: the whole trip's route with this
+// recording's part highlighted (offline, without tiles, on a plain background), then in mph.
+void ShootTrip(CRavuraVezedaDlg& window, CShooter& shooter, const QString& suffix) {
+    int row = -1;
+    for (int each = 0; each < window.RowCount() && row < 0; ++each) {
+        const std::string name = window.RowName(each).toStdString();
+        const auto members = window.Trips().Members(window.Trips().TripOf(name));
+        if (members.size() >= 3 && members.front().name != name && members.back().name != name)
+            row = each;
+    }
+    if (row < 0) {
+        std::printf("no trip of three recordings on the card\n");
+        return;
+    }
+    window.OnListDoubleClick(row);
+    WaitFor([&] { return PlayedSeconds(window) >= 2 && window.MapView()->IsPageReady(); }, 30000);
+    window.OnMapEnlarge();
+    Settle(window, 1000);
+    shooter.Save(QStringLiteral("12-trip-map") + suffix, &window);
+    window.ToggleSpeedUnit();
+    Settle(window, 1200);
+    shooter.Save(QStringLiteral("13-trip-map-mph") + suffix, &window);
+    window.ToggleSpeedUnit();
+    window.OnMapEnlarge();
+    Settle(window);
 }
 
 // The magnifier over the playing front picture, the cursor in the picture's middle.
@@ -294,8 +314,6 @@ int main(int argc, char** argv) {
     options.autoAnswer = QMessageBox::Ok;
     CRavuraVezedaDlg window(options);
     window.OnInitDialog();
-    CAlwaysOnline online;
-    window.MapView()->SetReachability(&online);
     window.show();
     WaitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5000);
     if (!WaitFor([&] { return window.RowCount() > 0; }, 10000)) {
@@ -363,6 +381,7 @@ int main(int argc, char** argv) {
     } else {
         std::printf("no one-camera recording on the card\n");
     }
+    ShootTrip(window, shooter, suffix);
     ShootMagnifier(window, shooter, suffix);
 
     std::vector<int> exportRows;

@@ -94,8 +94,7 @@ public:
         layout->addLayout(left);
         m_map.setMinimumSize(480, 320);
         layout->addWidget(&m_map, 1);
-        if (!m_map.LoadPageIfOnline())
-            m_status.setText("Offline: the map page is not loaded.");
+        // The page starts after the first paint, offline too; tiles come when online.
 
         connect(&m_tick, &QTimer::timeout, this, [this] { ShowSecond(m_second + 1); });
         m_tick.start(1000);
@@ -130,7 +129,7 @@ private:
         if (!m_fixes.empty() && m_follow.GetCheck()) {
             const CGPSData& fix = m_fixes[std::min(size_t(m_second), m_fixes.size() - 1)];
             m_map.DrawCurrent(fix);
-            if (m_map.IsPageLoaded())
+            if (m_map.IsPageReady())
                 m_status.setText(QString("%1 s  %2 km/h")
                                      .arg(m_second)
                                      .arg(double(fix.GetSpeedKmh()), 0, 'f', 0));

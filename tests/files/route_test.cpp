@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "files/route.h"
+#include "files/trip_grouping.h"
+#include "files/trip_index.h"
+#include "tools/locket-record/card_writer.h"
+#include "tools/locket-record/record_options.h"
+
+using namespace locket;
+
+namespace {
+
+std::string Rmc(char status, const char* lat = "3733.960", const char* lon = "12658.674") {
+    return std::string("G$GPRMC,083000.00,") + status + "," + lat + ",N," + lon +
+           ",E,43.2,90.0,010324,,,A";
+}
+
+TEST(Route, KeepsValidFixesAndBreaksWhereTheFixWasLost) {
+    struct Fix {
+        std::string packet;
+        int32_t timeMs;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Fix> fixes;
+        std::vector<int32_t> times;  // of the points kept
+        std::vector<bool> breaks;
+    };
+    const Case cases[] = {
+        {"steady",
+         {{Rmc('A'), 0}, {Rmc('A'), 1000}, {Rmc('A'), 2000}},
+         {0, 1000, 2000},
+         {true, false, false}},
+        {"invalid and foreign packets dropped",
+         {{Rmc('A'), 0},
+          {Rmc('V'), 1000},
+          {"M\x01\x02\x03", 1500},
+          {"G$GPGGA,1,2", 1600},
+          {Rmc('A'), 2000}},
+         {0, 2000},
+         {true, false}},
+        {"a gap of exactly the limit joins, a longer one breaks",
+         {{Rmc('A'), 0}, {Rmc('A'), 5000}, {Rmc('A'), 10001}},
+         {0, 5000, 10001},
+         {true, false, true}},
+        {"lost for six seconds",
+         {{Rmc('A'), 0}, {Rmc('V'), 1000}, {Rmc('A'), 6001}},
+         {0, 6001},
+         {true, true}},
+        {"time going back breaks",
+         {{Rmc('A'), 3000}, {Rmc('A'), 1000}},
+         {3000, 1000},
+         {true, true}},
+        {"off the globe", {{Rmc('A', "9130.000"), 0}}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<RoutePoint> route;
+        for (const Fix& fix : c.fixes)
+            AppendRouteTextPacket(&route, reinterpret_cast<const uint8_t*>(fix.packet.data()),
+                                  fix.packet.size(), fix.timeMs);
+        std::vector<int32_t> times;
+        std::vector<bool> breaks;
+        for (const RoutePoint& p : route) {
+            times.push_back(p.timeMs);
+            breaks.push_back(p.breaksBefore);
+        }
+        EXPECT_EQ(c.times, times);
+        EXPECT_EQ(c.breaks, breaks);
+    }
+    std::vector<RoutePoint> route;
+    const std::string fix = Rmc('A');
+    ASSERT_TRUE(
+        AppendRouteTextPacket(&route, reinterpret_cast<const uint8_t*>(fix.data()), fix.size(), 0));
+    EXPECT_NEAR(37.566, route[0].latitudeDeg, 1e-6);
+    EXPECT_NEAR(126.9779, route[0].longitudeDeg, 1e-6);
+    EXPECT_NEAR(43.2 * 1.852, route[0].speedKmh, 1e-5);
+}
+
+TEST(Route, DistancesAlongTheGlobe) {
+    // One degree along a meridian, and along the equator, of a sphere of 6371008.8 m.
+    EXPECT_NEAR(111195.08, GreatCircleMeters(0, 0, 1, 0), 0.01);
+    EXPECT_NEAR(111195.08, GreatCircleMeters(0, 179.5, 0, -179.5), 0.01);
+    EXPECT_DOUBLE_EQ(0, GreatCircleMeters(37.5, 127, 37.5, 127));
+    EXPECT_NEAR(20015114.4, GreatCircleMeters(90, 0, -90, 0), 1);
+    // Seoul City Hall to Busan City Hall.
+    EXPECT_NEAR(325.0, GreatCircleMeters(37.5665, 126.9780, 35.1798, 129.0750) / 1000, 1.0);
+
+    std::vector<RoutePoint> route = {
+        {0, 0, 0, 0, true}, {1, 0, 0, 1000, false}, {1, 1, 0, 9000, true}};
+    EXPECT_NEAR(111195.08 + GreatCircleMeters(1, 0, 1, 1), RouteLengthMeters(route), 0.01)
+        << "a break in the line still counts the way between";
+    size_t which = 9, at = 9;
+    EXPECT_FALSE(NearestRoutePoint({}, 0, 0, &which, &at));
+    ASSERT_TRUE(NearestRoutePoint({route, {{0.5, 0.6, 0, 42, true}}}, 0.45, 0.55, &which, &at));
+    EXPECT_EQ(1u, which);
+    EXPECT_EQ(0u, at);
+}
+
+TEST(Trips, NamesGiveLocalSeconds) {
+    int64_t s = 0;
+    ASSERT_TRUE(RecordingStartSeconds("REC_20240301_083000_D.tat", &s));
+    EXPECT_EQ(1709281800, s);
+    ASSERT_TRUE(RecordingStartSeconds("EVENT_20000229_235959_F", &s));
+    EXPECT_EQ(951868799, s);
+    for (const char* bad : {"REC_2024030_083000_D", "REC_20241301_083000_D", "REC_20240301-083000",
+                            "REC_20240301_086000_D", "", "REC"})
+        EXPECT_FALSE(RecordingStartSeconds(bad, &s)) << bad;
+}
+
+TEST(Trips, GroupsRecordingsThatFollowEachOther) {
+    // name, start offset (s), length (ms) -> trip
+    struct Member {
+        const char* name;
+        int64_t start;
+        int64_t durationMs;
+        int trip;
+    };
+    const std::vector<Member> members = {
+        {"REC_c", 120, 60000, 1},     {"REC_a", 0, 60000, 1},
+        {"REC_b", 60, 60000, 1},      {"EVENT_x", 90, 20000, 1},  // inside the drive
+        {"REC_d", 185, 60000, 1},  // five seconds after the end: joins
+        {"REC_e", 251, 60000, 2},  // six seconds after: a new trip
+        {"PARKING_p", 900, 30000, 3},
+    };
+    std::vector<TripMember> trip;
+    for (const Member& m : members)
+        trip.push_back({m.name, m.start, m.durationMs, 0});
+    GroupTrips(&trip);
+    std::vector<std::string> order;
+    for (const TripMember& t : trip) {
+        order.push_back(t.name);
+        for (const Member& m : members) {
+            if (t.name == m.name)
+                EXPECT_EQ(m.trip, t.trip) << m.name;
+        }
+    }
+    EXPECT_EQ((std::vector<std::string>{"REC_a", "REC_b", "EVENT_x", "REC_c", "REC_d", "REC_e",
+                                        "PARKING_p"}),
+              order);
+}
+
+bool Record(const std::vector<const char*>& args) {
+    RecordOptions options;
+    std::string error;
+    if (!ParseRecordOptions(static_cast<int>(args.size()), args.data(), &options, &error) ||
+        WriteCard(options, &error) != 0) {
+        std::fprintf(stderr, "card: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
+    char pattern[] = "/tmp/locket-trips-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string card = dir + "/card";
+    const std::vector<const char*> small = {"--size", "64x48", "--fps", "10", "--quiet"};
+    auto run = [&](std::vector<const char*> args) {
+        args.insert(args.begin(), {"locket-record", card.c_str()});
+        args.insert(args.end(), small.begin(), small.end());
+        return Record(args);
+    };
+    // Three consecutive continuous recordings of 4 s from 08:30:00, an event two seconds
+    // after them, and a recording 18 s later.
+    ASSERT_TRUE(run({"--only", "REC", "--count", "3", "--seconds", "4", "--start",
+                     "20240301_083000", "--no-rear"}));
+    ASSERT_TRUE(run({"--one", "EVENT_20240301_083014_F.tat", "--seconds", "3"}));
+    ASSERT_TRUE(run({"--one", "REC_20240301_083030_F.tat", "--seconds", "3"}));
+
+    CTripIndex index;
+    ASSERT_TRUE(index.UseCard(card));
+    const std::vector<std::string> names = {
+        "REC_20240301_083030_F.tat", "EVENT_20240301_083014_F.tat", "REC_20240301_083008_F.tat",
+        "REC_20240301_083004_F.tat", "REC_20240301_083000_F.tat",   "not a recording"};
+    index.Group(names);
+    const std::vector<TripMember> first = index.Members(1);
+    ASSERT_EQ(4u, first.size());
+    EXPECT_EQ("REC_20240301_083000_F.tat", first[0].name);
+    EXPECT_EQ("EVENT_20240301_083014_F.tat", first[3].name);
+    EXPECT_NEAR(4000, first[0].durationMs, 100);
+    EXPECT_EQ(2, index.TripOf("REC_20240301_083030_F.tat"));
+    EXPECT_EQ(0, index.TripOf("not a recording"));
+    EXPECT_EQ("REC_20240301_083004_F.tat", index.NextInTrip("REC_20240301_083000_F.tat"));
+    EXPECT_EQ("EVENT_20240301_083014_F.tat", index.NextInTrip("REC_20240301_083008_F.tat"));
+    EXPECT_EQ("", index.NextInTrip("EVENT_20240301_083014_F.tat")) << "the trip ends there";
+    EXPECT_EQ("", index.NextInTrip("REC_20240301_083030_F.tat"));
+
+    // One fix a second, all valid, in one unbroken line per recording.
+    double sum = 0;
+    std::vector<RoutePoint> joined;
+    for (const TripMember& member : first) {
+        SCOPED_TRACE(member.name);
+        const std::vector<RoutePoint>& route = index.Route(member.name);
+        ASSERT_GE(route.size(), 3u);
+        EXPECT_TRUE(route[0].breaksBefore);
+        for (size_t i = 1; i < route.size(); ++i) {
+            EXPECT_FALSE(route[i].breaksBefore);
+            EXPECT_EQ(1000, route[i].timeMs - route[i - 1].timeMs);
+        }
+        sum += RouteLengthMeters(route);
+        joined.insert(joined.end(), route.begin(), route.end());
+    }
+    EXPECT_GT(sum, 0);
+    EXPECT_DOUBLE_EQ(RouteLengthMeters(joined), index.TripLengthMeters(first));
+    EXPECT_TRUE(index.Route("REC_20240301_099999_F.tat").empty());
+
+    // Damage in the middle: the route goes on after it, and the line breaks where fixes
+    // were lost with it.
+    ASSERT_TRUE(run({"--one", "REC_20240301_090000_F.tat", "--seconds", "8", "--damage=3000"}));
+    const std::vector<RoutePoint>& damaged = index.Route("REC_20240301_090000_F.tat");
+    ASSERT_GE(damaged.size(), 4u);
+    EXPECT_LT(damaged.front().timeMs, 2000);
+    EXPECT_GT(damaged.back().timeMs, 6000);
+    for (size_t i = 1; i < damaged.size(); ++i) {
+        EXPECT_GT(damaged[i].timeMs, damaged[i - 1].timeMs);
+        EXPECT_EQ(damaged[i].timeMs - damaged[i - 1].timeMs > kRouteGapMs, damaged[i].breaksBefore);
+    }
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace

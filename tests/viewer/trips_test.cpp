@@ -1,0 +1,178 @@
+// The window's trips: the list's trip column, the advance within a trip, a click on the route
+// and the speed unit.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <fstream>
+#include <sstream>
+
+#include "tools/locket-record/card_writer.h"
+#include "tools/locket-record/record_options.h"
+#include "viewer/main_window.h"
+#include "viewer_test_support.h"
+#include "widgets/map_view.h"
+#include "widgets/skin_images.h"
+#include "widgets/trans_bitmap.h"
+
+namespace locket::viewertest {
+namespace {
+
+constexpr int kTripColumn = 6;
+
+bool Record(std::vector<const char*> args, const std::string& card) {
+    args.insert(args.begin(), {"locket-record", card.c_str()});
+    for (const char* common : {"--size", "96x64", "--fps", "10", "--min-kib", "520", "--quiet"})
+        args.push_back(common);
+    RecordOptions options;
+    std::string error;
+    return ParseRecordOptions(static_cast<int>(args.size()), args.data(), &options, &error) &&
+           WriteCard(options, &error) == 0;
+}
+
+// Trip 1: REC 08:30:00, 08:30:03, 08:30:06 (3 s each) and an event at 08:30:04 inside it;
+// trip 2: REC 08:31:00.
+const std::string& TripCard() {
+    static TempDir dir;
+    static const std::string card = dir.path() + "/card";
+    static const bool made =
+        Record({"--only", "REC", "--count", "3", "--seconds", "3", "--start", "20240301_083000",
+                "--no-rear"},
+               card) &&
+        Record({"--one", "EVENT_20240301_083004_F.tat", "--seconds", "2"}, card) &&
+        Record({"--one", "REC_20240301_083100_F.tat", "--seconds", "3"}, card);
+    EXPECT_TRUE(made);
+    return card;
+}
+
+class Trips : public ::testing::Test {
+protected:
+    void Open(const std::string& configText = {}) {
+        WindowOptions options;
+        options.card = TripCard();
+        options.configText = configText;
+        window = std::make_unique<Window>(options);
+        ASSERT_TRUE(window->WaitForList(5));
+    }
+    CRavuraVezedaDlg& w() { return **window; }
+    int RowOf(const char* name) {
+        for (int row = 0; row < w().RowCount(); ++row) {
+            if (w().RowName(row) == QLatin1String(name))
+                return row;
+        }
+        return -1;
+    }
+    // The recording the map shows as open.
+    std::string OpenOnMap() {
+        const auto& trip = w().MapView()->Trip();
+        const int open = w().MapView()->OpenInTrip();
+        return open >= 0 && open < static_cast<int>(trip.size()) ? trip[open].name : "";
+    }
+
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(Trips, ListNumbersTripsAndTheEndOpensTheTripsNextRecording) {
+    Open();
+    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(7, list->columnCount()) << "the four columns of the list and their hidden ones stay";
+    EXPECT_EQ(QStringLiteral("Trip"), list->headerItem()->text(kTripColumn));
+    for (int column = 0; column < kTripColumn; ++column)
+        EXPECT_EQ(column < 4 ? column : column + 1, list->header()->visualIndex(column))
+            << "the trip follows the rear column; the list's own columns keep their order";
+    const std::pair<const char*, const char*> trips[] = {
+        {"REC_20240301_083100_F.tat", "2"},   {"REC_20240301_083006_F.tat", "1"},
+        {"EVENT_20240301_083004_F.tat", "1"}, {"REC_20240301_083003_F.tat", "1"},
+        {"REC_20240301_083000_F.tat", "1"},
+    };
+    for (const auto& [name, trip] : trips) {
+        const int row = RowOf(name);
+        ASSERT_GE(row, 0) << name;
+        EXPECT_EQ(QLatin1String(trip), list->topLevelItem(row)->text(kTripColumn)) << name;
+    }
+
+    // Only the driving recordings listed: the end of 08:30:03 still opens the trip's event,
+    // whose end comes back to the listed 08:30:06; the trip's end goes on to the next newer
+    // row as before.
+    w().OnCategoryButton(1);
+    ASSERT_EQ(4, w().RowCount());
+    w().OnListDoubleClick(RowOf("REC_20240301_083003_F.tat"));
+    EXPECT_EQ("REC_20240301_083003_F.tat", OpenOnMap());
+    EXPECT_EQ(4u, w().MapView()->Trip().size()) << "the map holds the whole trip";
+    EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "EVENT_20240301_083004_F.tat"; }, 15000));
+    EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "REC_20240301_083006_F.tat"; }, 15000));
+    EXPECT_EQ(RowOf("REC_20240301_083006_F.tat"), w().CurrentRow());
+    EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "REC_20240301_083100_F.tat"; }, 15000));
+    EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
+    EXPECT_EQ(1u, w().MapView()->Trip().size());
+}
+
+TEST_F(Trips, ClickOnTheRouteOpensThatRecordingAtTheNearestFix) {
+    Open();
+    w().OnListDoubleClick(RowOf("REC_20240301_083000_F.tat"));
+    ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() > 0; }));
+    const std::vector<MapRoute> trip = w().MapView()->Trip();
+    ASSERT_EQ(4u, trip.size());
+    ASSERT_EQ("REC_20240301_083006_F.tat", trip[3].name);
+    ASSERT_GE(trip[3].points.size(), 3u);
+    const RoutePoint target = trip[3].points[2];
+    // A little off the line, as a click would be.
+    emit w().MapView()->RouteClicked(target.latitudeDeg + 1e-6, target.longitudeDeg - 1e-6);
+    EXPECT_EQ("REC_20240301_083006_F.tat", OpenOnMap());
+    EXPECT_EQ(RowOf("REC_20240301_083006_F.tat"), w().CurrentRow());
+    // The seek lands on the key-frame group that holds the fix's moment.
+    EXPECT_TRUE(WaitFor([&] {
+        const int now = w().Player().GetCurTime();
+        return now >= target.timeMs - 2400 && now <= target.timeMs + 1000;
+    })) << w().Player().GetCurTime()
+        << " for a fix at " << target.timeMs;
+
+    // The event at 08:30:04 drove the same road as 08:30:03 one second into it: a click there
+    // while the event plays stays in the event.
+    w().OnListDoubleClick(RowOf("EVENT_20240301_083004_F.tat"));
+    const std::vector<MapRoute> again = w().MapView()->Trip();
+    ASSERT_EQ("EVENT_20240301_083004_F.tat", again[2].name);
+    ASSERT_EQ("REC_20240301_083003_F.tat", again[1].name);
+    ASSERT_GE(again[2].points.size(), 1u);
+    // Right on the drive's own fix, a metre or so from the event's.
+    const RoutePoint drive = again[1].points[1];
+    ASSERT_LT(GreatCircleMeters(drive.latitudeDeg, drive.longitudeDeg,
+                                again[2].points[0].latitudeDeg, again[2].points[0].longitudeDeg),
+              5)
+        << "the same stretch";
+    emit w().MapView()->RouteClicked(drive.latitudeDeg, drive.longitudeDeg);
+    EXPECT_EQ("EVENT_20240301_083004_F.tat", OpenOnMap());
+}
+
+TEST_F(Trips, SpeedUnitComesFromTheConfigAndTheGaugeSwitchesIt) {
+    Open("[config]\nspeedunit=mph\n");
+    auto text = [&](int id) { return w().ControlAs<QLabel>(id)->text(); };
+    w().OnListDoubleClick(RowOf("REC_20240301_083100_F.tat"));
+    EXPECT_EQ(QStringLiteral("mph"), text(ctl::kSpeed));
+    ASSERT_TRUE(WaitFor([&] { return text(ctl::kSpeed) != QStringLiteral("mph"); }, 5000));
+    EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("mph")))
+        << text(ctl::kSpeed).toStdString();
+    EXPECT_TRUE(w().SpeedInMph());
+    auto gauge = [&] { return w().ControlAs<TransBitmap>(ctl::kSpeedGauge)->GetBitmap(); };
+    EXPECT_EQ(LoadSkinImage(541), gauge()) << "the gauge reads mph";
+
+    Click(w(), ctl::kSpeedGauge);
+    EXPECT_FALSE(w().SpeedInMph());
+    EXPECT_EQ(LoadSkinImage(522), gauge()) << "the gauge reads km/h";
+    EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("km/h")))
+        << text(ctl::kSpeed).toStdString();
+    std::stringstream config;
+    config << std::ifstream(window->ConfigPath()).rdbuf();
+    EXPECT_NE(std::string::npos, config.str().find("speedunit=kmh")) << config.str();
+    Click(w(), ctl::kSpeedValue);
+    EXPECT_TRUE(w().SpeedInMph());
+    EXPECT_EQ(QStringLiteral("62mph"), w().SpeedText(100.0));
+    EXPECT_EQ(QStringLiteral("mph"), w().SpeedText(-1));
+}
+
+}  // namespace
+}  // namespace locket::viewertest
