@@ -20,6 +20,7 @@
 #include "widgets/bitmap_slider.h"
 #include "widgets/seek_marks.h"
 #include "widgets/string_table.h"
+#include "widgets/window_palette.h"
 
 namespace locket {
 
@@ -247,6 +248,7 @@ void CEvidenceControls::ShowMenu(const QString& name, const QPoint& global) {
     delete m_menu;
     m_menu = new QMenu(m_dlg);
     m_menu->setAttribute(Qt::WA_DeleteOnClose);
+    m_menu->setPalette(WindowPalette());
     const int lang = m_dlg->m_langId;
     const struct {
         int text;
