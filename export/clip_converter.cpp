@@ -163,6 +163,7 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
     m_written.clear();
     m_notWritten.clear();
     m_startMs = m_endMs = 0;
+    m_report = {};
     const std::string source = FindRecording(name);
     // The card's own spelling of the name.
     const std::string base = BaseName(source.substr(source.rfind('/') + 1));
@@ -186,9 +187,17 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
         }
     } joiner{hasher};
 
+    // The sensor records are read before the pictures: a card pulled during the copy must
+    // not cost the track of what was copied.
+    CSensorLog log;
+    if ((options.gpx || options.csv) && !ReadSensorLog(source, &log))
+        return Result::kNotFound;
+
     const uint32_t toMs = std::max(options.toMs, options.fromMs);
     uint32_t startMs = options.fromMs;
     const bool grouped = SeekGroupBefore(reader, options.fromMs, buffer.get(), &startMs);
+    // Damage passed over while looking for the start lies outside the clip.
+    const uint32_t skippedBefore = reader.Skipped();
     if (options.mp4 && !grouped)
         return Result::kNotFound;  // no key picture to start from
     startMs = std::min(startMs, options.fromMs);
@@ -202,6 +211,8 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
     };
     std::vector<Output> outputs;
     Result result = Result::kWritten;
+    // Files are made while nothing failed; packets lost on the way still leave a clip.
+    const auto going = [&] { return result == Result::kWritten || result == Result::kIncomplete; };
     auto part = [&](const std::string& path) {
         outputs.push_back({path, false});
         return PartPath(path);
@@ -217,10 +228,11 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
         const Packet* frontKey = nullptr;
         const Packet* rearKey = nullptr;
         bool ended = false;
+        int status = kTatPacket;
         TatPacketInfo info;
         for (;;) {
-            if (reader.ReadPacket(buffer.get(), kPacketBytes, &info) != kTatPacket ||
-                info.timeMs >= toMs) {
+            status = reader.ReadPacket(buffer.get(), kPacketBytes, &info);
+            if (status != kTatPacket || info.timeMs >= toMs) {
                 ended = true;
                 break;
             }
@@ -316,33 +328,42 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
                 result = Result::kStopped;
                 break;
             }
-            if (reader.ReadPacket(buffer.get(), kPacketBytes, &info) != kTatPacket ||
-                info.timeMs >= toMs)
+            status = reader.ReadPacket(buffer.get(), kPacketBytes, &info);
+            if (status != kTatPacket || info.timeMs >= toMs)
                 break;
             if (!write(info, buffer.get()))
                 result = Result::kWriteFailed;
         }
         m_endMs = startMs + static_cast<uint32_t>(frames * 1000 / front.fps);
+        // The front pictures recorded from the clip's start to its end mark, by the
+        // recording's own count.
+        const uint64_t frontCount = reader.Counts().video0;
+        const uint64_t first = (uint64_t{startMs} * front.fps + 500) / 1000;
+        const uint64_t last = std::min(frontCount, (uint64_t{toMs} * front.fps + 999) / 1000);
+        m_report.expected.front = static_cast<uint32_t>(last > first ? last - first : 0);
+        m_report.copied.front = static_cast<uint32_t>(frames);
+        // An end before the end mark with pictures missing is an early end, not the last one.
+        const bool lost = status == kTatEndDamaged || reader.Skipped() > skippedBefore ||
+                          (status == kTatEnd && m_report.copied.front < m_report.expected.front);
+        if (result == Result::kWritten && lost)
+            result = Result::kIncomplete;
         const bool clipOk = clip.IsOpen() && clip.Close();
         const bool rearOk = !rearClip.IsOpen() || rearClip.Close();
-        if (result == Result::kWritten && (!clipOk || !rearOk))
+        if (going() && (!clipOk || !rearOk))
             result = Result::kWriteFailed;
         for (Output& o : outputs)
-            o.whole = result == Result::kWritten;
+            o.whole = going();
     }
 
-    if ((options.gpx || options.csv) && result == Result::kWritten) {
-        CSensorLog log;
-        if (!ReadSensorLog(source, &log))
-            result = Result::kNotFound;
-        if (options.gpx && result == Result::kWritten) {
+    if ((options.gpx || options.csv) && going()) {
+        if (options.gpx && going()) {
             const std::string gpx = stem + ".gpx";
             const bool ok = WriteWhole(part(gpx), GpxDocument(log.Fixes(), startMs, toMs, base));
             outputs.back().whole = ok;
             if (!ok)
                 result = Result::kWriteFailed;
         }
-        if (options.csv && result == Result::kWritten) {
+        if (options.csv && going()) {
             const std::string csv = stem + ".csv";
             const bool ok = WriteWhole(part(csv), SensorCsvDocument(log, startMs, toMs));
             outputs.back().whole = ok;
@@ -351,14 +372,21 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
         }
     }
 
-    if (result == Result::kWritten && options.manifest) {
+    // The name each file takes once placed: a clip that lost packets is kept under
+    // incomplete names, all of its files alike.
+    const auto placed = [&](const std::string& path) {
+        return result == Result::kIncomplete ? IncompletePath(path) : path;
+    };
+    if (going() && options.manifest) {
         // The manifest lists the recording by its full path and the files beside it by name.
         CSha256Manifest manifest;
         hasher.join();
-        bool ok = manifest.AddHash(sourceHash, absolute);
+        // A recording gone before its hash was taken leaves only the files to list.
+        bool ok = (result == Result::kIncomplete && sourceHash.empty()) ||
+                  manifest.AddHash(sourceHash, absolute);
         for (const Output& o : outputs) {
-            const std::string file = o.path.substr(o.path.rfind('/') + 1);
-            ok = ok && manifest.AddFile(PartPath(o.path), file);
+            const std::string file = placed(o.path);
+            ok = ok && manifest.AddFile(PartPath(o.path), file.substr(file.rfind('/') + 1));
         }
         const std::string sums = stem + ".sha256";
         ok = ok && manifest.Write(part(sums));
@@ -367,19 +395,31 @@ CClipConverter::Result CClipConverter::Export(const std::string& name, const std
             result = Result::kWriteFailed;
     }
 
-    for (const Output& o : outputs) {
-        const std::string partPath = PartPath(o.path);
-        if (result == Result::kWritten && o.whole &&
-            std::rename(partPath.c_str(), o.path.c_str()) == 0) {
-            m_written.push_back(o.path);
-            continue;
+    // A partial set never replaces files: where one of its names is taken, the earlier set
+    // stays and this one goes, so a manifest never meets files it did not list.
+    if (result == Result::kIncomplete) {
+        for (const Output& o : outputs) {
+            if (::access(placed(o.path).c_str(), F_OK) == 0) {
+                std::printf("[Export] %s exists and is kept; the partial clip is removed\n",
+                            placed(o.path).c_str());
+                m_report.keptEarlier = true;
+            }
         }
-        std::remove(partPath.c_str());
-        if (result != Result::kStopped)
+    }
+    for (const Output& o : outputs) {
+        ExportReport one;
+        // A stopped clip leaves nothing: it is placed as a failed one.
+        one.result = going() && o.whole && !m_report.keptEarlier ? result : Result::kNotCreated;
+        PlaceOutput(o.path, &one);
+        if (!one.file.empty())
+            m_written.push_back(one.file);
+        else if (result != Result::kStopped && !m_report.keptEarlier)
             m_notWritten.push_back(o.path);
     }
-    if (result == Result::kWritten && !m_notWritten.empty())
+    if (going() && !m_notWritten.empty())
         result = Result::kWriteFailed;
+    m_report.result = result;
+    m_report.file = m_written.empty() ? std::string() : m_written.front();
     return result;
 }
 

@@ -14,8 +14,9 @@ namespace locket {
 
 class CClipConverter {
 public:
-    // The converters' results (export_report.h). A clip is evidence and is kept only whole:
-    // kStopped leaves nothing behind, and a failure names what was not written in NotWritten().
+    // The converters' results (export_report.h). A stopped clip leaves nothing behind and a
+    // failure names what was not written in NotWritten(). A clip that lost packets is
+    // kIncomplete: all of its files are kept under their IncompletePath names.
     using Result = ExportResult;
 
     struct Options {
@@ -40,13 +41,16 @@ public:
 
     // Writes the files of recording `name` into `outFolder` as NAME.mp4, NAME_rear.mp4,
     // NAME.gpx, NAME.csv and NAME.sha256 (NAME: the recording's name without extension). Each
-    // is written as its PartPath and renamed once all are whole.
+    // is written as its PartPath and renamed once all are made.
     Result Export(const std::string& name, const std::string& outFolder, const Options& options,
                   const KeepGoing& keepGoing = {}, const Progress& progress = {});
 
     // Files of the last Export written whole (full paths), and those that were not.
     const std::vector<std::string>& Written() const { return m_written; }
     const std::vector<std::string>& NotWritten() const { return m_notWritten; }
+    // The last Export's result, its first file and the front pictures copied and recorded
+    // in its range (the clip's counts are of front pictures only).
+    const ExportReport& Report() const { return m_report; }
     // The range the last Export covered, in ms from the recording's start.
     uint32_t ClipStartMs() const { return m_startMs; }
     uint32_t ClipEndMs() const { return m_endMs; }
@@ -59,6 +63,7 @@ private:
     std::string m_card;
     std::vector<std::string> m_written;
     std::vector<std::string> m_notWritten;
+    ExportReport m_report;
     uint32_t m_startMs = 0;
     uint32_t m_endMs = 0;
 };

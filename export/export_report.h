@@ -7,7 +7,10 @@
 // - kIncomplete: packets were lost on the way (a damaged stretch passed over, the recording
 //   ended early or went away with the card). What was converted is closed, playable and kept as
 //   NAME.incomplete.ext, since it may be all that is left of the recording; the report gives
-//   the packets copied and expected.
+//   the packets copied and expected. A clip's files (clip_converter.h) are named alike, every
+//   one of them: NAME.mp4 -> NAME.incomplete.mp4, NAME_rear.mp4 -> NAME_rear.incomplete.mp4,
+//   and so for .gpx, .csv and the .sha256 that lists them; its counts are of front pictures in
+//   the clip's range.
 // - kStopped: stopped by `keepGoing`. The partial file is closed, playable and named NAME.ext.
 // A partial file (stopped or incomplete) never replaces a file: where its name is taken, the
 // earlier file stays, the partial one is removed and keptEarlier says so.

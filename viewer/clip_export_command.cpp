@@ -107,6 +107,17 @@ int RunClipExportCommand(const ClipExportCommand& command, FILE* out) {
             for (const std::string& file : converter.Written())
                 std::fprintf(out, "  %s\n", file.c_str());
             return 0;
+        case CClipConverter::Result::kIncomplete: {
+            const ExportReport& r = converter.Report();
+            std::fprintf(out,
+                         "%s: clip %.3f s to %.3f s incomplete, %u of %u front pictures copied%s\n",
+                         name, converter.ClipStartMs() / 1000.0, converter.ClipEndMs() / 1000.0,
+                         r.copied.front, r.expected.front,
+                         r.keptEarlier ? "; the earlier incomplete files are kept" : "");
+            for (const std::string& file : converter.Written())
+                std::fprintf(out, "  %s\n", file.c_str());
+            return 1;
+        }
         case CClipConverter::Result::kNotFound:
             std::fprintf(out, "%s: not written: the recording cannot be read\n", name);
             return 1;

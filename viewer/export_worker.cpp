@@ -11,6 +11,16 @@ namespace {
 // How long an idle pass sleeps when nothing wakes it: an idle worker must not spin.
 constexpr uint32_t kIdleWaitMs = 500;
 
+// One line of the after-batch message: "NAME.incomplete.avi  281/300".
+QString IncompleteLine(const std::string& file, const ExportReport& report) {
+    std::printf("[Export] %s incomplete: %u of %u front pictures\n", file.c_str(),
+                report.copied.front, report.expected.front);
+    return QStringLiteral("%1  %2/%3")
+        .arg(QString::fromStdString(file.substr(file.rfind('/') + 1)))
+        .arg(report.copied.front)
+        .arg(report.expected.front);
+}
+
 }  // namespace
 
 CExportWorker::CExportWorker(std::atomic<int>* exportRunning, const std::atomic<bool>* keepRunning)
@@ -112,7 +122,7 @@ void CExportWorker::RunBatch(const Batch& batch) {
         m_total.store(0);
         emit FileStarted(batch.serial, i, count, QString::fromStdString(name));
         if (batch.clip) {
-            ExportClip(batch, name, keepGoing, progress, &notWritten);
+            ExportClip(batch, name, keepGoing, progress, &notWritten, &incomplete);
             continue;
         }
         const std::string destination = CAviConverter::DestinationFor(batch.targetFolder, name);
@@ -123,13 +133,7 @@ void CExportWorker::RunBatch(const Batch& batch) {
             std::printf("[Export] %s not written\n", name.c_str());
             notWritten << QString::fromStdString(name);
         } else if (report.result == ExportResult::kIncomplete) {
-            const std::string file = IncompletePath(destination);
-            std::printf("[Export] %s incomplete: %u of %u front pictures\n", file.c_str(),
-                        report.copied.front, report.expected.front);
-            incomplete << QStringLiteral("%1  %2/%3")
-                              .arg(QString::fromStdString(file.substr(file.rfind('/') + 1)))
-                              .arg(report.copied.front)
-                              .arg(report.expected.front);
+            incomplete << IncompleteLine(IncompletePath(destination), report);
         }
     }
     int running = 1;
@@ -139,11 +143,16 @@ void CExportWorker::RunBatch(const Batch& batch) {
 
 void CExportWorker::ExportClip(const Batch& batch, const std::string& name,
                                const CClipConverter::KeepGoing& keepGoing,
-                               const CClipConverter::Progress& progress, QStringList* notWritten) {
+                               const CClipConverter::Progress& progress, QStringList* notWritten,
+                               QStringList* incomplete) {
     const auto result = m_clipConverter.UseCard(batch.cardFolder)
                             ? m_clipConverter.Export(name, batch.targetFolder, batch.clipOptions,
                                                      keepGoing, progress)
                             : CClipConverter::Result::kNotFound;
+    if (result == ExportResult::kIncomplete) {
+        const ExportReport& report = m_clipConverter.Report();
+        *incomplete << IncompleteLine(report.file.empty() ? name : report.file, report);
+    }
     if (!CClipConverter::Failed(result))
         return;
     std::printf("[Export] clip of %s not written\n", name.c_str());

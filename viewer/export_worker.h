@@ -62,16 +62,18 @@ signals:
     void FileProgress(int serial);
     // `notWritten`: names of the recordings left without a file; `incomplete`: one line per
     // file that holds only part of its recording ("NAME.incomplete.avi  281/300", front
-    // pictures copied of those recorded).
+    // pictures copied of those recorded; for a clip, of those recorded in its range).
     void BatchEnded(int serial, const QStringList& notWritten, const QStringList& incomplete);
 
 private:
     bool Pass();
     void RunBatch(const Batch& batch);
-    // Writes one clip; the files not written whole (or the name) go to *notWritten.
+    // Writes one clip; the files not written whole (or the name) go to *notWritten, a clip
+    // that lost packets to *incomplete.
     void ExportClip(const Batch& batch, const std::string& name,
                     const CClipConverter::KeepGoing& keepGoing,
-                    const CClipConverter::Progress& progress, QStringList* notWritten);
+                    const CClipConverter::Progress& progress, QStringList* notWritten,
+                    QStringList* incomplete);
     void SetBusy(bool busy);
 
     std::atomic<int>* m_exportRunning;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "export/output_file.h"
 #include "files/evidence_test_support.h"
 #include "files/mp4_writer.h"
 #include "tat/tat_reader.h"
@@ -189,4 +190,93 @@ TEST_F(ClipExport, ChromiumPlaysTheClipToItsEnd) {
             page + " 2>&1 | grep -m1 -o 'CLIP [a-z]*[ 0-9]*'",
         &out);
     EXPECT_NE(std::string::npos, out.find("CLIP ended")) << out;
+}
+
+// A clip that lost packets keeps what was copied under incomplete names, its manifest among
+// them; one that stays clear of the damage is whole.
+TEST(ClipExportLosses, LostPacketsLeaveAnIncompleteClip) {
+    TempDir card, out;
+    ASSERT_TRUE(MakeCard(card.path(),
+                         {"--only", "REC", "--count", "2", "--seconds", "10", "--damage=65536"}));
+    const auto paths = Recordings(card.path(), "REC");
+    ASSERT_EQ(2u, paths.size());
+    const std::string intact = paths[0].substr(paths[0].rfind('/') + 1);
+    const std::string damaged = paths[1].substr(paths[1].rfind('/') + 1);
+    CClipConverter converter;
+    ASSERT_TRUE(converter.UseCard(card.path()));
+    using Result = CClipConverter::Result;
+    struct Case {
+        const char* what;
+        std::string name;
+        uint32_t toMs;
+        bool removeAtFrame10;
+        bool earlierIncomplete;  // an incomplete clip of the name is there before
+        Result result;
+    };
+    const Case cases[] = {
+        {"damaged stretch passed", damaged, UINT32_MAX, false, false, Result::kIncomplete},
+        {"clip before the damage", damaged, 3000, false, false, Result::kWritten},
+        {"earlier incomplete clip kept", damaged, UINT32_MAX, false, true, Result::kIncomplete},
+        {"recording removed while copied", intact, UINT32_MAX, true, false, Result::kIncomplete},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(out.path());
+        std::filesystem::create_directory(out.path());
+        const std::string stem = CClipConverter::BaseName(c.name);
+        const std::string mp4 = out.File(stem + ".mp4");
+        if (c.earlierIncomplete) {
+            ASSERT_TRUE(WriteText(IncompletePath(mp4), "earlier"));
+        }
+        CClipConverter::Options o;
+        o.toMs = c.toMs;
+        o.gpx = true;
+        const std::string source = card.File("REC/" + c.name);
+        EXPECT_EQ(c.result, converter.Export(c.name, out.path(), o, {}, [&](int frame, int) {
+            if (c.removeAtFrame10 && frame == 10)
+                std::filesystem::remove(source);
+        }));
+        const ExportReport& report = converter.Report();
+        EXPECT_EQ(c.result, report.result);
+        EXPECT_EQ(c.earlierIncomplete, report.keptEarlier);
+        EXPECT_TRUE(converter.NotWritten().empty());
+        std::vector<std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(out.path()))
+            files.push_back(e.path().filename().string());
+        std::sort(files.begin(), files.end());
+        if (c.earlierIncomplete) {
+            EXPECT_EQ(std::vector<std::string>{stem + ".incomplete.mp4"}, files);
+            EXPECT_EQ("earlier", ReadText(IncompletePath(mp4)));
+            EXPECT_TRUE(converter.Written().empty());
+            continue;
+        }
+        const bool whole = c.result == Result::kWritten;
+        const std::string mark = whole ? "" : ".incomplete";
+        EXPECT_EQ((std::vector<std::string>{stem + mark + ".gpx", stem + mark + ".mp4",
+                                            stem + mark + ".sha256"}),
+                  files);
+        EXPECT_EQ(3u, converter.Written().size());
+        EXPECT_EQ(whole ? mp4 : IncompletePath(mp4), report.file);
+        if (whole) {
+            EXPECT_EQ(90u, report.expected.front) << "3 s at 30 pictures a second";
+            EXPECT_EQ(report.expected.front, report.copied.front);
+        } else {
+            EXPECT_EQ(300u, report.expected.front);
+            EXPECT_LT(report.copied.front, report.expected.front);
+            EXPECT_GE(report.copied.front, c.removeAtFrame10 ? 10u : 200u);
+        }
+        // What is left plays and holds what the report says; its manifest checks.
+        std::string printed;
+        EXPECT_EQ(0, Shell("ffprobe -v error -count_packets -select_streams v:0 -show_entries "
+                           "stream=nb_read_packets -of csv=p=0 " +
+                               report.file,
+                           &printed));
+        EXPECT_EQ(std::to_string(report.copied.front) + "\n", printed);
+        if (!c.removeAtFrame10) {
+            EXPECT_EQ(
+                0, Shell("cd " + out.path() + " && sha256sum --quiet -c " + stem + mark + ".sha256",
+                         &printed))
+                << printed;
+        }
+    }
 }

@@ -15,6 +15,13 @@ TEST(ClipExportCommand, WritesTheAskedFilesAndExitsAsTheExportDoes) {
     ASSERT_TRUE(MakeCard(card, {"--seconds", "6", "--count", "1", "--only", "EVENT", "--size",
                                 "64x48", "--rear-size", "64x48", "--rear"}));
     const std::string name = "EVENT_20240301_083004_D";  // an event starts mid-drive
+    // A recording with a damaged stretch in its middle.
+    const std::string damagedCard = dir.File("damaged");
+    ASSERT_TRUE(MakeCard(damagedCard, {"--seconds", "6", "--count", "1", "--only", "REC", "--size",
+                                       "64x48", "--damage=4096"}));
+    const auto damagedPaths = Recordings(damagedCard, "REC");
+    ASSERT_EQ(1u, damagedPaths.size());
+    const std::string damaged = std::filesystem::path(damagedPaths[0]).stem().string();
     const std::string viewer = std::string(LOCKET_BUILD_DIR) + "/viewer/locket-viewer";
     struct Case {
         std::string args;
@@ -28,6 +35,9 @@ TEST(ClipExportCommand, WritesTheAskedFilesAndExitsAsTheExportDoes) {
         {"--card=" + card + " --split " + name + ".tat",
          0,
          {name + ".mp4", name + ".sha256", name + "_rear.mp4"}},
+        {"--card " + damagedCard + " " + damaged,
+         1,
+         {damaged + ".incomplete.mp4", damaged + ".incomplete.sha256"}},
         {"--card " + card + " EVENT_20990101_000000_D", 1, {}},
         {"--card " + dir.path() + " " + name, 2, {}},
         {"--card " + card + " " + name + " --from x", 2, {}},

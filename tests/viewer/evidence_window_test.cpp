@@ -9,6 +9,7 @@
 #include <string>
 
 #include "files/evidence_test_support.h"
+#include "tools/locket-record/recording_writer.h"
 #include "viewer/evidence_controls.h"
 #include "viewer/main_window.h"
 #include "viewer/video_view.h"
@@ -188,6 +189,25 @@ TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
         "missing/" + QString::fromStdString(std::filesystem::path(stem).filename().string()) +
         ".csv"))
         << w().LastMessage().toStdString();
+
+    // A clip over a damaged stretch is kept under its incomplete name, which the message after
+    // the batch names.
+    const std::string source = s_card->path() + "/EVENT/" + s_name;
+    const std::string recorded = evidence_test::ReadText(source);
+    ASSERT_TRUE(DamageMiddle(source, 4096, 7));
+    w().SetPathAnswer([&] { return QString::fromStdString(out.path()); });
+    Key(Qt::Key_Escape);
+    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    evidence->ContextMenu()->actions().at(0)->trigger();
+    const bool told =
+        WaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }, 20000);
+    ASSERT_TRUE(evidence_test::WriteText(source, recorded));
+    ASSERT_TRUE(told) << w().LastMessage().toStdString();
+    EXPECT_TRUE(w().LastMessage().contains(
+        QString::fromStdString(std::filesystem::path(stem).filename().string()) +
+        ".incomplete.mp4"))
+        << w().LastMessage().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(stem + ".incomplete.mp4"));
 }
 
 }  // namespace
