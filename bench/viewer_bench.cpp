@@ -37,7 +37,9 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -77,8 +79,30 @@ double Ms(long long ns) {
 // The figures of one run, for the closing table; negative when not measured.
 struct Figures {
     double viewer = -1, bare = -1, idle = -1, paused = -1, idleWakes = -1, pausedWakes = -1,
-           startup = -1, stall = -1, seek = -1, lockWait = -1;
+           startup = -1, stall = -1, seek = -1, lockWait = -1, gui = -1;
 };
+
+// CPU seconds of the GUI thread (the one whose id is the process's) so far.
+double GuiThreadCpuSeconds() {
+    const std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/stat";
+    std::ifstream file(path);
+    std::string stat((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The name in parentheses may hold spaces; utime and stime are the 12th and 13th fields
+    // after it.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+        if (i == 12)
+            utime = std::atoll(field.c_str());
+        else if (i == 13)
+            stime = std::atoll(field.c_str());
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
 
 // Voluntary and involuntary context switches of every thread of this process so far: each
 // one is a thread that went to sleep or was put off the processor.
@@ -238,12 +262,14 @@ void PlaybackCpu(const std::string& card, const std::vector<std::vector<uint8_t>
     const int frontDraws = window.FrontView()->DrawCount();
     const int rearDraws = window.RearView()->DrawCount();
     const double cpu0 = ProcessCpuSeconds();
+    const double gui0 = GuiThreadCpuSeconds();
     const long long start = NowNs();
     window.OnListDoubleClick(0);
     // The end opens the next newer recording; there is none, so the window stops.
     WaitFor([&] { return window.CurrentRow() == -1; }, static_cast<int>(content * 3000) + 10000);
     const double wall = Ms(NowNs() - start) / 1000.0;
     const double viewer = (ProcessCpuSeconds() - cpu0) / wall;
+    const double gui = (GuiThreadCpuSeconds() - gui0) / wall;
     const int shownFront = window.FrontView()->DrawCount() - frontDraws;
     const int shownRear = window.RearView()->DrawCount() - rearDraws;
 
@@ -254,7 +280,10 @@ void PlaybackCpu(const std::string& card, const std::vector<std::vector<uint8_t>
         "640x360 and 320x170:\n");
     std::printf("  %.1f s of recording played in %.2f s, %d front and %d rear pictures drawn\n",
                 content, wall, shownFront, shownRear);
-    std::printf("  viewer        %.3f CPU s per s of playback (whole process)\n", viewer);
+    std::printf(
+        "  viewer        %.3f CPU s per s of playback (whole process), of which the GUI thread"
+        " %.3f\n",
+        viewer, gui);
     std::printf("  bare libav    %.3f CPU s per s of recording (%.3f before, %.3f after)\n", bare,
                 bareBefore, bareAfter);
     std::printf("  ratio viewer/bare %.3f (aim <= 1.3)\n", viewer / bare);
@@ -264,7 +293,7 @@ void PlaybackCpu(const std::string& card, const std::vector<std::vector<uint8_t>
         idle, paused);
     std::printf("  wake-ups of the whole process: %.0f per s idle with its list, %.0f paused\n",
                 idleWakes, pausedWakes);
-    *figures = Figures{viewer, bare, idle, paused, idleWakes, pausedWakes, -1, -1, -1};
+    *figures = Figures{viewer, bare, idle, paused, idleWakes, pausedWakes, -1, -1, -1, -1, gui};
 }
 
 // --- 5. GUI stall while playing with a swap every second
@@ -607,16 +636,16 @@ void StartupTimes(const std::string& card, Figures* figures) {
 // The figures as one line, and back.
 std::string FiguresLine(const Figures& f) {
     char line[400];
-    std::snprintf(line, sizeof line, "FIGURES %f %f %f %f %f %f %f %f %f %f", f.viewer, f.bare,
+    std::snprintf(line, sizeof line, "FIGURES %f %f %f %f %f %f %f %f %f %f %f", f.viewer, f.bare,
                   f.idle, f.paused, f.idleWakes, f.pausedWakes, f.startup, f.stall, f.seek,
-                  f.lockWait);
+                  f.lockWait, f.gui);
     return line;
 }
 
 bool ParseFigures(const std::string& line, Figures* f) {
-    return std::sscanf(line.c_str(), "FIGURES %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf", &f->viewer,
-                       &f->bare, &f->idle, &f->paused, &f->idleWakes, &f->pausedWakes, &f->startup,
-                       &f->stall, &f->seek, &f->lockWait) == 10;
+    return std::sscanf(line.c_str(), "FIGURES %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf %lf",
+                       &f->viewer, &f->bare, &f->idle, &f->paused, &f->idleWakes, &f->pausedWakes,
+                       &f->startup, &f->stall, &f->seek, &f->lockWait, &f->gui) == 11;
 }
 
 // Only the GUI stall, for a quick look (--stall-only).
@@ -694,6 +723,7 @@ void PrintTable(const Figures& offscreen, const Figures* xcb) {
     };
     const Row rows[] = {
         {"viewer CPU s per s of playback", &Figures::viewer, "%.3f"},
+        {"  of which the GUI thread", &Figures::gui, "%.3f"},
         {"bare libavcodec + libswscale", &Figures::bare, "%.3f"},
         {"ratio (aim <= 1.3)", nullptr, "%.2f"},
         {"idle with its list, CPU s per s", &Figures::idle, "%.4f"},
