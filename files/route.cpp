@@ -10,6 +10,7 @@
 
 #include "tat/card_layout.h"
 #include "tat/tat_reader.h"
+#include "tat/tat_text_scan.h"
 
 namespace locket {
 
@@ -119,12 +120,10 @@ bool ReadRecordingRoute(const std::string& path, std::vector<RoutePoint>* route,
         return false;
     if (durationMs)
         *durationMs = reader.DurationMs();
-    std::vector<uint8_t> buffer(kTextCapacity);
-    TatPacketInfo info;
-    while (reader.ReadPacketOfKind(kTatKindText, buffer.data(), kTextCapacity, &info) == kTatPacket)
-        AppendRouteTextPacket(route, buffer.data(), std::min(info.size, kTextCapacity),
-                              static_cast<int32_t>(info.timeMs));
-    return true;
+    return ScanTextPackets(path, [route](uint32_t timeMs, const uint8_t* data, uint32_t size) {
+        AppendRouteTextPacket(route, data, std::min(size, kTextCapacity),
+                              static_cast<int32_t>(timeMs));
+    });
 }
 
 }  // namespace locket

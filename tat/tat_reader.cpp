@@ -31,8 +31,6 @@ void CTatReader::Close() {
     m_groups.clear();
     m_dataEnd = 0;
     m_scanned = false;
-    m_ahead.clear();
-    m_aheadAt = 0;
     m_ioError = false;
     m_pos = 0;
     m_groupsDelivered = 0;
@@ -342,62 +340,6 @@ int CTatReader::ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* in
             info->timeMs = GetLE32(header + kPktTime);
         }
         return kTatPacket;
-    }
-}
-
-int CTatReader::ReadPacketOfKind(uint8_t kind, uint8_t* buffer, uint32_t capacity,
-                                 TatPacketInfo* info) {
-    if (!IsOpen())
-        return kTatEndDamaged;
-    // Small packets are taken from a read-ahead window, large ones passed over by offset: one
-    // system call per window instead of two or three per packet.
-    constexpr size_t kWindow = 256 * 1024;
-    const auto bytesAt = [&](uint64_t offset, size_t size) -> const uint8_t* {
-        if (offset >= m_aheadAt && offset + size <= m_aheadAt + m_ahead.size())
-            return m_ahead.data() + (offset - m_aheadAt);
-        if (size > kWindow)
-            return nullptr;
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(kWindow, m_dataEnd - offset));
-        m_ahead.resize(want);
-        m_aheadAt = offset;
-        if (want < size || !ReadAt(offset, m_ahead.data(), want)) {
-            m_ahead.clear();
-            return nullptr;
-        }
-        return m_ahead.data();
-    };
-    while (m_endStatus == kTatPacket && m_pos + kPacketHeaderBytes <= m_dataEnd) {
-        const uint8_t* header = bytesAt(m_pos, kPacketHeaderBytes);
-        if (!header || !PacketHeaderPlausible(header))
-            break;
-        const uint32_t size = GetLE32(header + kPktSize);
-        const uint64_t next = m_pos + kPacketHeaderBytes + size;
-        if (next > m_dataEnd)
-            break;
-        if (header[kPktKind] != kind || size == 0) {
-            m_pos = next;
-            continue;
-        }
-        // The window may move to hold the whole packet: the header is taken again from it.
-        header = size <= capacity && buffer ? bytesAt(m_pos, kPacketHeaderBytes + size) : nullptr;
-        if (!header || !PacketCrcMatches(header, header + kPacketHeaderBytes))
-            break;
-        std::memcpy(buffer, header + kPacketHeaderBytes, size);
-        if (info) {
-            info->stream = header[kPktStream];
-            info->kind = header[kPktKind];
-            info->flag = header[kPktFlag];
-            info->size = size;
-            info->timeMs = GetLE32(header + kPktTime);
-        }
-        m_pos = next;
-        return kTatPacket;
-    }
-    // Damage, a packet too large, or the end: the whole reading takes it from here.
-    for (;;) {
-        const int status = ReadPacket(buffer, capacity, info);
-        if (status != kTatPacket || !info || info->kind == kind)
-            return status;
     }
 }
 

@@ -68,11 +68,6 @@ public:
     // Rewind or SeekGroup.
     int ReadPacket(uint8_t* buffer, uint32_t capacity, TatPacketInfo* info);
 
-    // The next packet of this kind only; the others are passed over by their checked headers
-    // without reading their payloads (the text packets of a recording of pictures). Same
-    // results as ReadPacket.
-    int ReadPacketOfKind(uint8_t kind, uint8_t* buffer, uint32_t capacity, TatPacketInfo* info);
-
 private:
     bool ReadAt(uint64_t offset, void* data, size_t size);
     // A whole, checksummed packet at `offset` inside the packet area; the payload goes to
@@ -101,9 +96,6 @@ private:
     std::string m_countsText;
     std::vector<uint8_t> m_scratch;
     std::vector<uint8_t> m_resyncChunk;
-    // ReadPacketOfKind's read-ahead: the file's bytes from m_aheadAt.
-    std::vector<uint8_t> m_ahead;
-    uint64_t m_aheadAt = 0;
     bool m_ioError = false;
 
     uint64_t m_pos = 0;
