@@ -33,6 +33,18 @@ constexpr double kSameStretchMeters = 15;
 constexpr int kSpeedGaugeKmh = 522;
 constexpr int kSpeedGaugeMph = 541;
 
+// The open recording's trip; a recording in no trip is a trip of its own.
+std::vector<TripMember> TripMembersOf(const CTripIndex& trips, const std::string& open) {
+    std::vector<TripMember> members = trips.Members(trips.TripOf(open));
+    if (members.empty()) {
+        TripMember alone;
+        alone.name = open;
+        RecordingStartSeconds(open, &alone.startS);
+        members.push_back(alone);
+    }
+    return members;
+}
+
 // A left press on the watched control runs the action (the speed gauge is a picture).
 class CClickAction : public QObject {
 public:
@@ -112,13 +124,7 @@ void CRavuraVezedaDlg::GroupTripsOfList() {
 
 void CRavuraVezedaDlg::ShowTripOnMap() {
     const std::string open = m_openName.toStdString();
-    std::vector<TripMember> members = m_trips.Members(m_trips.TripOf(open));
-    if (members.empty()) {
-        TripMember alone;
-        alone.name = open;
-        RecordingStartSeconds(open, &alone.startS);
-        members.push_back(alone);
-    }
+    const std::vector<TripMember> members = TripMembersOf(m_trips, open);
     std::vector<MapRoute> routes;
     int openIndex = 0;
     for (const TripMember& member : members) {
@@ -132,13 +138,7 @@ void CRavuraVezedaDlg::ShowTripOnMap() {
 
 void CRavuraVezedaDlg::ShowTripInfo() {
     const std::string open = m_openName.toStdString();
-    std::vector<TripMember> members = m_trips.Members(m_trips.TripOf(open));
-    if (members.empty()) {
-        TripMember alone;
-        alone.name = open;
-        RecordingStartSeconds(open, &alone.startS);
-        members.push_back(alone);
-    }
+    const std::vector<TripMember> members = TripMembersOf(m_trips, open);
     const double km = m_trips.TripLengthMeters(members) / 1000.0;
     const int64_t first = members.front().startS;
     int64_t last = first;
