@@ -188,7 +188,7 @@ TEST(AviWriter, FreeFunctionsDriveTheProcessWriterOnDisk) {
     ASSERT_TRUE(locket::AviCreate(path.c_str()));
     EXPECT_TRUE(locket::AviAddData("abc", 3, 1));
     EXPECT_EQ(4u + 8 + 500 + 8 + 16 + 8 + 16, locket::AviClose());
-    const Bytes b = ReadFile(path);
+    const Bytes b = ReadBytes(path);
     ExpectAt(b, 336 + 84, {{4, 11025}, {8, 22050}});
     EXPECT_EQ((Chunks{{"01dc", {'a', 'b', 'c'}}}), Walk(b).chunks);
     locket::AviSetDualVideo(false);
@@ -384,7 +384,7 @@ TEST(AviWriter, StdioSinkOpensOnceSeeksTruncatesAndClosesIdempotently) {
     EXPECT_EQ(0, fs.Truncate(6));
     EXPECT_EQ(0, fs.Close());
     EXPECT_EQ(0, fs.Close());
-    EXPECT_EQ(Bytes({'h', 'E', 'l', 'l', 'o', '!'}), ReadFile(dir.File("a.bin")));
+    EXPECT_EQ(Bytes({'h', 'E', 'l', 'l', 'o', '!'}), ReadBytes(dir.File("a.bin")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("b.bin")));
     ASSERT_TRUE(fs.Open(dir.File("b.bin").c_str(), "wb")) << "closed: open again";
     EXPECT_EQ(0, fs.Close());
