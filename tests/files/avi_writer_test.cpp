@@ -134,6 +134,7 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     Configure(w, false);
     EXPECT_EQ(0u, w.Close()) << "closing an idle writer does nothing";
     EXPECT_EQ(0, file->writes);
+    EXPECT_FALSE(w.Full());
     ASSERT_TRUE(w.Create("x.avi"));
     EXPECT_FALSE(w.Create("y.avi"));
     EXPECT_FALSE(w.AddData("ab", 2, 4));
@@ -150,6 +151,12 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     file->closeResult = -1;
     w.Close();
     EXPECT_FALSE(w.LastCloseOk());
+    // Room reserved in one file cannot be committed in the next.
+    ASSERT_TRUE(w.Create("r.avi"));
+    ASSERT_NE(nullptr, w.ReserveChunk(16));
+    w.Close();
+    ASSERT_TRUE(w.Create("s.avi"));
+    EXPECT_FALSE(w.CommitChunk(1, 0));
 }
 
 TEST(AviWriter, NoAudioDropsTheAudioList_ChecksumTrailerSumsWholeWordsOfPaddedPayloads) {
