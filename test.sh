@@ -29,3 +29,6 @@ echo "== tests under thread sanitizer"
 echo "== every test under address,undefined sanitizers"
 cd "$LOCKET_ROOT/build-asan"
 ctest --output-on-failure -j"$jobs" --timeout 300
+
+echo "== test code against the code it tests"
+"$LOCKET_ROOT/scripts/test-ratio.sh" || true

@@ -14,6 +14,7 @@
 #include "files/avi_extractor.h"
 #include "files/recording_listing.h"
 #include "support/external_command.h"
+#include "support/temp_dir.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
 
@@ -23,27 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using Result = ExportResult;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "locket-convert-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-std::string Text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using TempFolder = testsupport::TempDir;
 
 // Front-video packets that the AVI reader finds in the file; -1 when it cannot open it.
 int FrontPackets(const std::string& path) {
@@ -196,13 +177,14 @@ TEST_F(Converter, APartialCopyNeverReplacesAFileAlreadyThere) {
         const std::string mine = c.result == Result::kIncomplete ? incomplete : avi;
         if (c.keptEarlier) {
             EXPECT_EQ(report.file, "");
-            EXPECT_EQ(Text(mine), mine == avi ? "earlier avi" : "earlier incomplete");
+            EXPECT_EQ(testsupport::ReadText(mine),
+                      mine == avi ? "earlier avi" : "earlier incomplete");
         } else {
             EXPECT_EQ(report.file, mine);
             EXPECT_EQ(FrontPackets(mine), static_cast<int>(report.copied.front));
         }
         if (c.avi && mine != avi) {
-            EXPECT_EQ(Text(avi), "earlier avi");
+            EXPECT_EQ(testsupport::ReadText(avi), "earlier avi");
         }
         if (c.stopAtFrame10) {
             EXPECT_EQ(report.copied.front, 10u);

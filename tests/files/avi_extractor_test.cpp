@@ -112,6 +112,11 @@ TEST(AviExtractor, BuildIndexGivesFrontFramePositionsAndCounts) {
         if (packets[i].kind == 0)
             fronts.push_back(uint32_t(c.pos) | 0x80000000u);
     }
+    // A raw read moves on by the bytes it read.
+    ASSERT_EQ(0, plain.SeekRaw(0, kSeekStart));
+    char riff[4];
+    EXPECT_EQ(4u, plain.ReadRaw(riff, 4));
+    EXPECT_EQ(4, plain.TellRaw());
     plain.CloseMedia();
     EXPECT_LT(NextChunk(plain).pos, 0);
     EXPECT_EQ(-1, plain.SeekRaw(0, kSeekStart)) << "no file: the seek did not happen";

@@ -21,7 +21,7 @@ TEST(AviFfprobe, OneAndTwoCamerasWithPcmAudio_AreAcceptedWithAllFrames) {
                                 source + " 2>&1",
                             &log))
         << log;
-    const std::vector<Bytes> units = AccessUnits(ReadFile(source));
+    const std::vector<Bytes> units = AccessUnits(ReadBytes(source));
     ASSERT_EQ(48u, units.size());
 
     const Bytes pcm = Payload(4000, 7);  // 250 ms of 8 kHz 16-bit samples

@@ -17,6 +17,7 @@
 #include "files/avi_extractor.h"
 #include "files/avi_writer.h"
 #include "files/file_system.h"
+#include "support/temp_dir.h"
 
 namespace avi_test {
 
@@ -82,24 +83,8 @@ private:
     bool m_open = false;
 };
 
-// A folder of its own per test, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/locket-avi-XXXXXX";
-        m_path = mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(m_path); }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-inline Bytes ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
-}
+using locket::testsupport::ReadBytes;
+using locket::testsupport::TempDir;
 
 inline void WriteFile(const std::string& path, const Bytes& b) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());

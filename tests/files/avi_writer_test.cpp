@@ -134,6 +134,7 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     Configure(w, false);
     EXPECT_EQ(0u, w.Close()) << "closing an idle writer does nothing";
     EXPECT_EQ(0, file->writes);
+    EXPECT_FALSE(w.Full());
     ASSERT_TRUE(w.Create("x.avi"));
     EXPECT_FALSE(w.Create("y.avi"));
     EXPECT_FALSE(w.AddData("ab", 2, 4));
@@ -150,6 +151,12 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     file->closeResult = -1;
     w.Close();
     EXPECT_FALSE(w.LastCloseOk());
+    // Room reserved in one file cannot be committed in the next.
+    ASSERT_TRUE(w.Create("r.avi"));
+    ASSERT_NE(nullptr, w.ReserveChunk(16));
+    w.Close();
+    ASSERT_TRUE(w.Create("s.avi"));
+    EXPECT_FALSE(w.CommitChunk(1, 0));
 }
 
 TEST(AviWriter, NoAudioDropsTheAudioList_ChecksumTrailerSumsWholeWordsOfPaddedPayloads) {
@@ -188,7 +195,7 @@ TEST(AviWriter, FreeFunctionsDriveTheProcessWriterOnDisk) {
     ASSERT_TRUE(locket::AviCreate(path.c_str()));
     EXPECT_TRUE(locket::AviAddData("abc", 3, 1));
     EXPECT_EQ(4u + 8 + 500 + 8 + 16 + 8 + 16, locket::AviClose());
-    const Bytes b = ReadFile(path);
+    const Bytes b = ReadBytes(path);
     ExpectAt(b, 336 + 84, {{4, 11025}, {8, 22050}});
     EXPECT_EQ((Chunks{{"01dc", {'a', 'b', 'c'}}}), Walk(b).chunks);
     locket::AviSetDualVideo(false);
@@ -384,7 +391,7 @@ TEST(AviWriter, StdioSinkOpensOnceSeeksTruncatesAndClosesIdempotently) {
     EXPECT_EQ(0, fs.Truncate(6));
     EXPECT_EQ(0, fs.Close());
     EXPECT_EQ(0, fs.Close());
-    EXPECT_EQ(Bytes({'h', 'E', 'l', 'l', 'o', '!'}), ReadFile(dir.File("a.bin")));
+    EXPECT_EQ(Bytes({'h', 'E', 'l', 'l', 'o', '!'}), ReadBytes(dir.File("a.bin")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("b.bin")));
     ASSERT_TRUE(fs.Open(dir.File("b.bin").c_str(), "wb")) << "closed: open again";
     EXPECT_EQ(0, fs.Close());

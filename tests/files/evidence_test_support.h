@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/external_command.h"
+#include "support/temp_dir.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
 
@@ -25,23 +26,9 @@ namespace evidence_test {
 // libx264 and the muxer report on every file; the tests want only real trouble.
 inline const bool kQuietLibav = (av_log_set_level(AV_LOG_ERROR), true);
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = "/tmp/locket-evidence-XXXXXX";
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using locket::testsupport::ReadText;
+using locket::testsupport::TempDir;
+using locket::testsupport::WriteText;
 
 // Writes a card with the tool's options; fails the test when the tool refuses.
 inline bool MakeCard(const std::string& dir, std::vector<const char*> args) {
@@ -63,17 +50,6 @@ inline std::vector<std::string> Recordings(const std::string& card, const std::s
         paths.push_back(e.path().string());
     std::sort(paths.begin(), paths.end());
     return paths;
-}
-
-inline std::string ReadText(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-inline bool WriteText(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-    return static_cast<bool>(f);
 }
 
 // Runs a command; its exit status, its output (standard error too) in *out.

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "files/recording_listing.h"
 #include "files/recording_names.h"
+#include "support/temp_dir.h"
 #include "tat/card_layout.h"
 
 namespace locket {
@@ -48,8 +47,8 @@ TEST(RecordingNames, TypeDateAndRearColumnsFollowTheNameFields) {
 // Sizes read in 64 bits (a sparse file of 3 GiB stands for a long recording), and the 512 KiB
 // floor: a file of exactly 524288 bytes is listed, one byte less is not.
 TEST(RecordingListing, SizesOf64BitsAndTheFloorOf512KiB) {
-    std::string root = (std::filesystem::temp_directory_path() / "locket-listing-XXXXXX").string();
-    ASSERT_TRUE(mkdtemp(root.data()));
+    const testsupport::TempDir dir("listing");
+    const std::string& root = dir.path();
     ASSERT_TRUE(CreateCardLayout(root));
     struct Case {
         int32_t category;
@@ -87,7 +86,6 @@ TEST(RecordingListing, SizesOf64BitsAndTheFloorOf512KiB) {
     EXPECT_TRUE(ListRecordings(tat, drive, 5).empty());
     EXPECT_TRUE(ListRecordings(tat, 0, kAllCategories).empty());
     TatDestroy(tat);
-    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "files/route.h"
 #include "files/trip_grouping.h"
 #include "files/trip_index.h"
+#include "support/temp_dir.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
 
@@ -159,9 +157,8 @@ bool Record(const std::vector<const char*>& args) {
 }
 
 TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
-    char pattern[] = "/tmp/locket-trips-XXXXXX";
-    const std::string dir = mkdtemp(pattern);
-    const std::string card = dir + "/card";
+    const testsupport::TempDir dir("trips");
+    const std::string card = dir.File("card");
     const std::vector<const char*> small = {"--size", "64x48", "--fps", "10", "--quiet"};
     auto run = [&](std::vector<const char*> args) {
         args.insert(args.begin(), {"locket-record", card.c_str()});
@@ -223,7 +220,6 @@ TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
         EXPECT_GT(damaged[i].timeMs, damaged[i - 1].timeMs);
         EXPECT_EQ(damaged[i].timeMs - damaged[i - 1].timeMs > kRouteGapMs, damaged[i].breaksBefore);
     }
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/profile_text.h"
+#include "support/temp_dir.h"
 
 using namespace locket;
 namespace fs = std::filesystem;
@@ -33,38 +33,15 @@ constexpr const char* kRecorderFile =
     "event = 30 \r\n"
     "\r\n";
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "ini-test-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
+using testsupport::ReadText;
+using testsupport::WriteText;
 
-private:
-    std::string m_path;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+// The names in a folder, to see that a save leaves no temporary file behind.
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
 }
 
 }  // namespace
@@ -170,9 +147,9 @@ TEST(ProfileText, RefusesEntriesThatWouldNotReadBackAndWritesNoneOfABatch) {
 }
 
 TEST(PrivateProfile, ReadsCutToTheCallersSize) {
-    TempFolder folder;
+    testsupport::TempDir folder("ini");
     const std::string path = folder.File("config.cfg");
-    WriteFile(path,
+    WriteText(path,
               "[config]\r\nbrightness=-5\r\nmodel=ABCDEFGHIJKLMNOPQRSTUVW\r\nnum=12ab\r\n"
               "empty=\r\n");
 
@@ -203,7 +180,7 @@ TEST(PrivateProfile, ReadsCutToTheCallersSize) {
 }
 
 TEST(PrivateProfile, WritesCreateTheFileAndOneBatchEqualsTheWritesOneByOne) {
-    TempFolder folder;
+    testsupport::TempDir folder("ini");
     const std::vector<ProfileWrite> save = {
         {"blackbox", "tat_update", "1"}, {"capacity", "const", "40"},  {"capacity", "event", "30"},
         {"capacity", "park", "20"},      {"capacity", "manual", "10"}, {"time", "set", "0"},
@@ -232,30 +209,30 @@ TEST(PrivateProfile, WritesCreateTheFileAndOneBatchEqualsTheWritesOneByOne) {
         fs::remove(batchPath);
         fs::remove(singlePath);
         if (c.start) {
-            WriteFile(batchPath, c.start);
-            WriteFile(singlePath, c.start);
+            WriteText(batchPath, c.start);
+            WriteText(singlePath, c.start);
         }
         ASSERT_TRUE(WritePrivateProfileStrings(save, batchPath, c.newFileLineEnd));
         for (const ProfileWrite& w : save)
             ASSERT_TRUE(
                 WritePrivateProfileString(w.section, w.key, w.value, singlePath, c.newFileLineEnd));
-        EXPECT_EQ(ReadFile(batchPath), c.after);
-        EXPECT_EQ(ReadFile(singlePath), c.after);
+        EXPECT_EQ(ReadText(batchPath), c.after);
+        EXPECT_EQ(ReadText(singlePath), c.after);
     }
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", folder.File("missing/config.cfg")));
     EXPECT_FALSE(WritePrivateProfileString("s", "k=", "v", folder.File("batch.cfg")));
-    EXPECT_EQ(folder.Names().size(), 2u);
+    EXPECT_EQ(Names(folder.path()).size(), 2u);
 }
 
 TEST(PrivateProfile, AFailedReplacementLeavesTheOldFileWhole) {
-    TempFolder folder;
+    testsupport::TempDir folder("ini");
     const std::string path = folder.File("blackbox.cfg");
-    WriteFile(path, kRecorderFile);
+    WriteText(path, kRecorderFile);
     ::chmod(path.c_str(), 0640);
 
     static std::string s_tempText;
     SetReplaceFaultHookForTest([](const std::string& tempPath) {
-        s_tempText = ReadFile(tempPath);
+        s_tempText = ReadText(tempPath);
         return false;
     });
     const ProfileWrite save[] = {{"blackbox", "tat_update", "1"}, {"capacity", "const", "10"}};
@@ -263,8 +240,8 @@ TEST(PrivateProfile, AFailedReplacementLeavesTheOldFileWhole) {
     EXPECT_NE(s_tempText.find("tat_update=1\r\n"), std::string::npos);
     EXPECT_FALSE(WritePrivateProfileString("new", "k", "v", folder.File("new.cfg")));
     SetReplaceFaultHookForTest(nullptr);
-    EXPECT_EQ(ReadFile(path), kRecorderFile);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"blackbox.cfg"});
+    EXPECT_EQ(ReadText(path), kRecorderFile);
+    EXPECT_EQ(Names(folder.path()), std::vector<std::string>{"blackbox.cfg"});
 
     // A file that cannot be read is never replaced; a link is followed, permissions are kept.
     fs::create_directory(folder.File("dir.cfg"));

@@ -37,7 +37,7 @@ TEST(CardLayout, RecordingNamesFollowTheKindDateTimeCameraRule) {
 
 TEST(CardLayout, AFolderIsACardWithAllCategoryFoldersAndSetting) {
     locket::test::TempFolder temp;
-    const std::string card = temp.Path() + "/card";
+    const std::string card = temp.path() + "/card";
     EXPECT_FALSE(IsCardFolder(card));
     ASSERT_TRUE(CreateCardLayout(card));
     EXPECT_TRUE(IsCardFolder(card));
@@ -51,5 +51,5 @@ TEST(CardLayout, AFolderIsACardWithAllCategoryFoldersAndSetting) {
         fs::rename(card + "/moved", card + "/" + folder);
     }
     EXPECT_TRUE(IsCardFolder(card));
-    EXPECT_FALSE(CreateCardLayout(temp.Path() + "/missing/parent"));
+    EXPECT_FALSE(CreateCardLayout(temp.path() + "/missing/parent"));
 }

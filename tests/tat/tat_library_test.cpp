@@ -556,8 +556,8 @@ TEST_F(TatLibraryTest, ReadingAndPollingFromTwoThreadsAtOnce) {
 
 TEST(TatLibraryVolumes, AMountedVolumeWithTheLayoutIsTheCardUntilUnmounted) {
     TempFolder temp;
-    const std::string root = temp.Path() + "/root";
-    const std::string mounts = temp.Path() + "/mounts";
+    const std::string root = temp.path() + "/root";
+    const std::string mounts = temp.path() + "/mounts";
     ASSERT_TRUE(fs::create_directories(root + "/media/kim/USB"));
     for (const char* card : {"/media/kim/KX2", "/mnt/sd", "/home/kim/card"}) {
         fs::create_directories(fs::path(root + card).parent_path());

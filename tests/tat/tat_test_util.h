@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
 #include "tat/tat_library.h"
@@ -27,23 +28,7 @@ struct Packet {
     bool operator==(const Packet&) const = default;
 };
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tat-test-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using TempFolder = testsupport::TempDir;
 
 // The packets a recorder writes for `frames` front frames at `fps`: 24-frame groups, optional
 // rear camera, an audio packet every third frame, a text record every fifth ('G', 'M', 'B' in
@@ -121,9 +106,7 @@ inline void PatchFile(const std::string& path, uint64_t offset, const std::vecto
     ASSERT_TRUE(f.good());
 }
 
-inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using testsupport::WriteText;
 
 // Index of the n-th group start (0-based) among the packets.
 inline size_t GroupStartIndex(const std::vector<Packet>& packets, int group) {
@@ -137,7 +120,7 @@ inline size_t GroupStartIndex(const std::vector<Packet>& packets, int group) {
 // A card folder registered with a library handle of its own; the volume walk is off.
 class TestCard {
 public:
-    TestCard() : m_root(m_temp.Path() + "/card") {
+    TestCard() : m_root(m_temp.path() + "/card") {
         m_handle = TatCreate();
         TatSetMountsFile(m_handle, "");
         if (CreateCardLayout(m_root))
@@ -151,7 +134,7 @@ public:
     TatHandle Handle() const { return m_handle; }
     char Drive() const { return m_drive; }
     const std::string& Root() const { return m_root; }
-    const std::string& Temp() const { return m_temp.Path(); }
+    const std::string& Temp() const { return m_temp.path(); }
 
     // Writes a recording made on 2014-03-01 at 10:`minute` and returns its path.
     std::string Record(int32_t category, int minute, const std::vector<Packet>& packets, bool rear,

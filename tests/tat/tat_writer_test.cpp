@@ -26,9 +26,9 @@ TEST(TatWriter, RefusesPacketsTheFormatCannotCarry) {
     CTatWriter writer;
     uint8_t data[4000] = {'G'};
     EXPECT_FALSE(writer.WritePacket(0, kTatKindVideo, 0, data, 10)) << "nothing open";
-    EXPECT_FALSE(writer.Create(temp.Path() + "/missing/x.tat", MakeDesc(true)));
-    EXPECT_FALSE(writer.Create(temp.Path() + "/a.tat", MakeDesc(true, 300)));
-    ASSERT_TRUE(writer.Create(temp.Path() + "/a.tat", MakeDesc(true)));
+    EXPECT_FALSE(writer.Create(temp.path() + "/missing/x.tat", MakeDesc(true)));
+    EXPECT_FALSE(writer.Create(temp.path() + "/a.tat", MakeDesc(true, 300)));
+    ASSERT_TRUE(writer.Create(temp.path() + "/a.tat", MakeDesc(true)));
     EXPECT_FALSE(writer.WritePacket(1, kTatKindGroupStart, 0, data, 10)) << "groups are front";
     EXPECT_FALSE(writer.WritePacket(2, kTatKindVideo, 0, data, 10));
     EXPECT_FALSE(writer.WritePacket(0, 4, 0, data, 10));
@@ -44,7 +44,7 @@ TEST(TatWriter, RefusesPacketsTheFormatCannotCarry) {
     EXPECT_FALSE(writer.WritePacket(0, kTatKindVideo, 0, data, 10));
 
     CTatReader reader;
-    ASSERT_TRUE(reader.Open(temp.Path() + "/a.tat"));
+    ASSERT_TRUE(reader.Open(temp.path() + "/a.tat"));
     EXPECT_FALSE(reader.Scanned());
     EXPECT_EQ(reader.GroupCount(), 1);
     EXPECT_EQ(reader.Counts().audio, 1u);
@@ -54,7 +54,7 @@ TEST(TatWriter, RefusesPacketsTheFormatCannotCarry) {
 TEST(TatWriter, IndexHoldsEveryGroupWithItsOffsetTimeAndFramesBefore) {
     TempFolder temp;
     const auto packets = MakePackets(24 * 4 + 7, true);
-    const std::string path = temp.Path() + "/i.tat";
+    const std::string path = temp.path() + "/i.tat";
     ASSERT_TRUE(WriteRecording(path, packets, true));
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
@@ -81,13 +81,13 @@ TEST(TatWriter, IndexHoldsEveryGroupWithItsOffsetTimeAndFramesBefore) {
 TEST(TatReader, RejectsFilesThatAreNotRecordingsAndScansPastADamagedIndex) {
     TempFolder temp;
     const auto packets = MakePackets(30, false);
-    const std::string path = temp.Path() + "/r.tat";
+    const std::string path = temp.path() + "/r.tat";
     ASSERT_TRUE(WriteRecording(path, packets, false));
     CTatReader reader;
-    EXPECT_FALSE(reader.Open(temp.Path() + "/none.tat"));
-    EXPECT_FALSE(reader.Open(temp.Path()));
-    WriteText(temp.Path() + "/short.tat", "KXTA");
-    EXPECT_FALSE(reader.Open(temp.Path() + "/short.tat"));
+    EXPECT_FALSE(reader.Open(temp.path() + "/none.tat"));
+    EXPECT_FALSE(reader.Open(temp.path()));
+    WriteText(temp.path() + "/short.tat", "KXTA");
+    EXPECT_FALSE(reader.Open(temp.path() + "/short.tat"));
     // A damaged header cannot be trusted for the description.
     PatchFile(path, tatfmt::kHdrDesc + 3, {99});
     EXPECT_FALSE(reader.Open(path));

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "record_test_support.h"
@@ -16,16 +14,6 @@ using namespace locket;
 using namespace locket::recordtest;
 
 namespace {
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> Listing(TatHandle tat, char drive, int category) {
     const int n = std::max(TatCountRecordings(tat, drive, category), 1);
@@ -88,7 +76,7 @@ TEST_F(RecordCard, CardHasTheLayoutNamesAndSettingsTheLibraryExpects) {
     EXPECT_GT(names[kTatEvent][0].substr(6), "20240301_083000");
     EXPECT_GT(names[kTatParking][0].substr(8), "20240301_083500");
 
-    const std::string cfg = ReadFile(JoinPath(s_dir->path(), kSettingsFile));
+    const std::string cfg = ReadText(JoinPath(s_dir->path(), kSettingsFile));
     for (const char* key :
          {"[blackbox]", "dim_front=d1", "power_off_vlt=", "mic_in=", "voice_out=", "acc_level=",
           "motion_level=", "version=", "model=", "tat_update=", "[capacity]", "[time]",
@@ -261,7 +249,7 @@ TEST(RecordOne, PowerCutAndDamageLeaveFilesThatPlayToTheLastWholePacket) {
     EXPECT_EQ(all.back().data, afterDamage.back().data);
     EXPECT_EQ(all.front().data, afterDamage.front().data);
     EXPECT_EQ(std::filesystem::file_size(damaged), std::filesystem::file_size(whole));
-    EXPECT_NE(ReadFile(damaged), ReadFile(whole));
+    EXPECT_NE(ReadText(damaged), ReadText(whole));
 }
 
 TEST(RecordOne, SameSeedGivesTheSameBytesAndAnotherSeedOthers) {
@@ -270,7 +258,7 @@ TEST(RecordOne, SameSeedGivesTheSameBytesAndAnotherSeedOthers) {
         const std::string card = dir.path() + folder;
         EXPECT_EQ(0, MakeCard({card.c_str(), "--size", "96x64", "--rear-size", "96x64", "--seconds",
                                "1", "--only", "EVENT", "--count", "1", "--seed", seed, "--quiet"}));
-        return ReadFile(card + "/EVENT/EVENT_20240301_083001_D.tat");
+        return ReadText(card + "/EVENT/EVENT_20240301_083001_D.tat");
     };
     const std::string a = make("/a", "5");
     ASSERT_FALSE(a.empty());
@@ -345,7 +333,7 @@ TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
         const std::string folder = dir.path() + "/" + CategoryFolder(CategoryOfName(c.after[0]));
         std::map<std::string, std::string> before;
         for (const auto& e : std::filesystem::directory_iterator(folder))
-            before[e.path().filename().string()] = ReadBytes(e.path().string());
+            before[e.path().filename().string()] = ReadText(e.path().string());
         ASSERT_EQ(0, testsupport::RunCommand(run, &second)) << second;
         EXPECT_EQ(first.find("on the card already"), std::string::npos) << first;
         EXPECT_NE(second.find(c.after[0] + " is on the card already: the new recording is "),
@@ -357,7 +345,7 @@ TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, c.after);
         for (const auto& [name, bytes] : before)
-            EXPECT_EQ(ReadBytes(folder + "/" + name), bytes) << name << " was replaced";
+            EXPECT_EQ(ReadText(folder + "/" + name), bytes) << name << " was replaced";
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
@@ -22,11 +21,6 @@ namespace {
 
 constexpr const char* kName = "MANUAL_20240301_120000_F";
 constexpr int kWidth = 160, kHeight = 96, kFps = 25;
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Footage as someone else's camera or editor would make it: the recorder's own pictures, each
 // with its frame marker, through the ffmpeg command with the given encoder options.

@@ -15,6 +15,7 @@
 #include <opencv2/core.hpp>
 
 #include "support/frame_marker.h"
+#include "support/temp_dir.h"
 #include "tat/tat_library.h"
 #include "tat/tat_reader.h"
 #include "tools/locket-record/card_writer.h"
@@ -82,25 +83,8 @@ inline int FrameNumberOf(const cv::Mat& bgr) {
     return ReadFrameNumber(bgr.data, bgr.cols, bgr.rows, static_cast<int>(bgr.step));
 }
 
-// A fresh empty folder under the system's temporary folder, removed with the object.
-class TempDir {
-public:
-    explicit TempDir(const std::string& tag) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / ("locket-record-" + tag + "-XXXXXX"));
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using testsupport::ReadText;
+using testsupport::TempDir;
 
 // libx264 reports on every encoder it opens; the tests want only real trouble.
 inline const bool kQuietLibav = (av_log_set_level(AV_LOG_ERROR), true);
