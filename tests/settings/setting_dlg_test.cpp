@@ -72,7 +72,7 @@ struct Dialog {
 class SettingDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_path = m_temp.Path() + "/blackbox.cfg";
+        m_path = m_temp.path() + "/blackbox.cfg";
         std::ofstream(m_path, std::ios::binary) << kRecorderFile;
     }
     void TearDown() override { SetReplaceFaultHookForTest(nullptr); }

@@ -91,7 +91,7 @@ SettingsForm ValidForm() {
 class SettingsFileTest : public ::testing::Test {
 protected:
     void TearDown() override { SetReplaceFaultHookForTest(nullptr); }
-    std::string PathOf(const char* name) const { return m_temp.Path() + "/" + name; }
+    std::string PathOf(const char* name) const { return m_temp.path() + "/" + name; }
     test::TempFolder m_temp;
 };
 
@@ -141,7 +141,7 @@ TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderInOneReplacementAndKeepsEver
     other.voiceOn = true;
     EXPECT_EQ(SaveSettingsForm(other, card, &field), SaveOutcome::kWriteFailed);
     EXPECT_EQ(ReadText(card), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_temp.Path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_temp.path()), fs::directory_iterator()), 2);
 }
 
 TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
