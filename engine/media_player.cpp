@@ -231,10 +231,13 @@ void CTRSMediaPlayer::ThreadProc() {
     {
         CSyncLock lock(m_lock);
         session = m_session.load();
+        // A Pause may have come since the state was read; a picture step made in that time must
+        // not be played over.
+        state = m_state.load();
         if (!m_mediaOpen.load()) {
             // Nothing to play: Play after Close, or before any Open.
             m_state.store(kPaused);
-        } else {
+        } else if (state == kPlaying || state == kStep) {
             ended = !PlayLoop();
             filling = m_preroll;
             // The gate is written under the lock so that a Close waiting for it has the last word.
