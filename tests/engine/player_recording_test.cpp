@@ -370,25 +370,6 @@ public:
 
 using Clock = std::chrono::steady_clock;
 
-// Notes when each front picture is released; how long decoding takes is beside the point.
-class CReleaseLog : public VMediaDecoder {
-public:
-    bool Open() override { return true; }
-    void Close() override {}
-    bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
-        if (channel == 0)
-            fronts.push_back(Clock::now());
-        return true;
-    }
-    bool Redraw(int, VVideoWindow*) override { return true; }
-    void SetContrast(int, int) override {}
-    void SetBrightness(int, int) override {}
-    void SetFlip(int, int) override {}
-    bool SaveFrame(int, const char*) override { return false; }
-
-    std::vector<Clock::time_point> fronts;
-};
-
 // Passes the sound on, noting when the first of it went out (on the feeder's thread).
 class CFirstSound : public VAudio {
 public:

@@ -109,32 +109,13 @@ TEST(PlayerStep, StepsLandOnTheExactPictureOnBothCamerasAndPlayGoesOnFromThere) 
 
 using Clock = std::chrono::steady_clock;
 
-// Notes when each front picture is released.
-class CReleaseTimes : public VMediaDecoder {
-public:
-    bool Open() override { return true; }
-    void Close() override {}
-    bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
-        if (channel == 0)
-            fronts.push_back(Clock::now());
-        return true;
-    }
-    bool Redraw(int, VVideoWindow*) override { return true; }
-    void SetContrast(int, int) override {}
-    void SetBrightness(int, int) override {}
-    void SetFlip(int, int) override {}
-    bool SaveFrame(int, const char*) override { return false; }
-
-    std::vector<Clock::time_point> fronts;
-};
-
 TEST(PlayerSpeed, PicturesFollowTheChosenSpeedInSilence) {
     OneRecordingCard card("REC_20240301_083000_F.tat", "--seconds 2 --size 160x96");
     ASSERT_TRUE(card.Ready());
     for (const int speed : {50, 200}) {
         SCOPED_TRACE(speed);
         CTATParser parser;
-        CReleaseTimes decoder;
+        CReleaseLog decoder;
         CFakeAudio audio;
         CPlayerEvents events;
         CTRSMediaPlayer player;

@@ -187,4 +187,23 @@ private:
     std::vector<TextSeen> m_texts;
 };
 
+// Notes when each front picture is released; how long decoding takes is beside the point.
+class CReleaseLog : public VMediaDecoder {
+public:
+    bool Open() override { return true; }
+    void Close() override {}
+    bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
+        if (channel == 0)
+            fronts.push_back(std::chrono::steady_clock::now());
+        return true;
+    }
+    bool Redraw(int, VVideoWindow*) override { return true; }
+    void SetContrast(int, int) override {}
+    void SetBrightness(int, int) override {}
+    void SetFlip(int, int) override {}
+    bool SaveFrame(int, const char*) override { return false; }
+
+    std::vector<std::chrono::steady_clock::time_point> fronts;
+};
+
 }  // namespace locket
