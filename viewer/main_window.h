@@ -109,7 +109,8 @@ public:
     void OnRefreshTick();
     void UpdateTimeLabels(int64_t current, int64_t total);
     void ApplyVolume(int level);
-    void RelayoutPictures();
+    // `channels` of the recording about to open; by default the open one's.
+    void RelayoutPictures(int channels = 0);
     bool HandleKey(int key);
 
     // --- sensor overlays (sensor_overlays.cpp)

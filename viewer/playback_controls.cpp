@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/sync.h"
+#include "files/recording_names.h"
 #include "viewer/control_ids.h"
 #include "viewer/evidence_controls.h"
 #include "viewer/main_window.h"
@@ -62,7 +63,14 @@ bool CRavuraVezedaDlg::OpenRecording(const QString& name) {
     ClearGraphWithBaseline(false);
     ResetSignalPanel();
 
-    if (!m_player.Open(name.toStdString().c_str())) {
+    // The player starts with Open and decodes without waiting for this thread: a view still
+    // without its size then would skip the first key frame and stay dark for a whole group.
+    const std::string path = name.toStdString();
+    m_frontPlace = 1;
+    m_rearPlace = RecordingHasRear(path) ? 2 : 0;
+    m_mapPlace = 0;
+    RelayoutPictures(m_rearPlace ? 2 : 1);
+    if (!m_player.Open(path.c_str())) {
         OnNext();
         return false;
     }
@@ -77,9 +85,6 @@ bool CRavuraVezedaDlg::OpenRecording(const QString& name) {
     SetCtrlText(ctl::kCurrentTime, FormatClock(0));
     SetCtrlText(ctl::kTotalTime, FormatClock(m_totalSeconds));
 
-    m_frontPlace = 1;
-    m_rearPlace = 0;
-    m_mapPlace = 0;
     LoadMapPage();
     MoveMap(kMapHidden.x, kMapHidden.y, kMapHidden.w, kMapHidden.h);
     for (int id : {ctl::kMapTab, ctl::kRearTab, ctl::kMapEnlarge})
@@ -318,11 +323,11 @@ void CRavuraVezedaDlg::MoveMap(int x, int y, int w, int h) {
     m_mapView->setVisible(w > 0 && h > 0);
 }
 
-void CRavuraVezedaDlg::RelayoutPictures() {
+void CRavuraVezedaDlg::RelayoutPictures(int channels) {
     {
         // The player must not draw into a view while it moves.
         CSyncLock lock(m_player.m_lock);
-        const bool two = ChannelCount() >= 2;
+        const bool two = (channels > 0 ? channels : ChannelCount()) >= 2;
         SetChecked(ctl::kMapTab, false);
         for (int id : {ctl::kSwapFull, ctl::kSwap})
             EnableControl(id, two);

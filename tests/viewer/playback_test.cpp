@@ -66,10 +66,34 @@ protected:
     bool Playing() { return w().Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying; }
 };
 
+// Notes whether a view got its size while the player already had a recording open: its thread
+// decodes at once, and a first key frame met without a size leaves the view dark for a group.
+class CSizedLate : public QObject {
+public:
+    CSizedLate(QWidget* view, const CTRSMediaPlayer& player) : m_player(player) {
+        view->installEventFilter(this);
+    }
+    bool late = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && m_player.GetState() == CTRSMediaPlayer::kPlaying)
+            late = true;
+        return false;
+    }
+
+private:
+    const CTRSMediaPlayer& m_player;
+};
+
 TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
     const int row = RowWithRear(w(), true);
     ASSERT_GE(row, 0);
+    const CSizedLate front(w().FrontView(), w().Player());
+    const CSizedLate rear(w().RearView(), w().Player());
     DoubleClickRow(row);
+    EXPECT_FALSE(front.late);
+    EXPECT_FALSE(rear.late);
     EXPECT_EQ(w().CurrentRow(), row);
     EXPECT_FALSE(w().Control(ctl::kPlay)->isVisible());
     EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
