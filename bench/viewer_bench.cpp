@@ -246,6 +246,26 @@ double BareCpu(const std::vector<std::vector<uint8_t>>& front,
     return ProcessCpuSeconds() - cpu0;
 }
 
+// The same work at the pace of playback, CPU per second: what of the window's excess is only
+// that.
+double BarePacedCpu(const std::vector<std::vector<uint8_t>>& front,
+                    const std::vector<std::vector<uint8_t>>& rear) {
+    const double cpu0 = ProcessCpuSeconds();
+    const long long start = NowNs();
+    BarePacedDecodeAndScale(front, 640, 360, rear, 320, 170, 30);
+    return (ProcessCpuSeconds() - cpu0) / (Ms(NowNs() - start) / 1000);
+}
+
+// The window shown with the card's list and settled, as a person would find it.
+bool ShowWithList(CRavuraVezedaDlg& window) {
+    window.OnInitDialog();
+    window.show();
+    if (!WaitFor([&] { return window.RowCount() > 0; }, 10000))
+        return false;
+    Pump(500);
+    return true;
+}
+
 struct Played {
     double viewer = 0, gui = 0, wall = 0;
     int shownFront = 0, shownRear = 0;
@@ -280,13 +300,10 @@ void PlaybackCpu(const std::string& card, const std::vector<std::vector<uint8_t>
 
     QTemporaryDir config;
     CRavuraVezedaDlg window(WindowOptions(card, config));
-    window.OnInitDialog();
-    window.show();
-    if (!WaitFor([&] { return window.RowCount() > 0; }, 10000)) {
+    if (!ShowWithList(window)) {
         std::printf("playback: the card lists nothing\n");
         return;
     }
-    Pump(500);
     // What the window costs without pictures: shown with its list, and the recording open
     // but paused (threads alive, nothing decoded).
     double wakes = 0;
@@ -316,11 +333,7 @@ void PlaybackCpu(const std::string& card, const std::vector<std::vector<uint8_t>
 
     const double bareAfter = BareCpu(front, rear) / content;
     const double bare = (bareBefore + bareAfter) / 2;
-    // The same work at the pace of playback: what of the window's excess is only that.
-    const double pacedCpu0 = ProcessCpuSeconds();
-    const long long pacedStart = NowNs();
-    BarePacedDecodeAndScale(front, 640, 360, rear, 320, 170, 30);
-    const double barePaced = (ProcessCpuSeconds() - pacedCpu0) / (Ms(NowNs() - pacedStart) / 1000);
+    const double barePaced = BarePacedCpu(front, rear);
     std::printf(
         "real-time playback in the window, front 1920x1080 + rear 1280x720 at 30 fps, views "
         "640x360 and 320x170:\n");
@@ -355,17 +368,11 @@ void LifelikeCpu(const std::string& card, Figures* figures) {
     const double bareBefore = BareCpu(front, rear) / content;
     QTemporaryDir config;
     CRavuraVezedaDlg window(WindowOptions(card, config));
-    window.OnInitDialog();
-    window.show();
-    if (!WaitFor([&] { return window.RowCount() > 0; }, 10000))
+    if (!ShowWithList(window))
         return;
-    Pump(500);
     const Played played = PlayToEnd(window, content);
     const double bare = (bareBefore + BareCpu(front, rear) / content) / 2;
-    const double pacedCpu0 = ProcessCpuSeconds();
-    const long long pacedStart = NowNs();
-    BarePacedDecodeAndScale(front, 640, 360, rear, 320, 170, 30);
-    const double paced = (ProcessCpuSeconds() - pacedCpu0) / (Ms(NowNs() - pacedStart) / 1000);
+    const double paced = BarePacedCpu(front, rear);
     std::printf(
         "lifelike footage (ffmpeg's testsrc2 at 1920x1080, x264, imported), front camera only:\n"
         "  %.1f s played in %.2f s, %d pictures drawn\n"
