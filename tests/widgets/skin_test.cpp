@@ -113,14 +113,11 @@ TEST(BitmapSlider, PositionsMapOntoTheTrackBetweenTheThumbHalvesAndBack) {
     SeekSlider s;
     CBitmapSlider& slider = *s.slider;
     EXPECT_EQ(QSize(200, 14), slider.size()) << "takes the channel's size";
-    EXPECT_EQ(5, slider.PixelFromPos(0));
-    EXPECT_EQ(195, slider.PixelFromPos(99));
-    EXPECT_EQ(68, slider.PixelFromPos(33));
-    EXPECT_EQ(0, slider.PosFromPixel(5));
-    EXPECT_EQ(99, slider.PosFromPixel(195));
-    EXPECT_EQ(32, slider.PosFromPixel(68)) << "truncated, not rounded";
-    EXPECT_EQ(0, slider.PosFromPixel(-40));
-    EXPECT_EQ(99, slider.PosFromPixel(500));
+    for (auto [pos, pixel] : {std::pair{0, 5}, {99, 195}, {33, 68}})
+        EXPECT_EQ(pixel, slider.PixelFromPos(pos)) << pos;
+    // Back truncated, not rounded, and clamped past both ends.
+    for (auto [pixel, pos] : {std::pair{5, 0}, {195, 99}, {68, 32}, {-40, 0}, {500, 99}})
+        EXPECT_EQ(pos, slider.PosFromPixel(pixel)) << pixel;
     slider.SetPos(150);
     EXPECT_EQ(99, slider.GetPos());
     slider.SetRange(-5, 5);
