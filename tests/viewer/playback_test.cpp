@@ -280,20 +280,6 @@ TEST_F(Playback, BrightnessAndMirrorShowAtOnceWhilePaused) {
     EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
 }
 
-TEST_F(Playback, EndOpensTheNextNewerAndTheNewestStops) {
-    DoubleClickRow(1);
-    const unsigned serial = w().OpenSerial();
-    // An end left over from an earlier recording changes nothing.
-    PostWindowMessage(&w(), WM_MEDIA_END, serial - 1);
-    QTest::qWait(100);
-    EXPECT_EQ(w().CurrentRow(), 1);
-    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == 0; }, 8000));
-    EXPECT_TRUE(WaitFor([&] { return Playing(); }));
-    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 8000));
-    EXPECT_EQ(Text(w(), ctl::kCurrentTime), "00:00:00");
-    EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
-}
-
 TEST_F(Playback, PlacementTransitions) {
     const QRect large(4, 64, 640, 360), small(650, 278, 320, 170), hidden(650, 268, 0, 0);
     struct Step {

@@ -12,6 +12,7 @@
 #include "widgets/map_view.h"
 #include "widgets/skin_images.h"
 #include "widgets/trans_bitmap.h"
+#include "widgets/window_messages.h"
 
 namespace locket::viewertest {
 namespace {
@@ -100,6 +101,14 @@ TEST_F(Trips, ListNumbersTripsAndTheEndOpensTheTripsNextRecording) {
     EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "REC_20240301_083100_F.tat"; }, 15000));
     EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
     EXPECT_EQ(1u, w().MapView()->Trip().size());
+
+    // An end left over from the recording before changes nothing; the newest one's end stops.
+    PostWindowMessage(&w(), WM_MEDIA_END, w().OpenSerial() - 1);
+    QCoreApplication::sendPostedEvents(&w());
+    EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
+    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 15000));
+    EXPECT_EQ(QStringLiteral("00:00:00"), w().ControlAs<QLabel>(ctl::kCurrentTime)->text());
+    EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
 }
 
 TEST_F(Trips, ClickOnTheRouteOpensThatRecordingAtTheNearestFix) {

@@ -465,11 +465,3 @@ TEST(SkinImages, ImagesWithWordsAreEnglishOutsideKorean) {
     for (const QString& name : english.entryList({QStringLiteral("*.svg")}, QDir::Files))
         EXPECT_TRUE(korean.exists(name)) << name.toStdString() << " has no Korean original";
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}
