@@ -247,9 +247,18 @@ TEST(TileCache, AnswersOnlyTileAddressesInRange) {
         int z = -1, x = -1, y = -1;
         EXPECT_EQ(c.tile,
                   CTileSchemeHandler::ParseTilePath(QString::fromLatin1(c.path), &z, &x, &y));
-        if (c.tile)
+        if (c.tile) {
             EXPECT_EQ(std::make_tuple(c.z, c.x, c.y), std::make_tuple(z, x, y));
+        }
     }
+}
+
+// The tile's bytes as Fetch delivers them; "unset" when nothing came within the wait.
+QByteArray FetchNow(CTileSchemeHandler& tiles, int z, int x, int y) {
+    QByteArray got = "unset";
+    tiles.Fetch(z, x, y, [&](const QByteArray& bytes) { got = bytes; });
+    WaitUntil([&] { return got != "unset"; });
+    return got;
 }
 
 // Puts a tile's bytes into the cache as a fetch from the server would have.
@@ -288,14 +297,8 @@ TEST(TileCache, KeepsItsBoundOldestOutAndServesThePageOffline) {
     EXPECT_TRUE(tiles.Cache()->metaData(url(29)).isValid());
 
     // Offline the cache answers, and nothing is fetched for what it lacks.
-    QByteArray got = "unset";
-    tiles.Fetch(5, 29, 3, [&](const QByteArray& bytes) { got = bytes; });
-    ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
-    EXPECT_EQ(tile, got);
-    got = "unset";
-    tiles.Fetch(5, 0, 3, [&](const QByteArray& bytes) { got = bytes; });
-    ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
-    EXPECT_TRUE(got.isEmpty());
+    EXPECT_EQ(tile, FetchNow(tiles, 5, 29, 3));
+    EXPECT_TRUE(FetchNow(tiles, 5, 0, 3).isEmpty());
     EXPECT_GE(offline.asked, 2);
 }
 
@@ -344,12 +347,7 @@ TEST(TileCache, FetchesOnlineNamingItselfAndKeepsTheTileForOffline) {
     tiles.SetReachability(&network);
     tiles.SetServer(server.Template());
     tiles.SetCacheFolder(folder.path());
-    auto fetch = [&](int z, int x, int y) {
-        QByteArray got = "unset";
-        tiles.Fetch(z, x, y, [&](const QByteArray& bytes) { got = bytes; });
-        EXPECT_TRUE(WaitUntil([&] { return got != "unset"; }));
-        return got;
-    };
+    auto fetch = [&](int z, int x, int y) { return FetchNow(tiles, z, x, y); };
     EXPECT_EQ(server.tile, fetch(5, 3, 7));
     ASSERT_EQ(1, server.requests.size());
     EXPECT_TRUE(server.requests[0].startsWith("GET /5/3/7.png ")) << server.requests[0].data();

@@ -343,6 +343,19 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) 
     box->SetCheck(true);
     box->setEnabled(false);
     EXPECT_EQ(kRed, PixelOf(box, {3, 3}));
+
+    // Focused without a focus image: a dotted frame inside the border; no frame without one.
+    box->setEnabled(true);
+    box->SetCheck(false);
+    parent->show();
+    parent->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(parent.get()));
+    box->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    EXPECT_EQ(kRed, PixelOf(box, {2, 1}));
+    box->SetSkinImages(Solid(20, 10, kRed), {}, {}, {}, {}, {}, CxSkinButton::kDrawNormal, 1);
+    EXPECT_NE(kRed, PixelOf(box, {2, 1}));
+    EXPECT_EQ(kRed, PixelOf(box, {2, 0}));
 }
 
 TEST(SkinButton, MaskShapesTheButtonForDrawingAndClicks) {
