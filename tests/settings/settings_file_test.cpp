@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 
@@ -231,6 +233,15 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
 }
 
 TEST_F(SettingsFileTest, TheYearListReachesThePcsYearSoTodayCanBeSaved) {
+    // The PC's date as the C library prints it.
+    const std::time_t clock = std::time(nullptr);
+    char today[16];
+    std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&clock));
+    const ClockTime pc = PcLocalTime();
+    char read[16];
+    std::snprintf(read, sizeof read, "%04d-%02d-%02d", pc.year, pc.month, pc.day);
+    EXPECT_STREQ(today, read);
+
     const std::string path = PathOf("blackbox.cfg");
     for (const ClockTime now : {PcLocalTime(), ClockTime{2031, 12, 31, 24 - 1, 59, 59}}) {
         SCOPED_TRACE(now.year);

@@ -172,6 +172,10 @@ TEST(MapView, PageStartsAfterTheFirstPaintOfflineAndShowsItsState) {
     view.SetTrip({{"REC_A", Line(35.0, 129.0, 5, 20)}, {"REC_B", Line(35.01, 129.0, 4, 100, 0)}},
                  1);
     view.SetSpeedInMph(true);
+    QEvent other(QEvent::User);  // only a paint starts the page
+    QCoreApplication::sendEvent(&view, &other);
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::processEvents();
     EXPECT_FALSE(view.IsPageCreated()) << "no web engine before the window showed";
 
     QSignalSpy loads(&view, &CMapView::PageLoaded);
