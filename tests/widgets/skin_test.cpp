@@ -15,6 +15,7 @@
 
 #include "widgets/bitmap_button_trans.h"
 #include "widgets/bitmap_slider.h"
+#include "widgets/seek_marks.h"
 #include "widgets/skin_button.h"
 #include "widgets/skin_images.h"
 #include "widgets/string_table.h"
@@ -191,6 +192,38 @@ TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce
     QTest::keyClick(s.slider, Qt::Key_End);
     EXPECT_EQ(0, s.slider->GetPos());
     EXPECT_TRUE(s.log.Take().empty());
+}
+
+// Knock ticks and the clip band over the seek bar, between whole seconds as well; the bar
+// keeps its mouse and shows through elsewhere.
+TEST(SeekMarks, TicksAndBandSitAtTheirTimesOverTheBar) {
+    SeekSlider s;
+    CBitmapSlider* bar = s.slider;
+    s.parent->show();  // marks made on a bar already laid out take its size at once
+    auto* marks = new CSeekMarks(bar);
+    const double p33 = bar->PixelFromPos(33), p34 = bar->PixelFromPos(34);
+    EXPECT_DOUBLE_EQ((p33 + p34) / 2, marks->PixelOf(33500));
+    EXPECT_DOUBLE_EQ(bar->PixelFromPos(0), marks->PixelOf(-5));
+    EXPECT_DOUBLE_EQ(bar->PixelFromPos(99), marks->PixelOf(500000));
+    marks->SetKnocks({4000, 50000});
+    const int knock = static_cast<int>(marks->PixelOf(50000));
+    for (auto [x, near] :
+         {std::pair{knock + 4, 1}, {knock + 6, -1}, {static_cast<int>(marks->PixelOf(4000)), 0}})
+        EXPECT_EQ(near, marks->KnockNear(x)) << x;
+    EXPECT_EQ(nullptr, bar->childAt(knock, 7)) << "presses reach the bar";
+
+    marks->SetBand(-1, 20000);
+    const auto shot = [&](int x) {
+        return bar->grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(x, 7) | 0xFF000000;
+    };
+    EXPECT_EQ(CSeekMarks::kKnockColour, shot(knock));
+    EXPECT_EQ(kRed, shot(knock + 20));
+    const QRgb band = shot(static_cast<int>(marks->PixelOf(15000)));
+    EXPECT_NE(kRed, band);
+    EXPECT_EQ(band, shot(static_cast<int>(marks->PixelOf(5000)))) << "from the start";
+    EXPECT_EQ(kRed, shot(static_cast<int>(marks->PixelOf(25000))));
+    bar->resize(300, 14);
+    EXPECT_EQ(bar->rect(), marks->geometry());
 }
 
 TEST(BitmapSlider, PaintsActiveChannelUpToTheThumbAndKeysOutTransparentColours) {
