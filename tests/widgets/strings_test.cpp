@@ -125,6 +125,7 @@ TEST(StringTable, FormattingFillsDirectivesByTypeAndKeepsWhatItCannotFill) {
               FormatText(QStringLiteral("%lf, %lf"), {37.566048, 126.97793}));
     EXPECT_EQ(QStringLiteral("[ab   |  -7|0x1f|ab]"),
               FormatText(QStringLiteral("[%-5s|%4d|%#x|%.2s]"), {"ab", -7, 31u, "abc"}));
+    EXPECT_EQ(QStringLiteral("[3|]"), FormatText(QStringLiteral("[%.0f|%.0s]"), {2.6, "abc"}));
     // Mismatches: a number for %s, text for %d, a directive left without an argument, and one
     // this formatter does not know.
     EXPECT_EQ(QStringLiteral("42 0 7 %s %n"),
