@@ -59,10 +59,6 @@ Window::Window(const WindowOptions& options) {
     m_window->show();
 }
 
-Window::~Window() {
-    m_window.reset();
-}
-
 bool Window::WaitForList(int rows) {
     return WaitFor([&] { return m_window->RowCount() == rows; }, 5000);
 }

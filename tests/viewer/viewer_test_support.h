@@ -58,7 +58,6 @@ struct WindowOptions {
 class Window {
 public:
     explicit Window(const WindowOptions& options = {});
-    ~Window();
     CRavuraVezedaDlg& operator*() { return *m_window; }
     CRavuraVezedaDlg* operator->() { return m_window.get(); }
     const std::string& ConfigPath() const { return m_configPath; }
