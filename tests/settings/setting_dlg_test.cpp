@@ -11,7 +11,6 @@
 #include <QTest>
 
 #include <fstream>
-#include <sstream>
 
 #include "platform/atomic_file.h"
 #include "platform/private_profile.h"
@@ -31,12 +30,7 @@ const char kRecorderFile[] =
     "[capacity]\r\nconst=50\r\nevent=20\r\npark=20\r\nmanual=10\r\n"
     "[time]\r\nset=0\r\nyear=2019\r\nmonth=5\r\nday=6\r\nhour=7\r\nmin=8\r\nsec=9\r\n";
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testsupport::ReadText;
 
 std::string Value(const std::string& path, const char* section, const char* key) {
     return GetPrivateProfileString(section, key, "<missing>", 64, path);
@@ -90,17 +84,13 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         EXPECT_EQ(dlg.ControlAs<QGroupBox>(c::kStorageGroup)->title(), "Storage (%)");
         EXPECT_EQ(dlg.ControlAs<QLabel>(c::kStorageNote)->text(), "Notice) Total Size = 100%");
         EXPECT_EQ(dlg.ControlAs<QLabel>(c::kUnitYear)->text(), "Y");
-        const std::pair<int, const char*> shown[] = {{c::kDrivingList, "50"},
-                                                     {c::kEventList, "20"},
-                                                     {c::kParkingList, "20"},
-                                                     {c::kManualList, "10"},
-                                                     {c::kVoltageList, "11.8v/23.6v"},
-                                                     {c::kYearList, "2025"},
-                                                     {c::kMonthList, "3"},
-                                                     {c::kDayList, "4"},
-                                                     {c::kHourList, "13"},
-                                                     {c::kMinuteList, "14"},
-                                                     {c::kSecondList, "15"}};
+        // clang-format off
+        const std::pair<int, const char*> shown[] = {
+            {c::kDrivingList, "50"}, {c::kEventList, "20"}, {c::kParkingList, "20"},
+            {c::kManualList, "10"}, {c::kVoltageList, "11.8v/23.6v"}, {c::kYearList, "2025"},
+            {c::kMonthList, "3"}, {c::kDayList, "4"}, {c::kHourList, "13"},
+            {c::kMinuteList, "14"}, {c::kSecondList, "15"}};
+        // clang-format on
         for (const auto& [id, text] : shown)
             EXPECT_EQ(ListText(dlg, id), text) << id;
         EXPECT_EQ(dlg.ControlAs<QLabel>(c::kFirmware)->text(), "1.2.07");
@@ -129,20 +119,17 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
         EXPECT_EQ(dlg.LastMessage(), "");
     }
-    const std::pair<const char*, const char*> saved[] = {
-        {"const", "40"},     {"event", "30"},     {"park", "20"},
-        {"manual", "10"},    {"acc_level", "0"},  {"motion_level", "5"},
-        {"mic_in", "0"},     {"voice_out", "1"},  {"power_off_vlt", "12400"},
-        {"tat_update", "1"}, {"dim_front", "hd"}, {"set", "1"},
-        {"year", "2025"},    {"hour", "1"},       {"sec", "15"}};
-    for (const auto& [key, value] : saved) {
-        const std::string k = key;
-        const char* section = k == "const" || k == "event" || k == "park" || k == "manual"
-                                  ? "capacity"
-                              : k == "set" || k == "year" || k == "hour" || k == "sec" ? "time"
-                                                                                       : "blackbox";
+    // clang-format off
+    const char* const saved[][3] = {
+        {"capacity", "const", "40"}, {"capacity", "event", "30"}, {"capacity", "park", "20"},
+        {"capacity", "manual", "10"}, {"blackbox", "acc_level", "0"},
+        {"blackbox", "motion_level", "5"}, {"blackbox", "mic_in", "0"},
+        {"blackbox", "voice_out", "1"}, {"blackbox", "power_off_vlt", "12400"},
+        {"blackbox", "tat_update", "1"}, {"blackbox", "dim_front", "hd"}, {"time", "set", "1"},
+        {"time", "year", "2025"}, {"time", "hour", "1"}, {"time", "sec", "15"}};
+    // clang-format on
+    for (const auto& [section, key, value] : saved)
         EXPECT_EQ(Value(m_path, section, key), value) << key;
-    }
 
     // Reopened, in Korean: the saved values are what the dialog shows.
     Dialog d(m_path, kLangKorean);

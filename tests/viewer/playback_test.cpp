@@ -4,7 +4,6 @@
 #include <QTreeWidget>
 
 #include "files/vehicle_signals.h"
-#include "support/frame_marker.h"
 #include "viewer/control_ids.h"
 #include "viewer/video_view.h"
 #include "viewer_test_support.h"
@@ -24,14 +23,6 @@ QString Text(CRavuraVezedaDlg& window, int id) {
     return window.ControlAs<QLabel>(id)->text();
 }
 
-int Marker(const CVideoView* view) {
-    const QImage picture = view->Picture();
-    if (picture.isNull())
-        return -1;
-    return ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
-                           static_cast<int>(picture.bytesPerLine()), picture.depth() / 8);
-}
-
 bool ShowsBitmap(CRavuraVezedaDlg& window, int id, int bitmapId) {
     return window.ControlAs<TransBitmap>(id)->GetBitmap() == LoadSkinImage(bitmapId);
 }
@@ -39,15 +30,6 @@ bool ShowsBitmap(CRavuraVezedaDlg& window, int id, int bitmapId) {
 int NewestValue(const CGraphSeries* series) {
     const int index = (series->WriteIndex() + CGraphSeries::kValues - 1) % CGraphSeries::kValues;
     return series->Value(index);
-}
-
-// The row of the first listed recording with (or without) the rear camera.
-int RowWithRear(CRavuraVezedaDlg& window, bool rear) {
-    for (int row = 0; row < window.RowCount(); ++row) {
-        if (window.RowName(row).contains("_D") == rear)
-            return row;
-    }
-    return -1;
 }
 
 class Playback : public CardWindowTest {
@@ -296,20 +278,6 @@ TEST_F(Playback, BrightnessAndMirrorShowAtOnceWhilePaused) {
     Click(w(), ctl::kMirror);
     EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
     EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
-}
-
-TEST_F(Playback, EndOpensTheNextNewerAndTheNewestStops) {
-    DoubleClickRow(1);
-    const unsigned serial = w().OpenSerial();
-    // An end left over from an earlier recording changes nothing.
-    PostWindowMessage(&w(), WM_MEDIA_END, serial - 1);
-    QTest::qWait(100);
-    EXPECT_EQ(w().CurrentRow(), 1);
-    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == 0; }, 8000));
-    EXPECT_TRUE(WaitFor([&] { return Playing(); }));
-    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 8000));
-    EXPECT_EQ(Text(w(), ctl::kCurrentTime), "00:00:00");
-    EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
 }
 
 TEST_F(Playback, PlacementTransitions) {

@@ -7,16 +7,12 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include <fstream>
-#include <sstream>
-
-#include "tools/locket-record/card_writer.h"
-#include "tools/locket-record/record_options.h"
 #include "viewer/main_window.h"
 #include "viewer_test_support.h"
 #include "widgets/map_view.h"
 #include "widgets/skin_images.h"
 #include "widgets/trans_bitmap.h"
+#include "widgets/window_messages.h"
 
 namespace locket::viewertest {
 namespace {
@@ -24,13 +20,9 @@ namespace {
 constexpr int kTripColumn = 6;
 
 bool Record(std::vector<const char*> args, const std::string& card) {
-    args.insert(args.begin(), {"locket-record", card.c_str()});
-    for (const char* common : {"--size", "96x64", "--fps", "10", "--min-kib", "520", "--quiet"})
+    for (const char* common : {"--size", "96x64", "--fps", "10", "--min-kib", "520"})
         args.push_back(common);
-    RecordOptions options;
-    std::string error;
-    return ParseRecordOptions(static_cast<int>(args.size()), args.data(), &options, &error) &&
-           WriteCard(options, &error) == 0;
+    return MakeCard(card, args);
 }
 
 // Trip 1: REC 08:30:00, 08:30:03, 08:30:06 (3 s each) and an event at 08:30:04 inside it;
@@ -109,6 +101,14 @@ TEST_F(Trips, ListNumbersTripsAndTheEndOpensTheTripsNextRecording) {
     EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "REC_20240301_083100_F.tat"; }, 15000));
     EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
     EXPECT_EQ(1u, w().MapView()->Trip().size());
+
+    // An end left over from the recording before changes nothing; the newest one's end stops.
+    PostWindowMessage(&w(), WM_MEDIA_END, w().OpenSerial() - 1);
+    QCoreApplication::sendPostedEvents(&w());
+    EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
+    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 15000));
+    EXPECT_EQ(QStringLiteral("00:00:00"), w().ControlAs<QLabel>(ctl::kCurrentTime)->text());
+    EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
 }
 
 TEST_F(Trips, ClickOnTheRouteOpensThatRecordingAtTheNearestFix) {
@@ -165,9 +165,7 @@ TEST_F(Trips, SpeedUnitComesFromTheConfigAndTheGaugeSwitchesIt) {
     EXPECT_EQ(LoadSkinImage(522), gauge()) << "the gauge reads km/h";
     EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("km/h")))
         << text(ctl::kSpeed).toStdString();
-    std::stringstream config;
-    config << std::ifstream(window->ConfigPath()).rdbuf();
-    EXPECT_NE(std::string::npos, config.str().find("speedunit=kmh")) << config.str();
+    EXPECT_NE(std::string::npos, ReadText(window->ConfigPath()).find("speedunit=kmh"));
     Click(w(), ctl::kSpeedValue);
     EXPECT_TRUE(w().SpeedInMph());
     EXPECT_EQ(QStringLiteral("62mph"), w().SpeedText(100.0));

@@ -1,55 +1,25 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include <unistd.h>
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 
 #include "files/recording_names.h"
-#include "tools/locket-record/card_writer.h"
-#include "tools/locket-record/record_options.h"
+#include "support/frame_marker.h"
+#include "viewer/video_view.h"
 #include "viewer_test_support.h"
 
 namespace locket::viewertest {
-
-TempDir::TempDir() {
-    char pattern[] = "/tmp/locket-viewer-test-XXXXXX";
-    m_path = mkdtemp(pattern);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-namespace {
-
-int MakeCard(const std::vector<const char*>& args) {
-    RecordOptions options;
-    std::string error;
-    if (!ParseRecordOptions(static_cast<int>(args.size()), args.data(), &options, &error))
-        return -1;
-    const int result = WriteCard(options, &error);
-    if (result)
-        std::fprintf(stderr, "card: %s\n", error.c_str());
-    return result;
-}
-
-}  // namespace
 
 const std::string& SharedCard() {
     static TempDir dir;
     static const bool made = [] {
         const std::string card = dir.path() + "/card";
-        bool ok =
-            MakeCard({"locket-record", card.c_str(), "--seconds", "3", "--fps", "24", "--size",
-                      "160x120", "--rear-size", "96x64", "--min-kib", "520", "--quiet"}) == 0;
-        // Too small for the list.
-        ok = ok &&
-             MakeCard({"locket-record", card.c_str(), "--seconds", "1", "--fps", "10", "--size",
-                       "160x120", "--one", "EVENT_20250101_000000_F.tat", "--quiet"}) == 0;
-        return ok;
+        return MakeCard(card, {"--seconds", "3", "--fps", "24", "--size", "160x120", "--rear-size",
+                               "96x64", "--min-kib", "520"}) &&
+               // Too small for the list.
+               MakeCard(card, {"--seconds", "1", "--fps", "10", "--size", "160x120", "--one",
+                               "EVENT_20250101_000000_F.tat"});
     }();
     static const std::string card = dir.path() + "/card";
     EXPECT_TRUE(made);
@@ -89,10 +59,6 @@ Window::Window(const WindowOptions& options) {
     m_window->show();
 }
 
-Window::~Window() {
-    m_window.reset();
-}
-
 bool Window::WaitForList(int rows) {
     return WaitFor([&] { return m_window->RowCount() == rows; }, 5000);
 }
@@ -101,6 +67,22 @@ void Click(CRavuraVezedaDlg& window, int id) {
     QWidget* control = window.Control(id);
     ASSERT_NE(control, nullptr) << id;
     QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+}
+
+int Marker(const CVideoView* view) {
+    const QImage picture = view->Picture();
+    if (picture.isNull())
+        return -1;
+    return ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
+                           static_cast<int>(picture.bytesPerLine()), picture.depth() / 8);
+}
+
+int RowWithRear(CRavuraVezedaDlg& window, bool rear) {
+    for (int row = 0; row < window.RowCount(); ++row) {
+        if (window.RowName(row).contains("_D") == rear)
+            return row;
+    }
+    return -1;
 }
 
 }  // namespace locket::viewertest

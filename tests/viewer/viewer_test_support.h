@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "files/evidence_test_support.h"
+#include "support/temp_dir.h"
 #include "viewer/main_window.h"
 
 // Readable texts in failure messages.
@@ -36,16 +38,9 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-// A folder removed at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using evidence_test::MakeCard;
+using testsupport::ReadText;
+using testsupport::TempDir;
 
 // The shared card: two recordings per category (3 s, 24 fps, two cameras in the first of each
 // category), all of them listed, plus one recording too small to be listed.
@@ -63,7 +58,6 @@ struct WindowOptions {
 class Window {
 public:
     explicit Window(const WindowOptions& options = {});
-    ~Window();
     CRavuraVezedaDlg& operator*() { return *m_window; }
     CRavuraVezedaDlg* operator->() { return m_window.get(); }
     const std::string& ConfigPath() const { return m_configPath; }
@@ -93,5 +87,11 @@ protected:
 
 // Clicks a control of the window by its id.
 void Click(CRavuraVezedaDlg& window, int id);
+
+// The frame number marked in the view's picture; -1 without a picture.
+int Marker(const CVideoView* view);
+
+// The row of the first listed recording with (or without) the rear camera; -1 when none.
+int RowWithRear(CRavuraVezedaDlg& window, bool rear);
 
 }  // namespace locket::viewertest

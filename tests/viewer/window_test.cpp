@@ -1,15 +1,15 @@
 // The main window: start-up, its own settings file, language, one viewer at a time, the card
-// poll and the recording list.
+// poll, the recording list and the settings button.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <fstream>
-#include <sstream>
-
+#include "platform/private_profile.h"
 #include "settings/setting_dlg.h"
+#include "tat/card_layout.h"
 #include "viewer/control_ids.h"
 #include "viewer/progress_dlg.h"
 #include "viewer/viewer_app.h"
@@ -19,13 +19,6 @@
 
 namespace locket::viewertest {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
     struct Case {
@@ -52,7 +45,7 @@ TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
         EXPECT_FALSE(window->ControlAs<CxSkinButton>(ctl::kMute)->GetCheck());
         EXPECT_TRUE(std::filesystem::exists(window.ConfigPath()));
         window->SaveViewerConfig();
-        const std::string saved = ReadFile(window.ConfigPath());
+        const std::string saved = ReadText(window.ConfigPath());
         EXPECT_NE(saved.find("brightness=" + std::to_string(c.brightness)), std::string::npos)
             << saved;
         EXPECT_NE(saved.find("volume=" + std::to_string(c.volume)), std::string::npos) << saved;
@@ -194,6 +187,43 @@ TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
     EXPECT_TRUE(window->LastMessage().startsWith("Does not recognize SD Card."));
     Click(*window, ctl::kOpen);
     EXPECT_EQ(window->RowCount(), 0);
+}
+
+TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenThereIsNone) {
+    TempDir dir;
+    const std::string card = dir.path() + "/card";
+    ASSERT_TRUE(CreateCardLayout(card));
+    ASSERT_TRUE(testsupport::WriteText(
+        card + "/" + kSettingsCopyFile,
+        "[blackbox]\nmic_in=0\n[capacity]\nconst=40\nevent=30\npark=20\nmanual=10\n"));
+    const std::string file = std::filesystem::canonical(card).string() + "/SETTING/blackbox.cfg";
+
+    WindowOptions options;
+    options.card = card;
+    Window window(options);
+    ASSERT_TRUE(WaitFor([&] { return window->CardDrive() != 0; }));
+    Click(*window, ctl::kSettings);
+    CSettingDlg* dlg = window->SettingsDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->SettingsPath(), file) << "restored onto the card from its settings text";
+    EXPECT_EQ(dlg->ControlAs<QComboBox>(setting_ctl::kDrivingList)->currentText(), "40");
+    dlg->ControlAs<QCheckBox>(setting_ctl::kMicOn)->click();
+    dlg->ControlAs<QPushButton>(setting_ctl::kSave)->click();
+    ASSERT_TRUE(WaitFor([&] { return window->SettingsDialog() == nullptr; }));
+    EXPECT_EQ(GetPrivateProfileString("blackbox", "mic_in", "", 8, file), "1");
+
+    // F3 opens the file now present; with neither file nor settings text, the message.
+    window->HandleKey(Qt::Key_F3);
+    ASSERT_NE(window->SettingsDialog(), nullptr);
+    window->SettingsDialog()->reject();
+    ASSERT_TRUE(WaitFor([&] { return window->SettingsDialog() == nullptr; }));
+    EXPECT_EQ(window->LastMessage(), "");
+    std::filesystem::remove(file);
+    std::filesystem::remove(card + "/" + kSettingsCopyFile);
+    Click(*window, ctl::kSettings);
+    EXPECT_EQ(window->SettingsDialog(), nullptr);
+    EXPECT_EQ(window->LastMessage(), "Blackbox info not found.\nPlease check location of drive");
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 }  // namespace

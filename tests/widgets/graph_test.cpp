@@ -190,11 +190,3 @@ TEST(GraphStatic, ResizeRebuildsThePictureAndScale) {
     hidden.SetGridVisible(true);
     EXPECT_EQ(QSize(120, 60), hidden.Picture().size());
 }
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -172,6 +172,10 @@ TEST(MapView, PageStartsAfterTheFirstPaintOfflineAndShowsItsState) {
     view.SetTrip({{"REC_A", Line(35.0, 129.0, 5, 20)}, {"REC_B", Line(35.01, 129.0, 4, 100, 0)}},
                  1);
     view.SetSpeedInMph(true);
+    QEvent other(QEvent::User);  // only a paint starts the page
+    QCoreApplication::sendEvent(&view, &other);
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::processEvents();
     EXPECT_FALSE(view.IsPageCreated()) << "no web engine before the window showed";
 
     QSignalSpy loads(&view, &CMapView::PageLoaded);
@@ -247,9 +251,18 @@ TEST(TileCache, AnswersOnlyTileAddressesInRange) {
         int z = -1, x = -1, y = -1;
         EXPECT_EQ(c.tile,
                   CTileSchemeHandler::ParseTilePath(QString::fromLatin1(c.path), &z, &x, &y));
-        if (c.tile)
+        if (c.tile) {
             EXPECT_EQ(std::make_tuple(c.z, c.x, c.y), std::make_tuple(z, x, y));
+        }
     }
+}
+
+// The tile's bytes as Fetch delivers them; "unset" when nothing came within the wait.
+QByteArray FetchNow(CTileSchemeHandler& tiles, int z, int x, int y) {
+    QByteArray got = "unset";
+    tiles.Fetch(z, x, y, [&](const QByteArray& bytes) { got = bytes; });
+    WaitUntil([&] { return got != "unset"; });
+    return got;
 }
 
 // Puts a tile's bytes into the cache as a fetch from the server would have.
@@ -288,14 +301,8 @@ TEST(TileCache, KeepsItsBoundOldestOutAndServesThePageOffline) {
     EXPECT_TRUE(tiles.Cache()->metaData(url(29)).isValid());
 
     // Offline the cache answers, and nothing is fetched for what it lacks.
-    QByteArray got = "unset";
-    tiles.Fetch(5, 29, 3, [&](const QByteArray& bytes) { got = bytes; });
-    ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
-    EXPECT_EQ(tile, got);
-    got = "unset";
-    tiles.Fetch(5, 0, 3, [&](const QByteArray& bytes) { got = bytes; });
-    ASSERT_TRUE(WaitUntil([&] { return got != "unset"; }));
-    EXPECT_TRUE(got.isEmpty());
+    EXPECT_EQ(tile, FetchNow(tiles, 5, 29, 3));
+    EXPECT_TRUE(FetchNow(tiles, 5, 0, 3).isEmpty());
     EXPECT_GE(offline.asked, 2);
 }
 
@@ -344,12 +351,7 @@ TEST(TileCache, FetchesOnlineNamingItselfAndKeepsTheTileForOffline) {
     tiles.SetReachability(&network);
     tiles.SetServer(server.Template());
     tiles.SetCacheFolder(folder.path());
-    auto fetch = [&](int z, int x, int y) {
-        QByteArray got = "unset";
-        tiles.Fetch(z, x, y, [&](const QByteArray& bytes) { got = bytes; });
-        EXPECT_TRUE(WaitUntil([&] { return got != "unset"; }));
-        return got;
-    };
+    auto fetch = [&](int z, int x, int y) { return FetchNow(tiles, z, x, y); };
     EXPECT_EQ(server.tile, fetch(5, 3, 7));
     ASSERT_EQ(1, server.requests.size());
     EXPECT_TRUE(server.requests[0].startsWith("GET /5/3/7.png ")) << server.requests[0].data();
@@ -402,21 +404,4 @@ TEST(TileCache, ThePageDrawsCachedTilesOffline) {
                    .toInt() > 0;
     })) << "cached tiles reach the page through the viewer's scheme";
     tiles->SetReachability(nullptr);
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    // Headless defaults for running by hand; ctest's environment sets them too.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // tests run as root in CI
-    // Tiles are cached under a folder of this run only.
-    QTemporaryDir cache;
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }

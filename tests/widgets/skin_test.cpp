@@ -15,6 +15,7 @@
 
 #include "widgets/bitmap_button_trans.h"
 #include "widgets/bitmap_slider.h"
+#include "widgets/seek_marks.h"
 #include "widgets/skin_button.h"
 #include "widgets/skin_images.h"
 #include "widgets/string_table.h"
@@ -113,14 +114,11 @@ TEST(BitmapSlider, PositionsMapOntoTheTrackBetweenTheThumbHalvesAndBack) {
     SeekSlider s;
     CBitmapSlider& slider = *s.slider;
     EXPECT_EQ(QSize(200, 14), slider.size()) << "takes the channel's size";
-    EXPECT_EQ(5, slider.PixelFromPos(0));
-    EXPECT_EQ(195, slider.PixelFromPos(99));
-    EXPECT_EQ(68, slider.PixelFromPos(33));
-    EXPECT_EQ(0, slider.PosFromPixel(5));
-    EXPECT_EQ(99, slider.PosFromPixel(195));
-    EXPECT_EQ(32, slider.PosFromPixel(68)) << "truncated, not rounded";
-    EXPECT_EQ(0, slider.PosFromPixel(-40));
-    EXPECT_EQ(99, slider.PosFromPixel(500));
+    for (auto [pos, pixel] : {std::pair{0, 5}, {99, 195}, {33, 68}})
+        EXPECT_EQ(pixel, slider.PixelFromPos(pos)) << pos;
+    // Back truncated, not rounded, and clamped past both ends.
+    for (auto [pixel, pos] : {std::pair{5, 0}, {195, 99}, {68, 32}, {-40, 0}, {500, 99}})
+        EXPECT_EQ(pos, slider.PosFromPixel(pixel)) << pixel;
     slider.SetPos(150);
     EXPECT_EQ(99, slider.GetPos());
     slider.SetRange(-5, 5);
@@ -194,6 +192,38 @@ TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce
     QTest::keyClick(s.slider, Qt::Key_End);
     EXPECT_EQ(0, s.slider->GetPos());
     EXPECT_TRUE(s.log.Take().empty());
+}
+
+// Knock ticks and the clip band over the seek bar, between whole seconds as well; the bar
+// keeps its mouse and shows through elsewhere.
+TEST(SeekMarks, TicksAndBandSitAtTheirTimesOverTheBar) {
+    SeekSlider s;
+    CBitmapSlider* bar = s.slider;
+    s.parent->show();  // marks made on a bar already laid out take its size at once
+    auto* marks = new CSeekMarks(bar);
+    const double p33 = bar->PixelFromPos(33), p34 = bar->PixelFromPos(34);
+    EXPECT_DOUBLE_EQ((p33 + p34) / 2, marks->PixelOf(33500));
+    EXPECT_DOUBLE_EQ(bar->PixelFromPos(0), marks->PixelOf(-5));
+    EXPECT_DOUBLE_EQ(bar->PixelFromPos(99), marks->PixelOf(500000));
+    marks->SetKnocks({4000, 50000});
+    const int knock = static_cast<int>(marks->PixelOf(50000));
+    for (auto [x, near] :
+         {std::pair{knock + 4, 1}, {knock + 6, -1}, {static_cast<int>(marks->PixelOf(4000)), 0}})
+        EXPECT_EQ(near, marks->KnockNear(x)) << x;
+    EXPECT_EQ(nullptr, bar->childAt(knock, 7)) << "presses reach the bar";
+
+    marks->SetBand(-1, 20000);
+    const auto shot = [&](int x) {
+        return bar->grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(x, 7) | 0xFF000000;
+    };
+    EXPECT_EQ(CSeekMarks::kKnockColour, shot(knock));
+    EXPECT_EQ(kRed, shot(knock + 20));
+    const QRgb band = shot(static_cast<int>(marks->PixelOf(15000)));
+    EXPECT_NE(kRed, band);
+    EXPECT_EQ(band, shot(static_cast<int>(marks->PixelOf(5000)))) << "from the start";
+    EXPECT_EQ(kRed, shot(static_cast<int>(marks->PixelOf(25000))));
+    bar->resize(300, 14);
+    EXPECT_EQ(bar->rect(), marks->geometry());
 }
 
 TEST(BitmapSlider, PaintsActiveChannelUpToTheThumbAndKeysOutTransparentColours) {
@@ -346,6 +376,19 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) 
     box->SetCheck(true);
     box->setEnabled(false);
     EXPECT_EQ(kRed, PixelOf(box, {3, 3}));
+
+    // Focused without a focus image: a dotted frame inside the border; no frame without one.
+    box->setEnabled(true);
+    box->SetCheck(false);
+    parent->show();
+    parent->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(parent.get()));
+    box->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    EXPECT_EQ(kRed, PixelOf(box, {2, 1}));
+    box->SetSkinImages(Solid(20, 10, kRed), {}, {}, {}, {}, {}, CxSkinButton::kDrawNormal, 1);
+    EXPECT_NE(kRed, PixelOf(box, {2, 1}));
+    EXPECT_EQ(kRed, PixelOf(box, {2, 0}));
 }
 
 TEST(SkinButton, MaskShapesTheButtonForDrawingAndClicks) {
@@ -467,12 +510,4 @@ TEST(SkinImages, ImagesWithWordsAreEnglishOutsideKorean) {
     EXPECT_EQ(withWords, 12);
     for (const QString& name : english.entryList({QStringLiteral("*.svg")}, QDir::Files))
         EXPECT_TRUE(korean.exists(name)) << name.toStdString() << " has no Korean original";
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }
