@@ -128,11 +128,7 @@ protected:
     void Start(const ToolCard& card) {
         ASSERT_TRUE(card.Ready());
         CTATParser::SetLibraryHandle(card.Handle());
-        player.m_pParser = &parser;
-        player.m_pDecoder = &decoder;
-        player.m_pAudio = &audio;
-        events.Attach(&player, &front);
-        ASSERT_TRUE(player.Start(&front, &rear));
+        ASSERT_TRUE(StartPlayer(&player, &parser, &decoder, &audio, &events, &front, &rear));
     }
     void TearDown() override { player.Shutdown(); }
 
@@ -227,67 +223,18 @@ TEST_F(PlayerRecordingTest, MidGroupStartWaitsForTheKeyFramesOfEachCamera) {
     EXPECT_EQ(FrameOf(rear.Last()), FrameOf(front.Last()));
 }
 
-TEST_F(PlayerRecordingTest, SeeksWhilePausedAndWhilePlaying) {
-    ToolCard card("REC_20240301_083000_F.tat", "--seconds 14 --size 160x96");
-    ASSERT_NO_FATAL_FAILURE(Start(card));
-    player.Open(card.Name().c_str());
-    player.Pause();
-    SleepMs(50);
-    const size_t soundBefore = audio.Bytes().size();  // what was read before the pause is out
-
-    // 12,345 ms at 30 fps: the parser reaches the group starting at second 12.
-    front.ClearDrawn();
-    ASSERT_TRUE(player.SeekTo(12345));
-    ASSERT_TRUE(WaitFor([&] {
-        return player.GetState() == CTRSMediaPlayer::kPaused &&
-               player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped;
-    }));
-    EXPECT_EQ(player.GetCurTime(), 12033);  // second 12 plus the one picture shown
-    std::vector<DrawnPicture> drawn = front.Drawn();
-    ASSERT_EQ(drawn.size(), 1u);
-    EXPECT_EQ(FrameOf(drawn[0]), 360);
-    SleepMs(100);
-    EXPECT_EQ(front.DrawCount(), 1u);              // paused again
-    EXPECT_EQ(audio.Bytes().size(), soundBefore);  // a step reads sound but does not play it
-
-    // Redraw at a new window size shows the same picture.
-    front.SetSize(320, 192);
-    player.Redraw();
-    EXPECT_EQ(front.Last().width, 320);
-    EXPECT_EQ(FrameOf(front.Last()), 360);
-    front.SetSize(160, 96);
-
-    // While playing: the seek happens before the next read and playback goes on from there.
-    front.ClearDrawn();
-    player.Play();
-    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 5; }));
-    player.SeekTo(3000);  // group 3, frame 72
-    ASSERT_TRUE(WaitFor([&] {
-        std::vector<int> f = FramesOf(front.Drawn());
-        return std::find(f.begin(), f.end(), 72) != f.end() && f.back() >= 80;
-    }));
-    player.Close();
-    std::vector<int> frames = FramesOf(front.Drawn());
-    auto jump = std::find(frames.begin(), frames.end(), 72);
-    ASSERT_NE(jump, frames.end());
-    std::vector<int> before(frames.begin(), jump);
-    std::vector<int> after(jump, frames.end());
-    EXPECT_EQ(before.front(), 361);
-    EXPECT_TRUE(Consecutive(before));
-    EXPECT_TRUE(Consecutive(after));
-    SleepMs(100);
-    EXPECT_EQ(events.ends.load(), 0);  // closed while playing: no end event
-}
-
-TEST_F(PlayerRecordingTest, TimeAfterASeekIsThatOfThePictureShown) {
+TEST_F(PlayerRecordingTest, SeeksWhilePausedShowTheirPictureAndPlayingGoesOnFromThere) {
     // 25 pictures a second in groups of 24: the groups start between whole seconds.
     ToolCard card("REC_20240301_083000_F.tat", "--seconds 8 --fps 25 --size 160x96");
     ASSERT_NO_FATAL_FAILURE(Start(card));
     player.Open(card.Name().c_str());
     player.Pause();
+    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
+    SleepMs(50);
+    const size_t soundBefore = audio.Bytes().size();  // what was read before the pause is out
     const struct {
         int ms, frame;
-    } cases[] = {{2000, 48}, {3000, 72}, {5000, 120}, {1000, 24}, {7500, 168}};
+    } cases[] = {{2000, 48}, {3000, 72}, {7500, 168}, {5000, 120}, {1000, 24}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ms);
         front.ClearDrawn();
@@ -301,7 +248,37 @@ TEST_F(PlayerRecordingTest, TimeAfterASeekIsThatOfThePictureShown) {
         // The picture's own time, plus the one period every picture shown adds.
         EXPECT_EQ(player.GetCurTime(), (c.frame + 1) * 1000 / 25);
     }
-    player.Close();  // no read of the card after the test
+    SleepMs(100);
+    EXPECT_EQ(front.DrawCount(), 1u);              // paused again
+    EXPECT_EQ(audio.Bytes().size(), soundBefore);  // a step reads sound but does not play it
+
+    // Redraw at a new window size shows the same picture.
+    front.SetSize(320, 192);
+    player.Redraw();
+    EXPECT_EQ(front.Last().width, 320);
+    EXPECT_EQ(FrameOf(front.Last()), 24);
+    front.SetSize(160, 96);
+
+    // While playing: the seek happens before the next read and playback goes on from there.
+    front.ClearDrawn();
+    player.Play();
+    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 5; }));
+    player.SeekTo(5000);
+    ASSERT_TRUE(WaitFor([&] {
+        std::vector<int> f = FramesOf(front.Drawn());
+        return std::find(f.begin(), f.end(), 120) != f.end() && f.back() >= 128;
+    }));
+    player.Close();
+    std::vector<int> frames = FramesOf(front.Drawn());
+    auto jump = std::find(frames.begin(), frames.end(), 120);
+    ASSERT_NE(jump, frames.end());
+    std::vector<int> before(frames.begin(), jump);
+    std::vector<int> after(jump, frames.end());
+    EXPECT_EQ(before.front(), 25);
+    EXPECT_TRUE(Consecutive(before));
+    EXPECT_TRUE(Consecutive(after));
+    SleepMs(100);
+    EXPECT_EQ(events.ends.load(), 0);  // closed while playing: no end event
 }
 
 TEST_F(PlayerRecordingTest, HiddenRearIsDecodedButDrawnOnlyOnceShown) {
@@ -354,6 +331,43 @@ TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecordin
     std::filesystem::remove(path);
 }
 
+TEST_F(PlayerRecordingTest, StepsLandOnTheExactPictureOnBothCamerasAndPlayGoesOnFromThere) {
+    ToolCard card("REC_20240301_083000_D.tat", "--seconds 4 --size 160x96 --rear-size 96x64");
+    ASSERT_NO_FATAL_FAILURE(Start(card));
+    player.Open(card.Name().c_str());
+    EXPECT_FALSE(player.StepFrames(1)) << "playing";
+    player.Pause();
+
+    const struct {
+        int delta;
+        int picture;
+    } steps[] = {
+        {-1000, 0}, {1, 1},      {1, 2},    {-1, 1},   {30, 31}, {1, 32},  {-10, 22},
+        {-1, 21},   {1000, 119}, {-1, 118}, {-25, 93}, {2, 95},  {-95, 0},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(std::to_string(s.delta) + " to " + std::to_string(s.picture));
+        ASSERT_TRUE(player.StepFrames(s.delta));
+        EXPECT_EQ(s.picture, player.GetShownPicture());
+        EXPECT_EQ(s.picture, FrameOf(front.Last()));
+        EXPECT_EQ(s.picture, FrameOf(rear.Last()));
+        EXPECT_EQ((s.picture + 1) * 1000 / 30, player.GetCurTime());
+        EXPECT_EQ(CTRSMediaPlayer::kGateStepped, player.m_captureGate.load());
+    }
+
+    // Playing on shows the pictures after the stepped one, none missed.
+    ASSERT_TRUE(player.StepFrames(60));
+    front.ClearDrawn();
+    player.Play();
+    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 6; }));
+    player.Pause();
+    std::vector<int> frames = FramesOf(front.Drawn());
+    frames.resize(6);
+    EXPECT_EQ(frames, std::vector<int>({61, 62, 63, 64, 65, 66}));
+    player.Close();
+    EXPECT_FALSE(player.StepFrames(1)) << "nothing open";
+}
+
 // Reads a recording without its sound, as a recorder with its microphone off writes it.
 class CMutedParser : public CTATParser {
 public:
@@ -368,8 +382,6 @@ public:
     }
 };
 
-using Clock = std::chrono::steady_clock;
-
 // Passes the sound on, noting when the first of it went out (on the feeder's thread).
 class CFirstSound : public VAudio {
 public:
@@ -378,62 +390,57 @@ public:
     int Close() override { return m_out->Close(); }
     void Write(const uint8_t* data, int size) override {
         if (!first)
-            first = Clock::now();
+            first = CFrontLog::Clock::now();
         m_out->Write(data, size);
     }
     void SetVolume(int level) override { m_out->SetVolume(level); }
 
-    std::optional<Clock::time_point> first;
+    std::optional<CFrontLog::Clock::time_point> first;
 
 private:
     VAudio* m_out;
 };
 
-TEST(PlayerRealTime, KeepsTheFrameRateWithASoundDeviceThatDoesNotOpen) {
-    ToolCard card("REC_20240301_083000_F.tat", "--seconds 4 --size 160x96");
+TEST(PlayerRealTime, PicturesKeepTheChosenSpeedWithASoundDeviceThatDoesNotOpen) {
+    ToolCard card("REC_20240301_083000_F.tat", "--seconds 3 --size 160x96");
     ASSERT_TRUE(card.Ready());
     CTATParser::SetLibraryHandle(card.Handle());
-    CTATParser withSound;
-    CMutedParser withoutSound;
-    for (CTATParser* parser : {&withSound, static_cast<CTATParser*>(&withoutSound)}) {
-        SCOPED_TRACE(parser == &withSound ? "with sound" : "without sound");
+    const struct {
+        bool muted;
+        int speed;
+    } cases[] = {{false, 100}, {true, 100}, {false, 50}, {false, 200}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << (c.muted ? "without" : "with") << " sound at " << c.speed << " %");
+        CTATParser withSound;
+        CMutedParser withoutSound;
         CAlsaPcmDevice missing("locket_no_such_device");
         CWaveBox silent(&missing);
         CFirstSound audio(&silent);
-        CReleaseLog decoder;
+        CFrontLog decoder;
         CPlayerEvents events;
         CTRSMediaPlayer player;
-        player.m_pParser = parser;
-        player.m_pDecoder = &decoder;
-        player.m_pAudio = &audio;
-        events.Attach(&player, nullptr);
-        ASSERT_TRUE(player.Start(nullptr, nullptr));
+        EXPECT_FALSE(player.SetSpeed(300));
+        ASSERT_TRUE(player.SetSpeed(c.speed));
+        ASSERT_TRUE(
+            StartPlayer(&player, c.muted ? &withoutSound : &withSound, &decoder, &audio, &events));
         EXPECT_FALSE(silent.IsUsable());
 
         player.Open(card.Name().c_str());
         ASSERT_TRUE(WaitFor([&] { return events.ends.load() >= 1; }));
         player.Shutdown();
-        const std::vector<Clock::time_point>& fronts = decoder.fronts;
-        ASSERT_EQ(fronts.size(), 120u);
-        ASSERT_EQ(audio.first.has_value(), parser == &withSound);
-        auto ms = [&](Clock::time_point t) {
-            return std::chrono::duration<double, std::milli>(t - fronts[0]).count();
-        };
-        // Where ten pictures at one end place picture `at`, 30 a second: their median, so that
-        // one picture the scheduler held up does not move the measure.
-        const double period = 1000.0 / 30;
-        auto placed = [&](size_t from, size_t at) {
-            std::vector<double> times;
-            for (size_t i = from; i < from + 10; ++i)
-                times.push_back(ms(fronts[i]) + (double(at) - double(i)) * period);
-            std::nth_element(times.begin(), times.begin() + 5, times.end());
-            return times[5];
-        };
-        // Playback starts with the sound, or else with the first picture; the last of the 120
-        // pictures comes 119 periods later.
-        const double played = placed(110, 119) - (audio.first ? ms(*audio.first) : placed(0, 0));
-        const double expected = 119 * period;
-        EXPECT_NEAR(played, expected, expected * 0.02);
+        ASSERT_EQ(decoder.times.size(), 90u);
+        // Sound plays only at normal speed.
+        ASSERT_EQ(audio.first.has_value(), !c.muted && c.speed == 100);
+        // Playback starts with the sound, or else with the first picture; the last of the 90
+        // pictures comes 89 periods later.
+        const double period = 1000.0 / 30 * 100 / c.speed;
+        const auto origin = decoder.times[0];
+        const double start =
+            audio.first ? std::chrono::duration<double, std::milli>(*audio.first - origin).count()
+                        : decoder.Placed(0, 0, period, origin);
+        EXPECT_NEAR(decoder.Placed(80, 89, period, origin) - start, 89 * period,
+                    89 * period * 0.02);
     }
 }
 

@@ -129,29 +129,6 @@ private:
     size_t m_pos = 0;
 };
 
-// Counts the front pictures it is asked to decode.
-class CFakeDecoder : public VMediaDecoder {
-public:
-    std::atomic<int> fronts{0};
-    std::function<void()> onFront;  // runs on the player thread inside each front decode
-
-    bool Open() override { return true; }
-    void Close() override {}
-    bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
-        if (channel == 0) {
-            ++fronts;
-            if (onFront)
-                onFront();
-        }
-        return true;
-    }
-    bool Redraw(int, VVideoWindow*) override { return true; }
-    void SetContrast(int, int) override {}
-    void SetBrightness(int, int) override {}
-    void SetFlip(int, int) override {}
-    bool SaveFrame(int, const char*) override { return true; }
-};
-
 // A sound output whose writes block while it is held.
 class CHeldAudio : public CFakeAudio {
 public:
@@ -197,17 +174,13 @@ bool ReturnsWhileHeld(const std::function<void()>& calls, const std::function<vo
 class PlayerTest : public ::testing::Test {
 protected:
     void Wire(VAudio* audio, bool pacing) {
-        player.m_pParser = &parser;
-        player.m_pDecoder = &decoder;
-        player.m_pAudio = audio;
-        events.Attach(&player, nullptr);
         player.SetPacing(pacing);
-        ASSERT_TRUE(player.Start(nullptr, nullptr));
+        ASSERT_TRUE(StartPlayer(&player, &parser, &decoder, audio, &events));
     }
     void TearDown() override { player.Shutdown(); }
 
     CFakeParser parser;
-    CFakeDecoder decoder;
+    CFrontLog decoder;
     CFakeAudio audio;
     CFakeAudio slow{true};  // takes as long as a device to play each packet
     CPlayerEvents events;
@@ -328,12 +301,6 @@ TEST_F(PlayerTest, VideoWaitsWhileTwoAudioPacketsAreQueued) {
     EXPECT_EQ(decoder.fronts.load(), 60);
 }
 
-}  // namespace
-}  // namespace locket
-
-namespace locket {
-namespace {
-
 TEST_F(PlayerTest, UserCallsDoNotWaitForThePlayersWaits) {
     // Held while waiting for the reader: every call that takes the player's lock still returns.
     parser.AddStream(300, 0, 0);
@@ -378,26 +345,6 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
             player.Close();
         },
         [&] { held.Release(); }));
-}
-
-TEST_F(PlayerTest, PausedPlayerWakesForPlayAndStep) {
-    parser.AddStream(300, 0, 0);
-    Wire(&audio, true);
-    player.Open("REC_20260101_120000_F.tat");
-    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
-    player.Pause();
-    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
-    int shown = decoder.fronts.load();
-    player.Play();
-    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() > shown + 2; }));
-    player.Pause();
-    // A seek while paused is a step: one picture, then paused again.
-    ASSERT_TRUE(player.SeekTo(2000));
-    ASSERT_TRUE(WaitFor([&] {
-        return player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped &&
-               player.GetState() == CTRSMediaPlayer::kPaused;
-    }));
-    EXPECT_EQ(parser.seeks.load(), 1);
 }
 
 }  // namespace

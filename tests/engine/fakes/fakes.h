@@ -1,7 +1,9 @@
 // Shared by the engine tests: a wait for a condition, a sound output that keeps what it is given,
-// a video window that keeps every picture drawn into it, and a recorder of a player's events.
+// a video window that keeps every picture drawn into it, a recorder of a player's events and a
+// decoder that only notes the front pictures.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -187,23 +189,55 @@ private:
     std::vector<TextSeen> m_texts;
 };
 
-// Notes when each front picture is released; how long decoding takes is beside the point.
-class CReleaseLog : public VMediaDecoder {
+// Counts the front pictures it is asked to decode and notes when each came; how long decoding
+// takes is beside the point.
+class CFrontLog : public VMediaDecoder {
 public:
+    using Clock = std::chrono::steady_clock;
+
     bool Open() override { return true; }
     void Close() override {}
     bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
-        if (channel == 0)
-            fronts.push_back(std::chrono::steady_clock::now());
+        if (channel == 0) {
+            times.push_back(Clock::now());
+            ++fronts;
+            if (onFront)
+                onFront();
+        }
         return true;
     }
     bool Redraw(int, VVideoWindow*) override { return true; }
     void SetContrast(int, int) override {}
     void SetBrightness(int, int) override {}
     void SetFlip(int, int) override {}
-    bool SaveFrame(int, const char*) override { return false; }
+    bool SaveFrame(int, const char*) override { return true; }
 
-    std::vector<std::chrono::steady_clock::time_point> fronts;
+    // Where the ten pictures from `from` place picture `at`, `periodMs` apart, in ms after
+    // `origin`: their median, so that one picture the scheduler held up does not move it.
+    double Placed(size_t from, size_t at, double periodMs, Clock::time_point origin) const {
+        std::vector<double> ms;
+        for (size_t i = from; i < from + 10; ++i)
+            ms.push_back(std::chrono::duration<double, std::milli>(times[i] - origin).count() +
+                         (double(at) - double(i)) * periodMs);
+        std::nth_element(ms.begin(), ms.begin() + 5, ms.end());
+        return ms[5];
+    }
+
+    std::atomic<int> fronts{0};
+    std::function<void()> onFront;         // runs on the player thread inside each front decode
+    std::vector<Clock::time_point> times;  // read once the player has stopped
 };
+
+// Hands the player its parts and starts it.
+inline bool StartPlayer(CTRSMediaPlayer* player, VMediaParser* parser, VMediaDecoder* decoder,
+                        VAudio* audio, CPlayerEvents* events = nullptr,
+                        CFakeVideoWindow* front = nullptr, CFakeVideoWindow* rear = nullptr) {
+    player->m_pParser = parser;
+    player->m_pDecoder = decoder;
+    player->m_pAudio = audio;
+    if (events)
+        events->Attach(player, front);
+    return player->Start(front, rear);
+}
 
 }  // namespace locket
