@@ -23,6 +23,31 @@
 namespace locket {
 namespace {
 
+// Holds the threads that pass it while it is closed.
+class CGate {
+public:
+    explicit CGate(bool held) : m_held(held) {}
+    void Pass() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++waiting;
+        m_opened.wait(lock, [this] { return !m_held; });
+        --waiting;
+    }
+    void Hold(bool held) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held = held;
+        }
+        m_opened.notify_all();
+    }
+    std::atomic<int> waiting{0};
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_held;  // protected by m_mutex
+};
+
 // Plays a scripted list of packets.
 class CFakeParser : public VMediaParser {
 public:
@@ -99,61 +124,27 @@ public:
     }
     bool SeekSnapsToSecond() override { return true; }
 
-    // While held, the player's wait for the next packet lasts until Release.
+    // While the gate is held, the player's wait for the next packet lasts until it opens.
     bool WaitForPacket(uint32_t) override {
-        std::unique_lock<std::mutex> lock(m_holdMutex);
-        ++waiting;
-        m_released.wait(lock, [this] { return !m_held; });
-        --waiting;
+        gate.Pass();
         return true;
     }
-    void Hold() {
-        std::lock_guard<std::mutex> lock(m_holdMutex);
-        m_held = true;
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(m_holdMutex);
-            m_held = false;
-        }
-        m_released.notify_all();
-    }
-    std::atomic<int> waiting{0};
+    CGate gate{false};
 
 private:
-    std::mutex m_holdMutex;
-    std::condition_variable m_released;
-    bool m_held = false;  // protected by m_holdMutex
     // Touched only under the player's lock.
     bool m_open = false;
     size_t m_pos = 0;
 };
 
-// A sound output whose writes block while it is held.
+// A sound output whose writes block until its gate opens.
 class CHeldAudio : public CFakeAudio {
 public:
     void Write(const uint8_t* data, int size) override {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            ++writing;
-            m_released.wait(lock, [this] { return !m_held; });
-            --writing;
-        }
+        gate.Pass();
         CFakeAudio::Write(data, size);
     }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_held = false;
-        }
-        m_released.notify_all();
-    }
-    std::atomic<int> writing{0};
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_held = true;  // protected by m_mutex
+    CGate gate{true};
 };
 
 // Runs `calls` on a thread of its own; true when they returned within `ms`. The thread is
@@ -307,15 +298,15 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForThePlayersWaits) {
     Wire(&audio, true);
     player.Open("REC_20260101_120000_F.tat");
     ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
-    parser.Hold();
-    ASSERT_TRUE(WaitFor([&] { return parser.waiting.load() > 0; }));
+    parser.gate.Hold(true);
+    ASSERT_TRUE(WaitFor([&] { return parser.gate.waiting.load() > 0; }));
     EXPECT_TRUE(ReturnsWhileHeld(
         [&] {
             player.Redraw();
             player.Capture(0, "/tmp/unused.jpg");
             player.Close();
         },
-        [&] { parser.Release(); }));
+        [&] { parser.gate.Hold(false); }));
     player.Shutdown();
 }
 
@@ -328,15 +319,15 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
     CHeldAudio held;
     // The player stops before the output it writes to goes, however the test ends.
     std::unique_ptr<void, std::function<void(void*)>> stop(&held, [&](void*) {
-        held.Release();
+        held.gate.Hold(false);
         player.Shutdown();
     });
     Wire(&held, false);
     player.Open("REC_20260101_120000_F.tat");
     // The first picture comes after the preroll's 21, whose sound is queued by then: the
     // player waits for the sound before it.
-    ASSERT_TRUE(
-        WaitFor([&] { return held.writing.load() > 0 && parser.audioDelivered.load() >= 20; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return held.gate.waiting.load() > 0 && parser.audioDelivered.load() >= 20; }));
     EXPECT_EQ(decoder.fronts.load(), 0);
     EXPECT_TRUE(ReturnsWhileHeld(
         [&] {
@@ -344,7 +335,7 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
             EXPECT_TRUE(player.SeekTo(1000));
             player.Close();
         },
-        [&] { held.Release(); }));
+        [&] { held.gate.Hold(false); }));
 }
 
 }  // namespace
