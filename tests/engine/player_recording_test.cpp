@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +22,7 @@
 #include "files/tat_parser.h"
 #include "platform/clock.h"
 #include "support/frame_marker.h"
+#include "support/temp_dir.h"
 #include "tat/tat_library.h"
 
 namespace locket {
@@ -51,31 +51,23 @@ public:
     ToolCard(const std::string& name, const std::string& options,
              const std::string& secondName = "", const std::string& secondOptions = "")
         : m_name(name) {
-        m_root = std::filesystem::temp_directory_path() /
-                 ("locket_engine_" + std::to_string(::getpid()) + "_" + std::to_string(s_next++));
-        std::filesystem::remove_all(m_root);
-        std::filesystem::create_directories(m_root);
         const auto make = [this](const std::string& one, const std::string& with) {
             const std::string command = LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
-                                        m_root.string() + "' --one " + one + " " + with +
+                                        m_root.path() + "' --one " + one + " " + with +
                                         " --quiet --jobs 1";
             int status = std::system(command.c_str());
             return WIFEXITED(status) && WEXITSTATUS(status) == 0;
         };
         if (make(name, options) && (secondName.empty() || make(secondName, secondOptions)))
-            m_drive = TatRegisterCardFolder(m_handle, m_root.c_str());
+            m_drive = TatRegisterCardFolder(m_handle, m_root.path().c_str());
     }
-    ~ToolCard() {
-        TatDestroy(m_handle);
-        std::filesystem::remove_all(m_root);
-    }
+    ~ToolCard() { TatDestroy(m_handle); }
     bool Ready() const { return m_drive != 0; }
     TatHandle Handle() const { return m_handle; }
     const std::string& Name() const { return m_name; }
 
 private:
-    static inline int s_next = 0;
-    std::filesystem::path m_root;
+    testsupport::TempDir m_root{"engine"};
     std::string m_name;
     TatHandle m_handle = TatCreate();
     char m_drive = 0;
@@ -281,33 +273,12 @@ TEST_F(PlayerRecordingTest, SeeksWhilePausedShowTheirPictureAndPlayingGoesOnFrom
     EXPECT_EQ(events.ends.load(), 0);  // closed while playing: no end event
 }
 
-TEST_F(PlayerRecordingTest, HiddenRearIsDecodedButDrawnOnlyOnceShown) {
-    ToolCard card("REC_20240301_083000_D.tat", "--seconds 3 --size 160x96 --rear-size 96x64");
-    ASSERT_NO_FATAL_FAILURE(Start(card));
-    rear.SetShown(false);
-    player.Open(card.Name().c_str());
-    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 30; }));
-    player.Pause();
-    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
-    EXPECT_EQ(rear.DrawCount(), 0u);
-
-    // Shown again, as after a swap: the current picture at once, before Redraw returns (a
-    // packet the player had in hand at the pause may add one more).
-    rear.SetShown(true);
-    player.Redraw();
-    ASSERT_GE(rear.DrawCount(), 1u);
-    EXPECT_NEAR(FrameOf(rear.Last()), FrameOf(front.Last()), 1);
-    EXPECT_GE(FrameOf(rear.Last()), 29);
-    player.Close();
-}
-
 TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecording) {
     ToolCard card("REC_20240301_083000_F.tat", "--seconds 3 --size 160x96",
                   "REC_20240301_090000_F.tat", "--seconds 3 --size 96x64");
     ASSERT_NO_FATAL_FAILURE(Start(card));
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("locket_switch_" + std::to_string(::getpid()) + ".jpg"))
-                                 .string();
+    const testsupport::TempDir folder("switch");
+    const std::string path = folder.File("still.jpg");
     const auto stillWidth = [&] {
         std::filesystem::remove(path);
         if (!player.Capture(0, path.c_str()))
@@ -328,15 +299,26 @@ TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecordin
         ASSERT_TRUE(WaitFor([&] { return stillWidth() == 96; }));
     }
     player.Close();
-    std::filesystem::remove(path);
 }
 
-TEST_F(PlayerRecordingTest, StepsLandOnTheExactPictureOnBothCamerasAndPlayGoesOnFromThere) {
+TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndStepsLandOnTheSamePictureOnBoth) {
     ToolCard card("REC_20240301_083000_D.tat", "--seconds 4 --size 160x96 --rear-size 96x64");
     ASSERT_NO_FATAL_FAILURE(Start(card));
+    rear.SetShown(false);
     player.Open(card.Name().c_str());
+    ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 30; }));
     EXPECT_FALSE(player.StepFrames(1)) << "playing";
     player.Pause();
+    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
+    EXPECT_EQ(rear.DrawCount(), 0u);
+
+    // Shown again, as after a swap: the current picture at once, before Redraw returns (a
+    // packet the player had in hand at the pause may add one more).
+    rear.SetShown(true);
+    player.Redraw();
+    ASSERT_GE(rear.DrawCount(), 1u);
+    EXPECT_NEAR(FrameOf(rear.Last()), FrameOf(front.Last()), 1);
+    EXPECT_GE(FrameOf(rear.Last()), 29);
 
     const struct {
         int delta;
