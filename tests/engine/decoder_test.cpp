@@ -9,7 +9,6 @@
 
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
-#include "support/frame_marker.h"
 #include "support/temp_dir.h"
 #include "tools/locket-record/frame_marker_painter.h"
 #include "tools/locket-record/h264_encoder.h"
@@ -69,10 +68,6 @@ int BrightQuadrant(const DrawnPicture& pic) {
     for (int q = 0; q < 4; ++q)
         means[q] = pic.Mean((q % 2) * qw + 4, (q / 2) * qh + 4, qw - 8, qh - 8);
     return static_cast<int>(std::max_element(means, means + 4) - means);
-}
-
-int MarkerOf(const DrawnPicture& pic) {
-    return ReadFrameNumber(pic.bgr.data(), pic.width, pic.height, pic.stride, pic.pixelBytes);
 }
 
 class DecoderTest : public ::testing::Test {
@@ -268,7 +263,7 @@ TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
     // A smaller recording in the same window: the scaler follows the new source, so its marker
     // reads back and its bright bottom-right quadrant fills the window's.
     Decode(0, &front, Encode(kW, kH, 1, Marked(5))[0]);
-    EXPECT_EQ(MarkerOf(front.Last()), 5);
+    EXPECT_EQ(front.Last().Frame(), 5);
     auto markedCorner = [](cv::Mat& m, int index) {
         m(cv::Rect(m.cols / 2, m.rows / 2, m.cols - m.cols / 2, m.rows - m.rows / 2))
             .setTo(cv::Scalar::all(255));
@@ -277,7 +272,7 @@ TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
     Decode(0, &front, Encode(64, 48, 1, markedCorner)[0]);
     DrawnPicture pic = front.Last();
     ASSERT_EQ(pic.width, kW);
-    EXPECT_EQ(MarkerOf(pic), 7);
+    EXPECT_EQ(pic.Frame(), 7);
     EXPECT_GT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 200);
     cv::Mat resized = Still(0);
     EXPECT_EQ(resized.cols, 64);
@@ -297,7 +292,7 @@ TEST_F(DecoderTest, HiddenWindowsDecodeOnOrWaitForTheNextKeyFrame) {
     EXPECT_EQ(rear.DrawCount(), 0u);
     rear.SetShown(true);
     ASSERT_TRUE(decoder.Redraw(1, &rear));
-    EXPECT_EQ(MarkerOf(rear.Last()), 9);
+    EXPECT_EQ(rear.Last().Frame(), 9);
 
     rear.SetSize(0, 0);
     for (int i = 10; i < 34; ++i)
@@ -309,7 +304,7 @@ TEST_F(DecoderTest, HiddenWindowsDecodeOnOrWaitForTheNextKeyFrame) {
     auto drawn = rear.Drawn();
     ASSERT_EQ(drawn.size(), 22u);
     for (int i = 34; i < 56; ++i)
-        EXPECT_EQ(MarkerOf(drawn[i - 34]), i < 48 ? 9 : i) << i;
+        EXPECT_EQ(drawn[i - 34].Frame(), i < 48 ? 9 : i) << i;
 }
 
 }  // namespace

@@ -21,23 +21,11 @@
 #include "engine/wave_box.h"
 #include "files/tat_parser.h"
 #include "platform/clock.h"
-#include "support/frame_marker.h"
 #include "support/temp_dir.h"
 #include "tat/tat_library.h"
 
 namespace locket {
 namespace {
-
-int FrameOf(const DrawnPicture& p) {
-    return ReadFrameNumber(p.bgr.data(), p.width, p.height, p.stride, p.pixelBytes);
-}
-
-std::vector<int> FramesOf(const std::vector<DrawnPicture>& pictures) {
-    std::vector<int> frames;
-    for (const auto& p : pictures)
-        frames.push_back(FrameOf(p));
-    return frames;
-}
 
 bool Consecutive(const std::vector<int>& frames) {
     return std::adjacent_find(frames.begin(), frames.end(),
@@ -146,7 +134,7 @@ TEST_F(PlayerRecordingTest, PlaysARecordingFromEndToEnd) {
     SleepMs(100);
     EXPECT_EQ(events.ends.load(), 1);
 
-    std::vector<int> frames = FramesOf(front.Drawn());
+    std::vector<int> frames = front.Frames();
     ASSERT_EQ(static_cast<int>(frames.size()), expected.frontPackets);
     EXPECT_EQ(frames.front(), 0);
     EXPECT_TRUE(Consecutive(frames));
@@ -186,13 +174,13 @@ TEST_F(PlayerRecordingTest, MidGroupStartWaitsForTheKeyFramesOfEachCamera) {
     EXPECT_EQ(player.GetChannelCount(), 2);
     ASSERT_TRUE(WaitFor([&] { return events.ends.load() >= 1; }));
 
-    std::vector<int> frames = FramesOf(front.Drawn());
+    std::vector<int> frames = front.Frames();
     ASSERT_EQ(static_cast<int>(frames.size()), expected.frontPackets - expected.firstKeyIndex);
     EXPECT_EQ(frames.front(), expected.firstKeyIndex);
     EXPECT_TRUE(Consecutive(frames));
 
     // The rear camera starts at a key frame of its own, never before the front one.
-    std::vector<int> rearFrames = FramesOf(rear.Drawn());
+    std::vector<int> rearFrames = rear.Frames();
     ASSERT_FALSE(rearFrames.empty());
     EXPECT_GE(rearFrames.front(), expected.firstKeyIndex);
     EXPECT_TRUE(Consecutive(rearFrames));
@@ -211,8 +199,8 @@ TEST_F(PlayerRecordingTest, MidGroupStartWaitsForTheKeyFramesOfEachCamera) {
     }));
     ASSERT_EQ(front.DrawCount(), 1u);
     ASSERT_EQ(rear.DrawCount(), 1u);
-    EXPECT_EQ(FrameOf(front.Last()), expected.firstKeyIndex + 24);  // the tool's groups: 24
-    EXPECT_EQ(FrameOf(rear.Last()), FrameOf(front.Last()));
+    EXPECT_EQ(front.Last().Frame(), expected.firstKeyIndex + 24);  // the tool's groups: 24
+    EXPECT_EQ(rear.Last().Frame(), front.Last().Frame());
 }
 
 TEST_F(PlayerRecordingTest, SeeksWhilePausedShowTheirPictureAndPlayingGoesOnFromThere) {
@@ -236,7 +224,7 @@ TEST_F(PlayerRecordingTest, SeeksWhilePausedShowTheirPictureAndPlayingGoesOnFrom
                    player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped &&
                    front.DrawCount() == 1;
         }));
-        EXPECT_EQ(FrameOf(front.Last()), c.frame);
+        EXPECT_EQ(front.Last().Frame(), c.frame);
         // The picture's own time, plus the one period every picture shown adds.
         EXPECT_EQ(player.GetCurTime(), (c.frame + 1) * 1000 / 25);
     }
@@ -248,7 +236,7 @@ TEST_F(PlayerRecordingTest, SeeksWhilePausedShowTheirPictureAndPlayingGoesOnFrom
     front.SetSize(320, 192);
     player.Redraw();
     EXPECT_EQ(front.Last().width, 320);
-    EXPECT_EQ(FrameOf(front.Last()), 24);
+    EXPECT_EQ(front.Last().Frame(), 24);
     front.SetSize(160, 96);
 
     // While playing: the seek happens before the next read and playback goes on from there.
@@ -257,11 +245,11 @@ TEST_F(PlayerRecordingTest, SeeksWhilePausedShowTheirPictureAndPlayingGoesOnFrom
     ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 5; }));
     player.SeekTo(5000);
     ASSERT_TRUE(WaitFor([&] {
-        std::vector<int> f = FramesOf(front.Drawn());
+        std::vector<int> f = front.Frames();
         return std::find(f.begin(), f.end(), 120) != f.end() && f.back() >= 128;
     }));
     player.Close();
-    std::vector<int> frames = FramesOf(front.Drawn());
+    std::vector<int> frames = front.Frames();
     auto jump = std::find(frames.begin(), frames.end(), 120);
     ASSERT_NE(jump, frames.end());
     std::vector<int> before(frames.begin(), jump);
@@ -317,8 +305,8 @@ TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndStepsLandOnTheSamePicture
     rear.SetShown(true);
     player.Redraw();
     ASSERT_GE(rear.DrawCount(), 1u);
-    EXPECT_NEAR(FrameOf(rear.Last()), FrameOf(front.Last()), 1);
-    EXPECT_GE(FrameOf(rear.Last()), 29);
+    EXPECT_NEAR(rear.Last().Frame(), front.Last().Frame(), 1);
+    EXPECT_GE(rear.Last().Frame(), 29);
 
     const struct {
         int delta;
@@ -331,8 +319,8 @@ TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndStepsLandOnTheSamePicture
         SCOPED_TRACE(std::to_string(s.delta) + " to " + std::to_string(s.picture));
         ASSERT_TRUE(player.StepFrames(s.delta));
         EXPECT_EQ(s.picture, player.GetShownPicture());
-        EXPECT_EQ(s.picture, FrameOf(front.Last()));
-        EXPECT_EQ(s.picture, FrameOf(rear.Last()));
+        EXPECT_EQ(s.picture, front.Last().Frame());
+        EXPECT_EQ(s.picture, rear.Last().Frame());
         EXPECT_EQ((s.picture + 1) * 1000 / 30, player.GetCurTime());
         EXPECT_EQ(CTRSMediaPlayer::kGateStepped, player.m_captureGate.load());
     }
@@ -343,7 +331,7 @@ TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndStepsLandOnTheSamePicture
     player.Play();
     ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 6; }));
     player.Pause();
-    std::vector<int> frames = FramesOf(front.Drawn());
+    std::vector<int> frames = front.Frames();
     frames.resize(6);
     EXPECT_EQ(frames, std::vector<int>({61, 62, 63, 64, 65, 66}));
     player.Close();

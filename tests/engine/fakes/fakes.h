@@ -17,6 +17,7 @@
 #include "engine/media_player.h"
 #include "platform/clock.h"
 #include "platform/video_window.h"
+#include "support/frame_marker.h"
 
 namespace locket {
 
@@ -78,6 +79,8 @@ struct DrawnPicture {
     int pixelBytes = 3;
     std::vector<uint8_t> bgr;
 
+    // The frame number the recorder tool draws into its pictures.
+    int Frame() const { return ReadFrameNumber(bgr.data(), width, height, stride, pixelBytes); }
     // Mean of the blue, green and red bytes over a rectangle.
     double Mean(int x0, int y0, int w, int h) const {
         double sum = 0;
@@ -131,6 +134,13 @@ public:
     std::vector<DrawnPicture> Drawn() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_drawn;
+    }
+    std::vector<int> Frames() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<int> frames;
+        for (const DrawnPicture& p : m_drawn)
+            frames.push_back(p.Frame());
+        return frames;
     }
     DrawnPicture Last() const {
         std::lock_guard<std::mutex> lock(m_mutex);
