@@ -305,6 +305,8 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForThePlayersWaits) {
             player.Redraw();
             player.Capture(0, "/tmp/unused.jpg");
             player.Close();
+            // Paused by Close itself: the player thread is held up.
+            EXPECT_EQ(player.GetState(), CTRSMediaPlayer::kPaused);
         },
         [&] { parser.gate.Hold(false); }));
     player.Shutdown();
