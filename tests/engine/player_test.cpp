@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -22,31 +21,6 @@
 
 namespace locket {
 namespace {
-
-// Holds the threads that pass it while it is closed.
-class CGate {
-public:
-    explicit CGate(bool held) : m_held(held) {}
-    void Pass() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        ++waiting;
-        m_opened.wait(lock, [this] { return !m_held; });
-        --waiting;
-    }
-    void Hold(bool held) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_held = held;
-        }
-        m_opened.notify_all();
-    }
-    std::atomic<int> waiting{0};
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_opened;
-    bool m_held;  // protected by m_mutex
-};
 
 // Plays a scripted list of packets.
 class CFakeParser : public VMediaParser {
@@ -135,16 +109,6 @@ private:
     // Touched only under the player's lock.
     bool m_open = false;
     size_t m_pos = 0;
-};
-
-// A sound output whose writes block until its gate opens.
-class CHeldAudio : public CFakeAudio {
-public:
-    void Write(const uint8_t* data, int size) override {
-        gate.Pass();
-        CFakeAudio::Write(data, size);
-    }
-    CGate gate{true};
 };
 
 // Runs `calls` on a thread of its own; true when they returned within `ms`. The thread is

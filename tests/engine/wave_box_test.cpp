@@ -238,6 +238,30 @@ TEST(MediaSync, WaitAudioHoldsWhileTwoPacketsWaitAndClearEmptiesTheQueue) {
     sync.Stop();
     // What was written is at most the packets taken before the clear.
     EXPECT_LE(audio.Writes().size(), 5u);
+
+    // A wait for the sound ends at CancelWait, even while the device takes nothing.
+    CHeldAudio held;
+    CMediaSync waiting;
+    waiting.SetAudio(&held);
+    ASSERT_TRUE(waiting.Start());
+    for (int i = 0; i < 3; ++i)
+        waiting.PushAudio(pcm.data(), 3840);
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        waiting.WaitAudio();
+        returned = true;
+    });
+    // Cancelled until it returns: a cancel before the wait began would not end it.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            waiting.CancelWait();
+            return returned.load();
+        },
+        2000));
+    held.gate.Hold(false);
+    waiter.join();
+    waiting.ClearAudio();
+    waiting.Stop();
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Shared by the engine tests: a wait for a condition, a sound output that keeps what it is given,
-// a video window that keeps every picture drawn into it, a recorder of a player's events and a
-// decoder that only notes the front pictures.
+// a gate that holds threads up, a video window that keeps every picture drawn into it, a
+// recorder of a player's events and a decoder that only notes the front pictures.
 #pragma once
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -70,6 +71,41 @@ private:
     int m_rate = 0;
     std::vector<uint8_t> m_bytes;
     std::vector<int> m_writes;
+};
+
+// Holds the threads that pass it while it is closed.
+class CGate {
+public:
+    explicit CGate(bool held) : m_held(held) {}
+    void Pass() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++waiting;
+        m_opened.wait(lock, [this] { return !m_held; });
+        --waiting;
+    }
+    void Hold(bool held) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held = held;
+        }
+        m_opened.notify_all();
+    }
+    std::atomic<int> waiting{0};
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_held;  // protected by m_mutex
+};
+
+// A sound output whose writes block until its gate opens.
+class CHeldAudio : public CFakeAudio {
+public:
+    void Write(const uint8_t* data, int size) override {
+        gate.Pass();
+        CFakeAudio::Write(data, size);
+    }
+    CGate gate{true};
 };
 
 struct DrawnPicture {
