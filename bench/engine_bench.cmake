@@ -3,6 +3,5 @@
 add_executable(engine_bench
   ${CMAKE_CURRENT_SOURCE_DIR}/engine_bench.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/playback_reference.cpp
-  ${PROJECT_SOURCE_DIR}/tests/engine/h264_source.cpp)
-target_include_directories(engine_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  ${CMAKE_CURRENT_SOURCE_DIR}/h264_source.cpp)
 target_link_libraries(engine_bench PRIVATE engine locket_record_lib PkgConfig::FFMPEG)

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "engine/decoder.h"
-#include "engine/h264_source.h"
 #include "engine/media_player.h"
 #include "files/media_parser.h"
+#include "h264_source.h"
 #include "platform/clock.h"
 #include "playback_reference.h"
 

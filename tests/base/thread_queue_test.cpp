@@ -23,46 +23,37 @@ TEST(ThreadQueue, NeverHoldsAsManyBytesAsItsCapacity) {
     EXPECT_TRUE(q.Push(big.data(), 1000, 0));
 }
 
-TEST(ThreadQueue, PopsInOrderWithSizesTagsAndBytes) {
+TEST(ThreadQueue, PopsInOrderWithSizesTagsAndBytesAndSplitsTheHeadOff) {
     CThreadQueue q;
     q.Init(1000);
-    unsigned char a[10], b[20], c[30];
-    std::memset(a, 1, sizeof a);
-    std::memset(b, 2, sizeof b);
-    std::memset(c, 3, sizeof c);
-    ASSERT_TRUE(q.Push(a, 10, 0));
-    ASSERT_TRUE(q.Push(b, 20, 1));
-    ASSERT_TRUE(q.Push(c, 30, 2));
-
+    // Packet i: 10 * i bytes counting up from 20 * i, tag i.
+    const auto bytes = [](int i, int from, int n) {
+        std::vector<unsigned char> v(n);
+        for (int k = 0; k < n; ++k)
+            v[k] = static_cast<unsigned char>(20 * i + from + k);
+        return v;
+    };
+    for (int i = 1; i <= 4; ++i)
+        ASSERT_TRUE(q.Push(bytes(i, 0, 10 * i).data(), 10 * i, i));
     unsigned char out[64];
-    int size = -1, tag = -1;
-    for (int i = 0; i < 3; ++i) {
+    int size = -1, tag = -1, head = 0;
+    for (int i = 1; i <= 3; ++i) {
         ASSERT_TRUE(q.Pop(out, sizeof out, &size, &tag));
-        EXPECT_EQ((i + 1) * 10, size);
         EXPECT_EQ(i, tag);
-        for (int j = 0; j < size; ++j)
-            ASSERT_EQ(i + 1, out[j]);
+        EXPECT_EQ(std::vector<unsigned char>(out, out + size), bytes(i, 0, 10 * i));
     }
-    EXPECT_FALSE(q.Pop(out, sizeof out, &size, &tag));
-}
-
-TEST(ThreadQueue, TaggedPopSplitsTheHead) {
-    CThreadQueue q;
-    q.Init(100);
-    unsigned char packet[12];
-    int head = 0x30306463;
-    std::memcpy(packet, &head, 4);
-    for (int i = 4; i < 12; ++i)
-        packet[i] = static_cast<unsigned char>(i);
-    ASSERT_TRUE(q.Push(packet, 12, 7));
-    unsigned char out[8];
-    int gotHead = 0, size = 0, tag = 0;
-    ASSERT_TRUE(q.PopTagged(&gotHead, out, sizeof out, &size, &tag));
-    EXPECT_EQ(head, gotHead);
-    EXPECT_EQ(8, size);
-    EXPECT_EQ(7, tag);
-    EXPECT_EQ(0, std::memcmp(out, packet + 4, 8));
+    // The last one with its first four bytes as the head.
+    ASSERT_TRUE(q.PopTagged(&head, out, sizeof out, &size, &tag));
+    EXPECT_EQ(0x53525150, head);
+    EXPECT_EQ(4, tag);
+    EXPECT_EQ(std::vector<unsigned char>(out, out + size), bytes(4, 4, 36));
     EXPECT_EQ(0, q.GetUsedBytes());
+    EXPECT_FALSE(q.Pop(out, sizeof out, &size, &tag));
+
+    // A zero-size packet alone reads as empty.
+    ASSERT_TRUE(q.Push(nullptr, 0, 3));
+    EXPECT_FALSE(q.Pop(out, 4, &size, &tag));
+    EXPECT_EQ(1, q.GetCount());
 }
 
 TEST(ThreadQueue, PacketLargerThanTheCallersBufferIsDroppedNotOverrun) {
@@ -93,16 +84,6 @@ TEST(ThreadQueue, PacketLargerThanTheCallersBufferIsDroppedNotOverrun) {
     int head = 0;
     EXPECT_FALSE(q.PopTagged(&head, out, 16, &size, &tag));
     EXPECT_EQ(0, q.GetCount());
-}
-
-TEST(ThreadQueue, ZeroSizePacketAloneReadsAsEmpty) {
-    CThreadQueue q;
-    q.Init(100);
-    ASSERT_TRUE(q.Push(nullptr, 0, 3));
-    unsigned char out[4];
-    int size = 0, tag = 0;
-    EXPECT_FALSE(q.Pop(out, 4, &size, &tag));
-    EXPECT_EQ(1, q.GetCount());
 }
 
 TEST(ThreadQueue, ConcurrentProducerAndConsumerKeepOrderAndBytes) {

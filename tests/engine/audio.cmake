@@ -1,4 +1,4 @@
 locket_test(test_engine_audio
-  SOURCES wave_box_test.cpp media_sync_test.cpp
+  SOURCES wave_box_test.cpp
   DEPS engine
   LABELS threaded)

@@ -1,4 +1,4 @@
 locket_test(test_engine_decoder
-  SOURCES decoder_test.cpp h264_source.cpp
+  SOURCES decoder_test.cpp
   DEPS engine locket_record_lib PkgConfig::FFMPEG locket_opencv
   LABELS threaded)

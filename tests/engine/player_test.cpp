@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -99,84 +98,17 @@ public:
     }
     bool SeekSnapsToSecond() override { return true; }
 
-    // While held, the player's wait for the next packet lasts until Release.
+    // While the gate is held, the player's wait for the next packet lasts until it opens.
     bool WaitForPacket(uint32_t) override {
-        std::unique_lock<std::mutex> lock(m_holdMutex);
-        ++waiting;
-        m_released.wait(lock, [this] { return !m_held; });
-        --waiting;
+        gate.Pass();
         return true;
     }
-    void Hold() {
-        std::lock_guard<std::mutex> lock(m_holdMutex);
-        m_held = true;
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(m_holdMutex);
-            m_held = false;
-        }
-        m_released.notify_all();
-    }
-    std::atomic<int> waiting{0};
+    CGate gate{false};
 
 private:
-    std::mutex m_holdMutex;
-    std::condition_variable m_released;
-    bool m_held = false;  // protected by m_holdMutex
     // Touched only under the player's lock.
     bool m_open = false;
     size_t m_pos = 0;
-};
-
-// Counts the front pictures it is asked to decode.
-class CFakeDecoder : public VMediaDecoder {
-public:
-    std::atomic<int> fronts{0};
-    std::function<void()> onFront;  // runs on the player thread inside each front decode
-
-    bool Open() override { return true; }
-    void Close() override {}
-    bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
-        if (channel == 0) {
-            ++fronts;
-            if (onFront)
-                onFront();
-        }
-        return true;
-    }
-    bool Redraw(int, VVideoWindow*) override { return true; }
-    void SetContrast(int, int) override {}
-    void SetBrightness(int, int) override {}
-    void SetFlip(int, int) override {}
-    bool SaveFrame(int, const char*) override { return true; }
-};
-
-// A sound output whose writes block while it is held.
-class CHeldAudio : public CFakeAudio {
-public:
-    void Write(const uint8_t* data, int size) override {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            ++writing;
-            m_released.wait(lock, [this] { return !m_held; });
-            --writing;
-        }
-        CFakeAudio::Write(data, size);
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_held = false;
-        }
-        m_released.notify_all();
-    }
-    std::atomic<int> writing{0};
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_held = true;  // protected by m_mutex
 };
 
 // Runs `calls` on a thread of its own; true when they returned within `ms`. The thread is
@@ -197,17 +129,13 @@ bool ReturnsWhileHeld(const std::function<void()>& calls, const std::function<vo
 class PlayerTest : public ::testing::Test {
 protected:
     void Wire(VAudio* audio, bool pacing) {
-        player.m_pParser = &parser;
-        player.m_pDecoder = &decoder;
-        player.m_pAudio = audio;
-        events.Attach(&player, nullptr);
         player.SetPacing(pacing);
-        ASSERT_TRUE(player.Start(nullptr, nullptr));
+        ASSERT_TRUE(StartPlayer(&player, &parser, &decoder, audio, &events));
     }
     void TearDown() override { player.Shutdown(); }
 
     CFakeParser parser;
-    CFakeDecoder decoder;
+    CFrontLog decoder;
     CFakeAudio audio;
     CFakeAudio slow{true};  // takes as long as a device to play each packet
     CPlayerEvents events;
@@ -328,27 +256,23 @@ TEST_F(PlayerTest, VideoWaitsWhileTwoAudioPacketsAreQueued) {
     EXPECT_EQ(decoder.fronts.load(), 60);
 }
 
-}  // namespace
-}  // namespace locket
-
-namespace locket {
-namespace {
-
 TEST_F(PlayerTest, UserCallsDoNotWaitForThePlayersWaits) {
     // Held while waiting for the reader: every call that takes the player's lock still returns.
     parser.AddStream(300, 0, 0);
     Wire(&audio, true);
     player.Open("REC_20260101_120000_F.tat");
     ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
-    parser.Hold();
-    ASSERT_TRUE(WaitFor([&] { return parser.waiting.load() > 0; }));
+    parser.gate.Hold(true);
+    ASSERT_TRUE(WaitFor([&] { return parser.gate.waiting.load() > 0; }));
     EXPECT_TRUE(ReturnsWhileHeld(
         [&] {
             player.Redraw();
             player.Capture(0, "/tmp/unused.jpg");
             player.Close();
+            // Paused by Close itself: the player thread is held up.
+            EXPECT_EQ(player.GetState(), CTRSMediaPlayer::kPaused);
         },
-        [&] { parser.Release(); }));
+        [&] { parser.gate.Hold(false); }));
     player.Shutdown();
 }
 
@@ -361,15 +285,15 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
     CHeldAudio held;
     // The player stops before the output it writes to goes, however the test ends.
     std::unique_ptr<void, std::function<void(void*)>> stop(&held, [&](void*) {
-        held.Release();
+        held.gate.Hold(false);
         player.Shutdown();
     });
     Wire(&held, false);
     player.Open("REC_20260101_120000_F.tat");
     // The first picture comes after the preroll's 21, whose sound is queued by then: the
     // player waits for the sound before it.
-    ASSERT_TRUE(
-        WaitFor([&] { return held.writing.load() > 0 && parser.audioDelivered.load() >= 20; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return held.gate.waiting.load() > 0 && parser.audioDelivered.load() >= 20; }));
     EXPECT_EQ(decoder.fronts.load(), 0);
     EXPECT_TRUE(ReturnsWhileHeld(
         [&] {
@@ -377,27 +301,7 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
             EXPECT_TRUE(player.SeekTo(1000));
             player.Close();
         },
-        [&] { held.Release(); }));
-}
-
-TEST_F(PlayerTest, PausedPlayerWakesForPlayAndStep) {
-    parser.AddStream(300, 0, 0);
-    Wire(&audio, true);
-    player.Open("REC_20260101_120000_F.tat");
-    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
-    player.Pause();
-    ASSERT_TRUE(WaitFor([&] { return player.GetState() == CTRSMediaPlayer::kPaused; }));
-    int shown = decoder.fronts.load();
-    player.Play();
-    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() > shown + 2; }));
-    player.Pause();
-    // A seek while paused is a step: one picture, then paused again.
-    ASSERT_TRUE(player.SeekTo(2000));
-    ASSERT_TRUE(WaitFor([&] {
-        return player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped &&
-               player.GetState() == CTRSMediaPlayer::kPaused;
-    }));
-    EXPECT_EQ(parser.seeks.load(), 1);
+        [&] { held.gate.Hold(false); }));
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // Shared by the engine tests: a wait for a condition, a sound output that keeps what it is given,
-// a video window that keeps every picture drawn into it, and a recorder of a player's events.
+// a gate that holds threads up, a video window that keeps every picture drawn into it, a
+// recorder of a player's events and a decoder that only notes the front pictures.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -15,6 +18,7 @@
 #include "engine/media_player.h"
 #include "platform/clock.h"
 #include "platform/video_window.h"
+#include "support/frame_marker.h"
 
 namespace locket {
 
@@ -69,6 +73,41 @@ private:
     std::vector<int> m_writes;
 };
 
+// Holds the threads that pass it while it is closed.
+class CGate {
+public:
+    explicit CGate(bool held) : m_held(held) {}
+    void Pass() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++waiting;
+        m_opened.wait(lock, [this] { return !m_held; });
+        --waiting;
+    }
+    void Hold(bool held) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held = held;
+        }
+        m_opened.notify_all();
+    }
+    std::atomic<int> waiting{0};
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_held;  // protected by m_mutex
+};
+
+// A sound output whose writes block until its gate opens.
+class CHeldAudio : public CFakeAudio {
+public:
+    void Write(const uint8_t* data, int size) override {
+        gate.Pass();
+        CFakeAudio::Write(data, size);
+    }
+    CGate gate{true};
+};
+
 struct DrawnPicture {
     int width = 0;
     int height = 0;
@@ -76,6 +115,8 @@ struct DrawnPicture {
     int pixelBytes = 3;
     std::vector<uint8_t> bgr;
 
+    // The frame number the recorder tool draws into its pictures.
+    int Frame() const { return ReadFrameNumber(bgr.data(), width, height, stride, pixelBytes); }
     // Mean of the blue, green and red bytes over a rectangle.
     double Mean(int x0, int y0, int w, int h) const {
         double sum = 0;
@@ -129,6 +170,13 @@ public:
     std::vector<DrawnPicture> Drawn() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_drawn;
+    }
+    std::vector<int> Frames() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::vector<int> frames;
+        for (const DrawnPicture& p : m_drawn)
+            frames.push_back(p.Frame());
+        return frames;
     }
     DrawnPicture Last() const {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -187,23 +235,55 @@ private:
     std::vector<TextSeen> m_texts;
 };
 
-// Notes when each front picture is released; how long decoding takes is beside the point.
-class CReleaseLog : public VMediaDecoder {
+// Counts the front pictures it is asked to decode and notes when each came; how long decoding
+// takes is beside the point.
+class CFrontLog : public VMediaDecoder {
 public:
+    using Clock = std::chrono::steady_clock;
+
     bool Open() override { return true; }
     void Close() override {}
     bool DecodeFrame(int channel, VVideoWindow*, const uint8_t*, int, bool) override {
-        if (channel == 0)
-            fronts.push_back(std::chrono::steady_clock::now());
+        if (channel == 0) {
+            times.push_back(Clock::now());
+            ++fronts;
+            if (onFront)
+                onFront();
+        }
         return true;
     }
     bool Redraw(int, VVideoWindow*) override { return true; }
     void SetContrast(int, int) override {}
     void SetBrightness(int, int) override {}
     void SetFlip(int, int) override {}
-    bool SaveFrame(int, const char*) override { return false; }
+    bool SaveFrame(int, const char*) override { return true; }
 
-    std::vector<std::chrono::steady_clock::time_point> fronts;
+    // Where the ten pictures from `from` place picture `at`, `periodMs` apart, in ms after
+    // `origin`: their median, so that one picture the scheduler held up does not move it.
+    double Placed(size_t from, size_t at, double periodMs, Clock::time_point origin) const {
+        std::vector<double> ms;
+        for (size_t i = from; i < from + 10; ++i)
+            ms.push_back(std::chrono::duration<double, std::milli>(times[i] - origin).count() +
+                         (double(at) - double(i)) * periodMs);
+        std::nth_element(ms.begin(), ms.begin() + 5, ms.end());
+        return ms[5];
+    }
+
+    std::atomic<int> fronts{0};
+    std::function<void()> onFront;         // runs on the player thread inside each front decode
+    std::vector<Clock::time_point> times;  // read once the player has stopped
 };
+
+// Hands the player its parts and starts it.
+inline bool StartPlayer(CTRSMediaPlayer* player, VMediaParser* parser, VMediaDecoder* decoder,
+                        VAudio* audio, CPlayerEvents* events = nullptr,
+                        CFakeVideoWindow* front = nullptr, CFakeVideoWindow* rear = nullptr) {
+    player->m_pParser = parser;
+    player->m_pDecoder = decoder;
+    player->m_pAudio = audio;
+    if (events)
+        events->Attach(player, front);
+    return player->Start(front, rear);
+}
 
 }  // namespace locket

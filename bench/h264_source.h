@@ -1,4 +1,4 @@
-// Test pictures encoded to H.264 access units at test time with libavcodec's x264 encoder.
+// Pictures encoded to H.264 access units at run time with libavcodec's x264 encoder.
 #pragma once
 
 #include <cstdint>

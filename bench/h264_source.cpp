@@ -1,4 +1,4 @@
-#include "engine/h264_source.h"
+#include "h264_source.h"
 
 #include <cstring>
 #include <memory>
