@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "evidence_test_support.h"
-#include "tat/tat_reader.h"
+#include "tat/tat_test_util.h"
 
 using namespace locket;
 using namespace evidence_test;
@@ -69,17 +69,6 @@ TEST(KnockFinder, ToolEventRecordingsHaveTheirKnockAndDrivingHasNone) {
         }
     }
     EXPECT_EQ(2, events);
-
-    // A longer drive, with its turns, braking and stops.
-    TempDir drive;
-    ASSERT_TRUE(MakeCard(drive.path(), {"--seconds", "180", "--count", "1", "--only", "REC",
-                                        "--size", "32x32", "--no-rear", "--fps", "2"}));
-    for (const std::string& path : Recordings(drive.path(), "REC")) {
-        CSensorLog log;
-        ASSERT_TRUE(ReadSensorLog(path, &log));
-        EXPECT_EQ(1800u, log.GSensor().size());
-        EXPECT_TRUE(FindKnocks(log.GSensor()).empty()) << path;
-    }
 }
 
 // The sensor log's quick pass finds what the packet reader finds, also after damage and on a
@@ -97,14 +86,9 @@ TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {
         const std::string path = Recordings(card.path(), "REC").at(0);
         CSensorLog quick, reader;
         ASSERT_TRUE(ReadSensorLog(path, &quick));
-        CTatReader tat;
-        ASSERT_TRUE(tat.Open(path));
-        std::vector<uint8_t> buffer(1 << 20);
-        TatPacketInfo info;
-        while (tat.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
-            if (info.kind == kTatKindText)
-                reader.Add(buffer.data(), info.size, info.timeMs);
-        }
+        for (const test::Packet& p : test::ReadPackets(path))
+            if (p.kind == kTatKindText)
+                reader.Add(p.data.data(), p.data.size(), p.timeMs);
         ASSERT_GT(reader.GSensor().size(), 40u);
         ASSERT_EQ(reader.GSensor().size(), quick.GSensor().size());
         for (size_t i = 0; i < reader.GSensor().size(); ++i) {

@@ -124,14 +124,9 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
     const std::string name = NameOf(m_card.Record(kTatContinuous, 1, MakePackets(50, true), true));
     const Query q = QueryName(name.c_str());
     ASSERT_NE(q.ok, 0);
-    EXPECT_EQ(q.desc[3], 30);
-    EXPECT_EQ(q.desc[4], 15);
-    EXPECT_EQ(GetLE16(q.desc + 20), 720);
-    EXPECT_EQ(GetLE16(q.desc + 22), 480);
-    EXPECT_EQ(GetLE16(q.desc + 52), 1280);
-    EXPECT_EQ(GetLE16(q.desc + 54), 640);
-    EXPECT_EQ(q.count0, 50);
-    EXPECT_EQ(q.count1, 50);
+    EXPECT_EQ(std::vector<int>({30, 15, 720, 480, 1280, 640, 50, 50}),
+              std::vector<int>({q.desc[3], q.desc[4], GetLE16(q.desc + 20), GetLE16(q.desc + 22),
+                                GetLE16(q.desc + 52), GetLE16(q.desc + 54), q.count0, q.count1}));
     // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
     EXPECT_STREQ(q.counts, "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4");
 
@@ -142,9 +137,9 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
     for (const std::string& n : {front, stem, "/" + front}) {
         const Query f = QueryName(n.c_str());
         ASSERT_NE(f.ok, 0) << n;
-        EXPECT_EQ(f.desc[4], 0) << n;
-        EXPECT_EQ(GetLE16(f.desc + 54), 0) << n;
-        EXPECT_EQ(f.count1, 0) << n;
+        EXPECT_EQ(std::vector<int>({0, 0, 0}),
+                  std::vector<int>({f.desc[4], GetLE16(f.desc + 54), f.count1}))
+            << n;
     }
 }
 

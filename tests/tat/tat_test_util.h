@@ -15,6 +15,7 @@
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
 #include "tat/tat_library.h"
+#include "tat/tat_reader.h"
 #include "tat/tat_writer.h"
 
 namespace locket::test {
@@ -26,7 +27,28 @@ struct Packet {
     uint32_t timeMs = 0;
     std::vector<uint8_t> data;
     bool operator==(const Packet&) const = default;
+    bool IsVideo() const { return kind == kTatKindGroupStart || kind == kTatKindVideo; }
 };
+
+// Every packet the file reader gives, the status it ended with and whether it had to scan.
+inline std::vector<Packet> ReadPackets(const std::string& path, int* endStatus = nullptr,
+                                       bool* scanned = nullptr) {
+    std::vector<Packet> out;
+    CTatReader reader;
+    if (!reader.Open(path))
+        return out;
+    if (scanned)
+        *scanned = reader.Scanned();
+    std::vector<uint8_t> buffer(1 << 20);
+    TatPacketInfo info;
+    int r;
+    while ((r = reader.ReadPacket(buffer.data(), uint32_t(buffer.size()), &info)) == kTatPacket)
+        out.push_back({info.stream, info.kind, info.flag, info.timeMs,
+                       std::vector<uint8_t>(buffer.begin(), buffer.begin() + info.size)});
+    if (endStatus)
+        *endStatus = r;
+    return out;
+}
 
 using TempFolder = testsupport::TempDir;
 

@@ -116,7 +116,7 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
             int frames[2] = {0, 0}, audio = 0, gps = 0, acc = 0, signals = 0, maxShock = 0;
             uint32_t lastTime = 0;
             int lastOrder = 0;
-            for (const Packet& p : ReadAll(PathOf(name))) {
+            for (const Packet& p : ReadPackets(PathOf(name))) {
                 // Time order, and at one time: front, rear, audio, text.
                 const int order = p.kind == kTatKindAudio  ? 2
                                   : p.kind == kTatKindText ? 3
@@ -186,7 +186,7 @@ TEST(RecordOne, StartMidGroupOpensWithNonKeyFramesAndKeepsFrameNumbersInFileOrde
         0, MakeCard({dir.path().c_str(), "--size", "160x120", "--rear-size", "96x64", "--seconds",
                      "2", "--one", "MANUAL_20240505_101010_D", "--start-mid-group=10", "--quiet"}));
     std::vector<Packet> front;
-    for (Packet& p : ReadAll(dir.path() + "/MANUAL/MANUAL_20240505_101010_D.tat"))
+    for (Packet& p : ReadPackets(dir.path() + "/MANUAL/MANUAL_20240505_101010_D.tat"))
         if (p.stream == 0 && p.IsVideo())
             front.push_back(std::move(p));
     ASSERT_EQ(60u, front.size());
@@ -222,13 +222,13 @@ TEST(RecordOne, PowerCutAndDamageLeaveFilesThatPlayToTheLastWholePacket) {
 
     int status = -1;
     bool scanned = true;
-    const std::vector<Packet> all = ReadAll(whole, &status, &scanned);
+    const std::vector<Packet> all = ReadPackets(whole, &status, &scanned);
     EXPECT_EQ(kTatEnd, status);
     EXPECT_FALSE(scanned);
     ASSERT_GT(all.size(), 60u);
 
     // The power cut loses the torn last packet, and the index: the reader scans.
-    const std::vector<Packet> afterCut = ReadAll(cut, &status, &scanned);
+    const std::vector<Packet> afterCut = ReadPackets(cut, &status, &scanned);
     EXPECT_EQ(kTatEnd, status);
     EXPECT_TRUE(scanned);
     ASSERT_EQ(all.size() - 1, afterCut.size());
@@ -242,7 +242,7 @@ TEST(RecordOne, PowerCutAndDamageLeaveFilesThatPlayToTheLastWholePacket) {
               std::filesystem::file_size(cut));
 
     // Damage in the middle costs the packets it hit; reading resumes behind it to the end.
-    const std::vector<Packet> afterDamage = ReadAll(damaged, &status);
+    const std::vector<Packet> afterDamage = ReadPackets(damaged, &status);
     EXPECT_EQ(kTatEnd, status);
     EXPECT_LT(afterDamage.size(), all.size());
     ASSERT_GT(afterDamage.size(), all.size() / 2);
@@ -364,7 +364,7 @@ TEST(RecordOne, MinKibFillsSmallRecordingsWithFillerThatReadersSkip) {
     TatDestroy(tat);
     EXPECT_STREQ("cntVideo0=30; cntVideo1=30; cntAudio=5; cntACC=10; cntGPS=1", info.counts);
     // The filler comes last, after everything a player uses.
-    const std::vector<Packet> packets = ReadAll(path);
+    const std::vector<Packet> packets = ReadPackets(path);
     ASSERT_EQ(30 + 30 + 5 + 10 + 1 + 2 + 1, static_cast<int>(packets.size()));
     EXPECT_EQ(kTatKindText, packets.back().kind);
     EXPECT_EQ('P', packets.back().data[0]);

@@ -65,7 +65,7 @@ std::vector<Packet> CheckPictures(const std::string& card, int frames) {
     std::vector<int> keys, byteTestKeys, times, shown, expectedKeys, expectedTimes, expectedShown;
     TestDecoder decoder;
     cv::Mat bgr;
-    for (Packet& p : ReadAll(card + "/MANUAL/" + kName + ".tat")) {
+    for (Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
         if (!p.IsVideo())
             continue;
         const int i = static_cast<int>(video.size());
@@ -178,7 +178,7 @@ TEST(RecordImport, FootageInTheRecordersLayoutKeepsItsPackets) {
         EXPECT_EQ(std::make_tuple(kFps, kWidth, kHeight, 2 * kFps), info.Camera(0));
         EXPECT_EQ(std::make_tuple(0, 0, 0, 0), info.Camera(1));
         int audio = 0, text = 0;
-        for (const Packet& p : ReadAll(card + "/MANUAL/" + kName + ".tat")) {
+        for (const Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
             audio += p.kind == kTatKindAudio;
             text += p.kind == kTatKindText;
         }
@@ -200,21 +200,6 @@ TEST(RecordImport, FootageInTheRecordersLayoutKeepsItsPackets) {
                 EXPECT_TRUE(video[i].kind != kTatKindVideo || raw[i].data == video[i].data) << i;
         }
     }
-}
-
-TEST(RecordImport, ASecondImportTakesTheNextFreeSecondAndSaysSo) {
-    TempDir dir("import-twice");
-    const std::string footage = dir.path() + "/footage.mp4";
-    ASSERT_TRUE(MakeFootage(footage, 1, "-g 24 -bf 0 -pix_fmt yuv420p"));
-    const std::string card = dir.path() + "/card";
-    const std::string first = card + "/MANUAL/" + kName + ".tat";
-    std::string said;
-    ASSERT_EQ(0, Import(card, footage, &said)) << said;
-    const std::string bytes = ReadText(first);
-    ASSERT_EQ(0, Import(card, footage, &said)) << said;
-    EXPECT_NE(said.find("MANUAL_20240301_120001_F.tat"), std::string::npos) << said;
-    EXPECT_EQ(ReadText(first), bytes);
-    EXPECT_EQ(ReadText(card + "/MANUAL/MANUAL_20240301_120001_F.tat").size(), bytes.size());
 }
 
 TEST(RecordImport, RefusesAFileWithoutVideo) {

@@ -1,33 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "record_test_support.h"
+#include "support/external_command.h"
 #include "tat/tat_library.h"
 
 using namespace locket;
 using locket::recordtest::Parse;
 
-namespace {
-
-// Runs a shell command; its exit code and what it wrote to stdout and stderr.
-int RunCommand(const std::string& command, std::string* output) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output->append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
+using locket::testsupport::RunCommand;
 
 TEST(RecordOptions, ReadsValuesInBothSpellings) {
     RecordOptions o;
@@ -89,7 +72,7 @@ TEST(RecordOptions, RefusesBadValuesWithAMessageNamingTheOption) {
 TEST(RecordTool, HelpListsEveryOptionAndBadOptionsExitNonZeroWithAMessage) {
     const std::string tool = locket::recordtest::RecorderExecutable();
     std::string help;
-    ASSERT_EQ(0, RunCommand(tool + " --help", &help));
+    ASSERT_EQ(0, RunCommand(tool + " --help 2>&1", &help));
     for (const char* option :
          {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start", "--rear",
           "--no-rear", "--only", "--one", "--start-mid-group", "--min-kib", "--power-cut",
@@ -102,7 +85,7 @@ TEST(RecordTool, HelpListsEveryOptionAndBadOptionsExitNonZeroWithAMessage) {
           {"", "usage"},
           {" /proc/locket-card --seconds 1 --count 1 --size 96x64", "locket-card"}}) {
         std::string out;
-        EXPECT_NE(0, RunCommand(tool + args, &out)) << args;
+        EXPECT_NE(0, RunCommand(tool + args + " 2>&1", &out)) << args;
         EXPECT_NE(std::string::npos, out.find(mentions)) << out;
     }
 }
