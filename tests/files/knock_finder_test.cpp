@@ -48,29 +48,6 @@ TEST(KnockFinder, JumpsAtOrAboveThresholdCountOnceWhileRinging) {
         EXPECT_EQ(c.knocks, FindKnocks(Samples(c.samples))) << c.what;
 }
 
-TEST(KnockFinder, ToolEventRecordingsHaveTheirKnockAndDrivingHasNone) {
-    TempDir card;
-    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "8", "--count", "2", "--size", "64x48",
-                                       "--rear-size", "64x48", "--fps", "10"}));
-    int events = 0;
-    for (const char* folder : {"EVENT", "REC", "PARKING", "MANUAL"}) {
-        for (const std::string& path : Recordings(card.path(), folder)) {
-            CSensorLog log;
-            ASSERT_TRUE(ReadSensorLog(path, &log)) << path;
-            ASSERT_GT(log.GSensor().size(), 70u) << path;
-            const std::vector<uint32_t> knocks = FindKnocks(log.GSensor());
-            if (std::string(folder) == "EVENT") {
-                ++events;
-                // The tool knocks at the middle second.
-                EXPECT_EQ(std::vector<uint32_t>{4000}, knocks) << path;
-            } else {
-                EXPECT_TRUE(knocks.empty()) << path << " first at " << knocks.front();
-            }
-        }
-    }
-    EXPECT_EQ(2, events);
-}
-
 // The sensor log's quick pass finds what the packet reader finds, also after damage and on a
 // recording cut by a power loss.
 TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {

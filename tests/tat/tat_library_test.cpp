@@ -80,28 +80,6 @@ protected:
     TestCard m_card;
 };
 
-// Lists `count` names (and their sizes); checks nothing is written past count entries.
-std::vector<std::string> List(TatHandle h, char drive, int32_t category, int32_t count,
-                              std::vector<uint64_t>* sizes = nullptr) {
-    const size_t n = size_t(std::max(count, 0));
-    std::vector<char> names(n * 40 + 40, 'x');
-    std::vector<uint8_t> sizeField(n * 8 + 8, 0xAB);
-    std::vector<int32_t> extra(n + 3, 77);
-    const int32_t got =
-        TatListRecordings(h, drive, category, count, names.data(), sizeField.data(), extra.data());
-    EXPECT_LE(got, int32_t(n));
-    EXPECT_EQ(extra[n + 2], 77) << "extra holds count + 2 values";
-    EXPECT_EQ(names[n * 40], 'x') << "written past the names";
-    std::vector<std::string> out;
-    for (int32_t i = 0; i < got; ++i) {
-        EXPECT_NE(std::memchr(&names[size_t(i) * 40], 0, 40), nullptr);
-        out.emplace_back(&names[size_t(i) * 40]);
-        if (sizes)
-            sizes->push_back(GetLE64(&sizeField[size_t(i) * 8]));
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST_F(TatLibraryTest, RoundTripDeliversEveryPacketEqualThenEndsForGood) {

@@ -16,15 +16,7 @@ using namespace locket::recordtest;
 namespace {
 
 std::vector<std::string> Listing(TatHandle tat, char drive, int category) {
-    const int n = std::max(TatCountRecordings(tat, drive, category), 1);
-    std::vector<char> names(static_cast<size_t>(n) * kTatNameBytes);
-    std::vector<uint8_t> sizes(static_cast<size_t>(n) * kTatSizeBytes);
-    const int filled = TatListRecordings(tat, drive, category, n, names.data(), sizes.data(),
-                                         std::vector<int32_t>(n + 2).data());
-    std::vector<std::string> out;
-    for (int i = 0; i < filled; ++i)
-        out.emplace_back(names.data() + static_cast<size_t>(i) * kTatNameBytes);
-    return out;
+    return test::List(tat, drive, category, TatCountRecordings(tat, drive, category));
 }
 
 // One small card for the tests that only read: 2 recordings of 3 s per category.
