@@ -109,10 +109,11 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
             uint32_t lastTime = 0;
             int lastOrder = 0;
             for (const Packet& p : ReadPackets(PathOf(name))) {
-                // Time order, and at one time: front, rear, audio, text.
-                const int order = p.kind == kTatKindAudio  ? 2
-                                  : p.kind == kTatKindText ? 3
-                                                           : p.stream;
+                // Time order, and at one time: front, rear, audio, text (GPS, G-sensor, signals).
+                const int order = p.kind == kTatKindAudio ? 2
+                                  : p.kind == kTatKindText
+                                      ? 3 + int(std::string_view("GMB").find(char(p.data.at(0))))
+                                      : p.stream;
                 ASSERT_TRUE(p.timeMs > lastTime || (p.timeMs == lastTime && order >= lastOrder));
                 lastTime = p.timeMs;
                 lastOrder = order;

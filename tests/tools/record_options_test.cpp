@@ -79,13 +79,22 @@ TEST(RecordTool, HelpListsEveryOptionAndBadOptionsExitNonZeroWithAMessage) {
           "--damage", "--import", "--jobs", "--quiet", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
 
-    // A card folder that cannot be made is an error too, not a silent success.
-    for (auto [args, mentions] :
-         {std::pair{" /tmp/x --size 7x7", "--size"},
-          {"", "usage"},
-          {" /proc/locket-card --seconds 1 --count 1 --size 96x64", "locket-card"}}) {
+    // A card folder that cannot be made, settings that cannot be written (a folder in the
+    // file's place) and filler past the largest file allowed are errors too, not silent successes.
+    const locket::testsupport::TempDir dir("tool");
+    std::filesystem::create_directories(dir.File("settings/SETTING/blackbox.cfg"));
+    const std::string small = " --seconds 1 --size 96x64 --quiet";
+    for (auto [command, mentions] :
+         {std::pair{tool + " /tmp/x --size 7x7", "--size"},
+          {tool, "usage"},
+          {tool + " /proc/locket-card --count 1" + small, "locket-card"},
+          {tool + " " + dir.File("settings") + small, "cannot write"},
+          {"trap '' XFSZ; ulimit -f 400; exec " + tool + " " + dir.File("full") +
+               " --one REC_20240301_090000_F --min-kib 600" + small,
+           "writing the recording failed"}}) {
         std::string out;
-        EXPECT_NE(0, RunCommand(tool + args + " 2>&1", &out)) << args;
+        EXPECT_NE(0, RunCommand(command + " 2>&1", &out)) << command;
         EXPECT_NE(std::string::npos, out.find(mentions)) << out;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("full/REC/REC_20240301_090000_F.tat")));
 }
