@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "tat/tat_test_util.h"
 
@@ -318,6 +320,20 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
         ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, count).packets, packets,
                           GroupStartIndex(packets, group), count);
     }
+
+    // Seeking while the reader waits for room: six key frames of 300 KB, three fit the queue, so
+    // the reader stops after reading the fourth.
+    std::vector<Packet> big;
+    for (int i = 0; i < 6; ++i)
+        big.push_back({0, kTatKindGroupStart, 1, uint32_t(i * 800),
+                       std::vector<uint8_t>(300000, uint8_t(i))});
+    m_parser.OpenMedia(Write(16, big, false).c_str(), nullptr);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (m_parser.GetKind0Count() < 4 && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    ASSERT_EQ(m_parser.GetKind0Count(), 4);
+    m_parser.SeekTime(0.0f);
+    ExpectReadsOnFromGroup(m_parser, big, 0);
 }
 
 TEST(TatParserName, NameIsCutAtTheFirstRunOfCommasAndBlanksAndAnIndexMayFollow) {
