@@ -33,6 +33,8 @@ TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(au.data(), au.size()));
     const std::vector<uint8_t> p = {0, 0, 1, 0x41, 7};
     EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));
+    const uint8_t shortest[] = {0, 0, 1, 0x65};
+    EXPECT_TRUE(CMP4Writer::IsKeyFrame(shortest, sizeof shortest));
     CMP4Writer writer;
     EXPECT_EQ(-1, writer.AddVideoTrack(64, 48, 30, p.data(), p.size())) << "no parameter sets";
 }

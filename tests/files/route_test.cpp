@@ -105,8 +105,9 @@ TEST(Trips, NamesGiveLocalSeconds) {
     EXPECT_EQ(1709281800, s);
     ASSERT_TRUE(RecordingStartSeconds("EVENT_20000229_235959_F", &s));
     EXPECT_EQ(951868799, s);
-    for (const char* bad : {"REC_2024030_083000_D", "REC_20241301_083000_D", "REC_20240301-083000",
-                            "REC_20240301_086000_D", "", "REC"})
+    for (const char* bad :
+         {"REC_2024030_083000_D", "REC_2024030:_083000_D", "REC_20241301_083000_D",
+          "REC_20240301-083000", "REC_20240301_086000_D", "", "REC"})
         EXPECT_FALSE(RecordingStartSeconds(bad, &s)) << bad;
 }
 
