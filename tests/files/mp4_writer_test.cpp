@@ -35,6 +35,8 @@ TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
     EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));
     const uint8_t shortest[] = {0, 0, 1, 0x65};
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(shortest, sizeof shortest));
+    // A start code with nothing after it ends the unit before it and makes none.
+    EXPECT_EQ(std::vector<std::vector<uint8_t>>{{0x65}}, Units({0, 0, 1, 0x65, 0, 0, 1}));
     CMP4Writer writer;
     EXPECT_EQ(-1, writer.AddVideoTrack(64, 48, 30, p.data(), p.size())) << "no parameter sets";
 }
