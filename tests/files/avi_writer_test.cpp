@@ -151,6 +151,13 @@ TEST(AviWriter, CloseTwiceCreateWhileOpenAndBadStreamKinds_AreRefused) {
     file->closeResult = -1;
     w.Close();
     EXPECT_FALSE(w.LastCloseOk());
+    // A writer left as it was made writes one-camera files.
+    Bytes plain;
+    CAVIWriter fresh(new MemoryFile(&plain));
+    ASSERT_TRUE(fresh.Create("p.avi"));
+    ASSERT_TRUE(fresh.AddData("ab", 2, 1));
+    fresh.Close();
+    EXPECT_EQ((Chunks{{"00dc", {'a', 'b'}}}), Walk(plain).chunks);
     // Room reserved in one file cannot be committed in the next.
     ASSERT_TRUE(w.Create("r.avi"));
     ASSERT_NE(nullptr, w.ReserveChunk(16));
