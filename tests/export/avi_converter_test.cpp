@@ -12,11 +12,8 @@
 #include "export/avi_converter.h"
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
+#include "files/evidence_test_support.h"
 #include "files/recording_listing.h"
-#include "support/external_command.h"
-#include "support/temp_dir.h"
-#include "tools/locket-record/card_writer.h"
-#include "tools/locket-record/record_options.h"
 
 namespace locket {
 namespace {
@@ -59,15 +56,9 @@ class Converter : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_card = new TempFolder;
-        const std::string card = s_card->path() + "/card";
-        const char* args[] = {"locket-record",  card.c_str(), "--only",    "REC",
-                              "--count",        "2",          "--seconds", "10",
-                              "--damage=65536", "--quiet"};
-        RecordOptions options;
-        std::string error;
-        s_made = ParseRecordOptions(static_cast<int>(std::size(args)), args, &options, &error) &&
-                 WriteCard(options, &error) == 0;
-        EXPECT_TRUE(s_made) << error;
+        s_made = evidence_test::MakeCard(
+            s_card->path() + "/card",
+            {"--only", "REC", "--count", "2", "--seconds", "10", "--damage=65536"});
     }
     static void TearDownTestSuite() { delete s_card; }
 

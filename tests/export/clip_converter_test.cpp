@@ -9,7 +9,7 @@
 #include "export/output_file.h"
 #include "files/evidence_test_support.h"
 #include "files/mp4_writer.h"
-#include "tat/tat_reader.h"
+#include "tat/tat_test_util.h"
 
 using namespace locket;
 using namespace evidence_test;
@@ -22,16 +22,11 @@ constexpr const char* kName = "REC_20240301_083000_D.tat";
 std::vector<std::vector<uint8_t>> RecordedUnits(const std::string& path, int stream,
                                                 uint32_t fromMs, uint32_t toMs) {
     std::vector<std::vector<uint8_t>> units;
-    CTatReader reader;
-    EXPECT_TRUE(reader.Open(path));
-    std::vector<uint8_t> buffer(1 << 20);
-    TatPacketInfo info;
-    while (reader.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
-        if (info.stream != stream || info.timeMs < fromMs || info.timeMs >= toMs ||
-            (info.kind != kTatKindGroupStart && info.kind != kTatKindVideo))
+    for (const test::Packet& p : test::ReadPackets(path)) {
+        if (p.stream != stream || p.timeMs < fromMs || p.timeMs >= toMs || !p.IsVideo())
             continue;
-        for (const auto& [p, n] : AnnexBUnits(buffer.data(), info.size))
-            units.emplace_back(p, p + n);
+        for (const auto& [at, n] : AnnexBUnits(p.data.data(), p.data.size()))
+            units.emplace_back(at, at + n);
     }
     return units;
 }

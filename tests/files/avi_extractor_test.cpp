@@ -68,16 +68,13 @@ TEST(AviExtractor, EveryPacketComesBackWithKindSizeAndBytes_NoneLargerThanTheBuf
 
         CAVIExtractor x;
         ASSERT_NE(0u, x.OpenMedia(path.c_str(), nullptr));
-        EXPECT_EQ(320, x.GetVideoSize(0).width);
-        EXPECT_EQ(240, x.GetVideoSize(0).height);
-        EXPECT_EQ(dual ? 160 : 0, x.GetVideoSize(1).width);
-        EXPECT_EQ(30, x.GetFrameRate(0));
-        EXPECT_EQ(dual ? 15 : 0, x.GetFrameRate(1));
         uint32_t bits = 0, rate = 0;
-        EXPECT_EQ(8000u, x.GetAudioFormat(&bits, &rate));
-        EXPECT_EQ(16u, bits);
-        EXPECT_EQ(8000u, rate);
-        EXPECT_EQ(int32_t(packets.size()), x.GetTotalFrames());
+        const int format = int(x.GetAudioFormat(&bits, &rate));
+        EXPECT_EQ(std::vector<int>({320, 240, dual ? 160 : 0, 30, dual ? 15 : 0, 8000, 16, 8000,
+                                    int(packets.size())}),
+                  std::vector<int>({x.GetVideoSize(0).width, x.GetVideoSize(0).height,
+                                    x.GetVideoSize(1).width, x.GetFrameRate(0), x.GetFrameRate(1),
+                                    format, int(bits), int(rate), x.GetTotalFrames()}));
 
         std::vector<uint8_t> buf(0x10000);
         for (size_t i = 0; i < packets.size(); ++i) {
@@ -124,10 +121,8 @@ TEST(AviExtractor, BuildIndexGivesFrontFramePositionsAndCounts) {
     CAVIExtractor x;
     MediaInfo info;
     ASSERT_TRUE(x.BuildIndex(path.c_str(), &info));
-    EXPECT_EQ(30, info.fps0);
-    EXPECT_EQ(15, info.fps1);
-    EXPECT_EQ(60, info.frameCount0);
-    EXPECT_EQ(30, info.frameCount1);
+    EXPECT_EQ(std::vector<int>({30, 15, 60, 30}),
+              std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1}));
     ASSERT_EQ(60u, fronts.size());
     ASSERT_EQ(60, info.frameOffsets.GetSize());
     for (int i = 0; i < 60; ++i)
@@ -171,8 +166,7 @@ TEST(AviExtractor, SeekTimeLandsOnTheFrameAndFailsPastTheEnd) {
     const std::string fast = dir.File("fast.avi");
     WritePackets(fast, packets, false, 60);
     ASSERT_NE(0u, x.OpenMedia(fast.c_str(), &info));
-    EXPECT_EQ(30, x.GetFrameRate(0));
-    EXPECT_EQ(30, info.fps0);
+    EXPECT_EQ(std::make_pair(30, 30), std::make_pair(x.GetFrameRate(0), info.fps0));
     ASSERT_EQ(0, x.SeekTime(0.5f));
     EXPECT_EQ(front[30], NextChunk(x).data);
 }

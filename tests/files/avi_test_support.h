@@ -32,27 +32,31 @@ inline std::string Str4(const Bytes& b, size_t at) {
     return std::string(b.begin() + at, b.begin() + at + 4);
 }
 
-// A file that lives in memory; it cannot grow beyond `limit` bytes, as on a full disk.
+// A file that lives in memory; it cannot grow beyond `limit` bytes, as on a full disk. Only its
+// first `keep` bytes are stored, so that files of gigabytes can be written as well.
 class MemoryFile : public locket::VFileSystem {
 public:
-    explicit MemoryFile(Bytes* store, size_t limit = SIZE_MAX) : m_store(store), m_limit(limit) {}
+    explicit MemoryFile(Bytes* store, size_t limit = SIZE_MAX, size_t keep = SIZE_MAX)
+        : m_store(store), m_limit(limit), m_keep(keep) {}
 
     bool Open(const char*, const char*) override {
         if (m_open)
             return false;
         m_open = true;
         m_store->clear();
-        m_pos = 0;
+        m_pos = size = 0;
         return true;
     }
     uint32_t Write(const void* data, uint32_t count) override {
         ++writes;
         const size_t n = std::min<size_t>(count, m_pos >= m_limit ? 0 : m_limit - m_pos);
-        if (m_store->size() < m_pos + n)
-            m_store->resize(m_pos + n);
-        if (n)
-            std::memcpy(m_store->data() + m_pos, data, n);
+        const size_t stored = m_pos >= m_keep ? 0 : std::min(n, m_keep - m_pos);
+        if (m_store->size() < m_pos + stored)
+            m_store->resize(m_pos + stored);
+        if (stored)
+            std::memcpy(m_store->data() + m_pos, data, stored);
         m_pos += n;
+        size = std::max(size, m_pos);
         return static_cast<uint32_t>(n);
     }
     int32_t Close() override {
@@ -61,7 +65,7 @@ public:
     }
     int32_t Seek(int64_t offset, int origin) override {
         const int64_t to = offset + (origin == 1   ? int64_t(m_pos)
-                                     : origin == 2 ? m_store->size()
+                                     : origin == 2 ? int64_t(size)
                                                    : 0);
         m_pos = size_t(std::max<int64_t>(to, 0));
         return to < 0 ? -1 : 0;
@@ -70,15 +74,17 @@ public:
     int32_t Truncate(uint64_t length) override {
         if (length < m_store->size())
             m_store->resize(length);
+        size = std::min<size_t>(size, length);
         return 0;
     }
 
     int writes = 0;
     int32_t closeResult = 0;  // what Close reports, e.g. a flush the disk refused
+    size_t size = 0;          // the file's length, stored or not
 
 private:
     Bytes* m_store;
-    size_t m_limit;
+    size_t m_limit, m_keep;
     size_t m_pos = 0;
     bool m_open = false;
 };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "evidence_test_support.h"
-#include "tat/tat_reader.h"
+#include "tat/tat_test_util.h"
 
 using namespace locket;
 using namespace evidence_test;
@@ -48,40 +48,6 @@ TEST(KnockFinder, JumpsAtOrAboveThresholdCountOnceWhileRinging) {
         EXPECT_EQ(c.knocks, FindKnocks(Samples(c.samples))) << c.what;
 }
 
-TEST(KnockFinder, ToolEventRecordingsHaveTheirKnockAndDrivingHasNone) {
-    TempDir card;
-    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "8", "--count", "2", "--size", "64x48",
-                                       "--rear-size", "64x48", "--fps", "10"}));
-    int events = 0;
-    for (const char* folder : {"EVENT", "REC", "PARKING", "MANUAL"}) {
-        for (const std::string& path : Recordings(card.path(), folder)) {
-            CSensorLog log;
-            ASSERT_TRUE(ReadSensorLog(path, &log)) << path;
-            ASSERT_GT(log.GSensor().size(), 70u) << path;
-            const std::vector<uint32_t> knocks = FindKnocks(log.GSensor());
-            if (std::string(folder) == "EVENT") {
-                ++events;
-                // The tool knocks at the middle second.
-                EXPECT_EQ(std::vector<uint32_t>{4000}, knocks) << path;
-            } else {
-                EXPECT_TRUE(knocks.empty()) << path << " first at " << knocks.front();
-            }
-        }
-    }
-    EXPECT_EQ(2, events);
-
-    // A longer drive, with its turns, braking and stops.
-    TempDir drive;
-    ASSERT_TRUE(MakeCard(drive.path(), {"--seconds", "180", "--count", "1", "--only", "REC",
-                                        "--size", "32x32", "--no-rear", "--fps", "2"}));
-    for (const std::string& path : Recordings(drive.path(), "REC")) {
-        CSensorLog log;
-        ASSERT_TRUE(ReadSensorLog(path, &log));
-        EXPECT_EQ(1800u, log.GSensor().size());
-        EXPECT_TRUE(FindKnocks(log.GSensor()).empty()) << path;
-    }
-}
-
 // The sensor log's quick pass finds what the packet reader finds, also after damage and on a
 // recording cut by a power loss.
 TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {
@@ -97,14 +63,9 @@ TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {
         const std::string path = Recordings(card.path(), "REC").at(0);
         CSensorLog quick, reader;
         ASSERT_TRUE(ReadSensorLog(path, &quick));
-        CTatReader tat;
-        ASSERT_TRUE(tat.Open(path));
-        std::vector<uint8_t> buffer(1 << 20);
-        TatPacketInfo info;
-        while (tat.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
-            if (info.kind == kTatKindText)
-                reader.Add(buffer.data(), info.size, info.timeMs);
-        }
+        for (const test::Packet& p : test::ReadPackets(path))
+            if (p.kind == kTatKindText)
+                reader.Add(p.data.data(), p.data.size(), p.timeMs);
         ASSERT_GT(reader.GSensor().size(), 40u);
         ASSERT_EQ(reader.GSensor().size(), quick.GSensor().size());
         for (size_t i = 0; i < reader.GSensor().size(); ++i) {

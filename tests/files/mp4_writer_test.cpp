@@ -6,34 +6,12 @@
 #include <vector>
 
 #include "evidence_test_support.h"
-#include "tat/tat_reader.h"
+#include "tat/tat_test_util.h"
 
 using namespace locket;
 using namespace evidence_test;
 
 namespace {
-
-struct Recorded {
-    int stream;  // 0 front, 1 rear, 2 audio
-    uint32_t timeMs;
-    std::vector<uint8_t> data;
-};
-
-std::vector<Recorded> ReadMedia(const std::string& path) {
-    std::vector<Recorded> out;
-    CTatReader reader;
-    if (!reader.Open(path))
-        return out;
-    std::vector<uint8_t> buffer(1 << 20);
-    TatPacketInfo info;
-    while (reader.ReadPacket(buffer.data(), buffer.size(), &info) == kTatPacket) {
-        if (info.kind == kTatKindText)
-            continue;
-        const int stream = info.kind == kTatKindAudio ? 2 : info.stream;
-        out.push_back({stream, info.timeMs, {buffer.begin(), buffer.begin() + info.size}});
-    }
-    return out;
-}
 
 // The NAL units of an Annex B stream, each as its bytes.
 std::vector<std::vector<uint8_t>> Units(const std::vector<uint8_t>& annexB) {
@@ -55,6 +33,10 @@ TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(au.data(), au.size()));
     const std::vector<uint8_t> p = {0, 0, 1, 0x41, 7};
     EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));
+    const uint8_t shortest[] = {0, 0, 1, 0x65};
+    EXPECT_TRUE(CMP4Writer::IsKeyFrame(shortest, sizeof shortest));
+    // A start code with nothing after it ends the unit before it and makes none.
+    EXPECT_EQ(std::vector<std::vector<uint8_t>>{{0x65}}, Units({0, 0, 1, 0x65, 0, 0, 1}));
     CMP4Writer writer;
     EXPECT_EQ(-1, writer.AddVideoTrack(64, 48, 30, p.data(), p.size())) << "no parameter sets";
 }
@@ -65,16 +47,12 @@ TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
                                        "96x64", "--rear-size", "64x48", "--rear"}));
     const auto paths = Recordings(card.path(), "REC");
     ASSERT_EQ(1u, paths.size());
-    const std::vector<Recorded> media = ReadMedia(paths[0]);
+    std::vector<test::Packet> media = test::ReadPackets(paths[0]);
+    std::erase_if(media, [](const test::Packet& p) { return p.kind == kTatKindText; });
     ASSERT_FALSE(media.empty());
-    const Recorded* firstRear = nullptr;
-    for (const Recorded& r : media) {
-        if (r.stream == 1) {
-            firstRear = &r;
-            break;
-        }
-    }
-    ASSERT_TRUE(firstRear);
+    const auto firstRear = std::find_if(media.begin(), media.end(),
+                                        [](const test::Packet& p) { return p.stream == 1; });
+    ASSERT_NE(media.end(), firstRear);
     ASSERT_EQ(0, media[0].stream);
 
     CMP4Writer writer;
@@ -93,8 +71,8 @@ TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
     ASSERT_TRUE(writer.Create(mp4, meta));
     int64_t frames[2] = {0, 0};
     std::vector<uint8_t> frontStream;
-    for (const Recorded& r : media) {
-        if (r.stream == 2) {
+    for (const test::Packet& r : media) {
+        if (r.kind == kTatKindAudio) {
             ASSERT_TRUE(writer.WriteAudio(audio, reinterpret_cast<const int16_t*>(r.data.data()),
                                           r.data.size() / 2, int64_t{r.timeMs} * 8));
             continue;

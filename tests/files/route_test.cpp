@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "evidence_test_support.h"
 #include "files/route.h"
 #include "files/trip_grouping.h"
 #include "files/trip_index.h"
-#include "support/temp_dir.h"
-#include "tools/locket-record/card_writer.h"
-#include "tools/locket-record/record_options.h"
 
 using namespace locket;
 
@@ -108,8 +105,9 @@ TEST(Trips, NamesGiveLocalSeconds) {
     EXPECT_EQ(1709281800, s);
     ASSERT_TRUE(RecordingStartSeconds("EVENT_20000229_235959_F", &s));
     EXPECT_EQ(951868799, s);
-    for (const char* bad : {"REC_2024030_083000_D", "REC_20241301_083000_D", "REC_20240301-083000",
-                            "REC_20240301_086000_D", "", "REC"})
+    for (const char* bad :
+         {"REC_2024030_083000_D", "REC_2024030:_083000_D", "REC_20241301_083000_D",
+          "REC_20240301-083000", "REC_20240301_086000_D", "", "REC"})
         EXPECT_FALSE(RecordingStartSeconds(bad, &s)) << bad;
 }
 
@@ -145,25 +143,12 @@ TEST(Trips, GroupsRecordingsThatFollowEachOther) {
               order);
 }
 
-bool Record(const std::vector<const char*>& args) {
-    RecordOptions options;
-    std::string error;
-    if (!ParseRecordOptions(static_cast<int>(args.size()), args.data(), &options, &error) ||
-        WriteCard(options, &error) != 0) {
-        std::fprintf(stderr, "card: %s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
 TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
     const testsupport::TempDir dir("trips");
     const std::string card = dir.File("card");
-    const std::vector<const char*> small = {"--size", "64x48", "--fps", "10", "--quiet"};
     auto run = [&](std::vector<const char*> args) {
-        args.insert(args.begin(), {"locket-record", card.c_str()});
-        args.insert(args.end(), small.begin(), small.end());
-        return Record(args);
+        args.insert(args.end(), {"--size", "64x48", "--fps", "10"});
+        return evidence_test::MakeCard(card, args);
     };
     // Three consecutive continuous recordings of 4 s from 08:30:00, an event two seconds
     // after them, and a recording 18 s later.

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "files/decimal_text.h"
 #include "files/gps_data.h"
@@ -29,10 +31,9 @@ int LocalYear(int64_t t) {
 TEST(GpsData, RmcSentenceGivesKoreanTimePositionSpeedAndDate) {
     UseZone("KST-9");
     const CGPSData fix("G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
-    EXPECT_EQ(21, fix.hour);
-    EXPECT_EQ(35, fix.minute);
-    EXPECT_EQ(19, fix.second);
-    EXPECT_EQ(1, fix.valid);
+    EXPECT_EQ(
+        std::make_tuple(21, 35, 19, 1, 23, 3, 94),
+        std::make_tuple(fix.hour, fix.minute, fix.second, fix.valid, fix.day, fix.month, fix.year));
     EXPECT_DOUBLE_EQ(4807.038, fix.latitude);
     EXPECT_DOUBLE_EQ(1131.0, fix.longitude);
     EXPECT_NEAR(48.1173, fix.GetLatitudeDeg(), 1e-9);
@@ -40,9 +41,6 @@ TEST(GpsData, RmcSentenceGivesKoreanTimePositionSpeedAndDate) {
     // Knots to km/h, kept in single precision.
     EXPECT_EQ(static_cast<double>(static_cast<float>(22.4 * 1.852)), fix.GetSpeedKmh());
     EXPECT_EQ(static_cast<double>(84.4f), fix.course);
-    EXPECT_EQ(23, fix.day);
-    EXPECT_EQ(3, fix.month);
-    EXPECT_EQ(94, fix.year);
     EXPECT_EQ(764426119, fix.timestamp);  // 1994-03-23 21:35:19 in Korea, 12:35:19 UTC
 }
 
@@ -56,9 +54,8 @@ TEST(GpsData, SouthWestAndEmptyHemispheresAreNegativeAndVoidFixIsNotValid) {
     EXPECT_NEAR(-(151 + 12.558 / 60), southWest.GetLongitudeDeg(), 1e-9);
     // The empty course is a field of its own, so the date still lands in place.
     EXPECT_EQ(0.0, southWest.course);
-    EXPECT_EQ(1, southWest.day);
-    EXPECT_EQ(1, southWest.month);
-    EXPECT_EQ(24, southWest.year);
+    EXPECT_EQ(std::make_tuple(1, 1, 24),
+              std::make_tuple(southWest.day, southWest.month, southWest.year));
 
     const CGPSData empty("G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624");
     EXPECT_EQ(1, empty.valid);
@@ -120,13 +117,11 @@ TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
 }
 
 TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
+    // No longitude: no fix.
     const CGPSData cut("G$GPRMC,123519,A,4807.038,N");
-    EXPECT_EQ(21, cut.hour);
-    EXPECT_EQ(0, cut.valid) << "no longitude, no fix";
-    EXPECT_DOUBLE_EQ(4807.038, cut.latitude);
-    EXPECT_EQ(0.0, cut.longitude);
-    EXPECT_EQ(0, cut.day);
-    EXPECT_EQ(0, cut.timestamp);
+    EXPECT_EQ(std::make_tuple(21, 0, 4807.038, 0.0, 0, int64_t{0}),
+              std::make_tuple(cut.hour, cut.valid, cut.latitude, cut.longitude, cut.day,
+                              int64_t{cut.timestamp}));
     // A trailing comma opens no field, so the date is still missing.
     EXPECT_EQ(0, CGPSData("G$GPRMC,1,A,1,N,1,E,1,1,").timestamp);
     // Only RMC sentences are decoded.
@@ -137,10 +132,8 @@ TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
     }
     // Short time and date groups read only the digits they have.
     const CGPSData stubs("G$GPRMC,1,A,,,,,,,2");
-    EXPECT_EQ(10, stubs.hour);
-    EXPECT_EQ(0, stubs.minute);
-    EXPECT_EQ(2, stubs.day);
-    EXPECT_EQ(0, stubs.month);
+    EXPECT_EQ(std::make_tuple(10, 0, 2, 0),
+              std::make_tuple(stubs.hour, stubs.minute, stubs.day, stubs.month));
     // The text ends at a NUL.
     const char withNul[] = "G$GPRMC,123519,A,4807.038,N,01131.000,E\0,022.4";
     const CGPSData nul(std::string_view(withNul, sizeof withNul - 1));
@@ -148,30 +141,25 @@ TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
     EXPECT_EQ(0.0, nul.speedKmh);
     // Values that single precision cannot hold, and non-numbers, read as 0.
     const CGPSData huge("G$GPRMC,123519,A,nan,N,4807.038,E,1e300,1e39,230394");
-    EXPECT_EQ(0.0, huge.latitude);
-    EXPECT_EQ(0.0, huge.speedKmh);
-    EXPECT_EQ(0.0, huge.course);
-    EXPECT_EQ(23, huge.day);
+    EXPECT_EQ(std::make_tuple(0.0, 0.0, 0.0, 23),
+              std::make_tuple(huge.latitude, double{huge.speedKmh}, double{huge.course}, huge.day));
 
     const std::string base = "G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,";
     const std::string fits = base + std::string(CGPSData::kMaxSentence - base.size(), 'x');
     EXPECT_EQ(1, CGPSData(fits).valid);
     const CGPSData rejected(fits + "x");
-    EXPECT_EQ(0, rejected.valid);
-    EXPECT_EQ(0, rejected.hour);
-    EXPECT_EQ(0.0, rejected.latitude);
+    EXPECT_EQ(std::make_tuple(0, 0, 0.0),
+              std::make_tuple(rejected.valid, rejected.hour, rejected.latitude));
 }
 
 // Vehicle signals and GPS fields cover the common cases; these are the edges.
 TEST(DecimalText, FollowsAtoiAndAtofWithoutLocaleOrOverflow) {
-    EXPECT_EQ(-12, DecimalToInt(" \t-12abc"));
-    EXPECT_EQ(7, DecimalToInt("+7"));
-    EXPECT_EQ(0, DecimalToInt("- 1"));
-    EXPECT_EQ(-2147483647 - 1, DecimalToInt("-2147483648"));
-    EXPECT_EQ(-2147483647 - 1, DecimalToInt("-99999999999"));
+    EXPECT_EQ(
+        std::vector<int32_t>({-12, 7, 0, INT32_MIN, INT32_MIN}),
+        std::vector<int32_t>({DecimalToInt(" \t-12abc"), DecimalToInt("+7"), DecimalToInt("- 1"),
+                              DecimalToInt("-2147483648"), DecimalToInt("-99999999999")}));
     EXPECT_DOUBLE_EQ(-150.0, DecimalToDouble(" -1.5e2,rest"));
     EXPECT_DOUBLE_EQ(2.5, DecimalToDouble("+2.5"));
-    EXPECT_EQ(0.0, DecimalToDouble("+-2.5"));
-    EXPECT_EQ(0.0, DecimalToDouble("1e400"));
-    EXPECT_EQ(0.0, DecimalToDouble("-nan"));
+    for (const char* zero : {"+-2.5", "1e400", "-nan"})
+        EXPECT_EQ(0.0, DecimalToDouble(zero)) << zero;
 }

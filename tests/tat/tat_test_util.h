@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +17,7 @@
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
 #include "tat/tat_library.h"
+#include "tat/tat_reader.h"
 #include "tat/tat_writer.h"
 
 namespace locket::test {
@@ -26,7 +29,28 @@ struct Packet {
     uint32_t timeMs = 0;
     std::vector<uint8_t> data;
     bool operator==(const Packet&) const = default;
+    bool IsVideo() const { return kind == kTatKindGroupStart || kind == kTatKindVideo; }
 };
+
+// Every packet the file reader gives, the status it ended with and whether it had to scan.
+inline std::vector<Packet> ReadPackets(const std::string& path, int* endStatus = nullptr,
+                                       bool* scanned = nullptr) {
+    std::vector<Packet> out;
+    CTatReader reader;
+    if (!reader.Open(path))
+        return out;
+    if (scanned)
+        *scanned = reader.Scanned();
+    std::vector<uint8_t> buffer(1 << 20);
+    TatPacketInfo info;
+    int r;
+    while ((r = reader.ReadPacket(buffer.data(), uint32_t(buffer.size()), &info)) == kTatPacket)
+        out.push_back({info.stream, info.kind, info.flag, info.timeMs,
+                       std::vector<uint8_t>(buffer.begin(), buffer.begin() + info.size)});
+    if (endStatus)
+        *endStatus = r;
+    return out;
+}
 
 using TempFolder = testsupport::TempDir;
 
@@ -115,6 +139,28 @@ inline size_t GroupStartIndex(const std::vector<Packet>& packets, int group) {
         if (packets[i].kind == kTatKindGroupStart && seen++ == group)
             return i;
     return packets.size();
+}
+
+// Lists `count` names (and their sizes); checks nothing is written past count entries.
+inline std::vector<std::string> List(TatHandle h, char drive, int32_t category, int32_t count,
+                                     std::vector<uint64_t>* sizes = nullptr) {
+    const size_t n = size_t(std::max(count, 0));
+    std::vector<char> names(n * 40 + 40, 'x');
+    std::vector<uint8_t> sizeField(n * 8 + 8, 0xAB);
+    std::vector<int32_t> extra(n + 3, 77);
+    const int32_t got =
+        TatListRecordings(h, drive, category, count, names.data(), sizeField.data(), extra.data());
+    EXPECT_LE(got, int32_t(n));
+    EXPECT_EQ(extra[n + 2], 77) << "extra holds count + 2 values";
+    EXPECT_EQ(names[n * 40], 'x') << "written past the names";
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < got; ++i) {
+        EXPECT_NE(std::memchr(&names[size_t(i) * 40], 0, 40), nullptr);
+        out.emplace_back(&names[size_t(i) * 40]);
+        if (sizes)
+            sizes->push_back(GetLE64(&sizeField[size_t(i) * 8]));
+    }
+    return out;
 }
 
 // A card folder registered with a library handle of its own; the volume walk is off.

@@ -16,15 +16,7 @@ using namespace locket::recordtest;
 namespace {
 
 std::vector<std::string> Listing(TatHandle tat, char drive, int category) {
-    const int n = std::max(TatCountRecordings(tat, drive, category), 1);
-    std::vector<char> names(static_cast<size_t>(n) * kTatNameBytes);
-    std::vector<uint8_t> sizes(static_cast<size_t>(n) * kTatSizeBytes);
-    const int filled = TatListRecordings(tat, drive, category, n, names.data(), sizes.data(),
-                                         std::vector<int32_t>(n + 2).data());
-    std::vector<std::string> out;
-    for (int i = 0; i < filled; ++i)
-        out.emplace_back(names.data() + static_cast<size_t>(i) * kTatNameBytes);
-    return out;
+    return test::List(tat, drive, category, TatCountRecordings(tat, drive, category));
 }
 
 // One small card for the tests that only read: 2 recordings of 3 s per category.
@@ -116,11 +108,12 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
             int frames[2] = {0, 0}, audio = 0, gps = 0, acc = 0, signals = 0, maxShock = 0;
             uint32_t lastTime = 0;
             int lastOrder = 0;
-            for (const Packet& p : ReadAll(PathOf(name))) {
-                // Time order, and at one time: front, rear, audio, text.
-                const int order = p.kind == kTatKindAudio  ? 2
-                                  : p.kind == kTatKindText ? 3
-                                                           : p.stream;
+            for (const Packet& p : ReadPackets(PathOf(name))) {
+                // Time order, and at one time: front, rear, audio, text (GPS, G-sensor, signals).
+                const int order = p.kind == kTatKindAudio ? 2
+                                  : p.kind == kTatKindText
+                                      ? 3 + int(std::string_view("GMB").find(char(p.data.at(0))))
+                                      : p.stream;
                 ASSERT_TRUE(p.timeMs > lastTime || (p.timeMs == lastTime && order >= lastOrder));
                 lastTime = p.timeMs;
                 lastOrder = order;
@@ -186,7 +179,7 @@ TEST(RecordOne, StartMidGroupOpensWithNonKeyFramesAndKeepsFrameNumbersInFileOrde
         0, MakeCard({dir.path().c_str(), "--size", "160x120", "--rear-size", "96x64", "--seconds",
                      "2", "--one", "MANUAL_20240505_101010_D", "--start-mid-group=10", "--quiet"}));
     std::vector<Packet> front;
-    for (Packet& p : ReadAll(dir.path() + "/MANUAL/MANUAL_20240505_101010_D.tat"))
+    for (Packet& p : ReadPackets(dir.path() + "/MANUAL/MANUAL_20240505_101010_D.tat"))
         if (p.stream == 0 && p.IsVideo())
             front.push_back(std::move(p));
     ASSERT_EQ(60u, front.size());
@@ -204,9 +197,9 @@ TEST(RecordOne, StartMidGroupOpensWithNonKeyFramesAndKeepsFrameNumbersInFileOrde
     }
 }
 
-TEST(RecordOne, PowerCutAndDamageLeaveFilesThatPlayToTheLastWholePacket) {
-    TempDir dir("cut");
-    const std::string file = "/REC/REC_20240301_090000_F.tat";
+// Power cut, damage, filler and seed, each on the same small recording.
+TEST(RecordOne, PowerCutDamageFillerAndSeedShapeTheFile) {
+    TempDir dir("one");
     auto make = [&](const char* folder, const char* extra) {
         const std::string card = dir.path() + folder;
         std::vector<const char*> args{card.c_str(), "--one",   "REC_20240301_090000_F",
@@ -215,34 +208,34 @@ TEST(RecordOne, PowerCutAndDamageLeaveFilesThatPlayToTheLastWholePacket) {
         if (extra)
             args.push_back(extra);
         EXPECT_EQ(0, MakeCard(args));
-        return card + file;
+        return card + "/REC/REC_20240301_090000_F.tat";
     };
     const std::string whole = make("/whole", nullptr), cut = make("/cut", "--power-cut"),
                       damaged = make("/damaged", "--damage=3000");
 
     int status = -1;
     bool scanned = true;
-    const std::vector<Packet> all = ReadAll(whole, &status, &scanned);
+    const std::vector<Packet> all = ReadPackets(whole, &status, &scanned);
     EXPECT_EQ(kTatEnd, status);
     EXPECT_FALSE(scanned);
     ASSERT_GT(all.size(), 60u);
+    EXPECT_EQ(ReadText(whole), ReadText(make("/again", nullptr))) << "the same seed";
+    EXPECT_NE(ReadText(whole), ReadText(make("/seed", "--seed=6")));
 
     // The power cut loses the torn last packet, and the index: the reader scans.
-    const std::vector<Packet> afterCut = ReadAll(cut, &status, &scanned);
+    const std::vector<Packet> afterCut = ReadPackets(cut, &status, &scanned);
     EXPECT_EQ(kTatEnd, status);
     EXPECT_TRUE(scanned);
     ASSERT_EQ(all.size() - 1, afterCut.size());
     for (size_t i = 0; i < afterCut.size(); ++i)
         ASSERT_EQ(all[i].data, afterCut[i].data) << i;
     // Half of the last packet, its 28-byte header counted, stays behind the whole ones.
-    uint64_t wholePackets = tatfmt::kHeaderBytes;
-    for (size_t i = 0; i + 1 < all.size(); ++i)
-        wholePackets += tatfmt::kPacketHeaderBytes + all[i].data.size();
-    EXPECT_EQ(wholePackets + (tatfmt::kPacketHeaderBytes + all.back().data.size()) / 2,
+    EXPECT_EQ(test::PacketOffset(all, all.size() - 1) +
+                  (tatfmt::kPacketHeaderBytes + all.back().data.size()) / 2,
               std::filesystem::file_size(cut));
 
     // Damage in the middle costs the packets it hit; reading resumes behind it to the end.
-    const std::vector<Packet> afterDamage = ReadAll(damaged, &status);
+    const std::vector<Packet> afterDamage = ReadPackets(damaged, &status);
     EXPECT_EQ(kTatEnd, status);
     EXPECT_LT(afterDamage.size(), all.size());
     ASSERT_GT(afterDamage.size(), all.size() / 2);
@@ -250,21 +243,22 @@ TEST(RecordOne, PowerCutAndDamageLeaveFilesThatPlayToTheLastWholePacket) {
     EXPECT_EQ(all.front().data, afterDamage.front().data);
     EXPECT_EQ(std::filesystem::file_size(damaged), std::filesystem::file_size(whole));
     EXPECT_NE(ReadText(damaged), ReadText(whole));
-}
 
-TEST(RecordOne, SameSeedGivesTheSameBytesAndAnotherSeedOthers) {
-    TempDir dir("seed");
-    auto make = [&](const char* folder, const char* seed) {
-        const std::string card = dir.path() + folder;
-        EXPECT_EQ(0, MakeCard({card.c_str(), "--size", "96x64", "--rear-size", "96x64", "--seconds",
-                               "1", "--only", "EVENT", "--count", "1", "--seed", seed, "--quiet"}));
-        return ReadText(card + "/EVENT/EVENT_20240301_083001_D.tat");
-    };
-    const std::string a = make("/a", "5");
-    ASSERT_FALSE(a.empty());
-    EXPECT_EQ(a, make("/b", "5"));
-    EXPECT_NE(a, make("/c", "6"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path() + "/a/REC")) << "--only makes no other";
+    // Filler makes a small recording big enough for the viewer's list (512 KiB at least); it
+    // comes last, after everything a player uses, and the counts leave it out.
+    const std::string filled = make("/fill", "--min-kib=600");
+    EXPECT_GE(std::filesystem::file_size(filled), 600u * 1024);
+    const std::vector<Packet> withFiller = ReadPackets(filled);
+    ASSERT_EQ(all.size() + 1, withFiller.size());
+    EXPECT_EQ(kTatKindText, withFiller.back().kind);
+    EXPECT_EQ('P', withFiller.back().data[0]);
+    EXPECT_GT(withFiller.back().data.size(), 400000u);
+    TatHandle tat = TatCreate();
+    ASSERT_NE(0, TatRegisterCardFolder(tat, (dir.path() + "/fill").c_str()));
+    RecordingInfo info;
+    ASSERT_TRUE(Query(tat, "REC_20240301_090000_F", &info));
+    TatDestroy(tat);
+    EXPECT_STREQ("cntVideo0=60; cntVideo1=0; cntAudio=10; cntACC=20; cntGPS=2", info.counts);
 }
 
 TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
@@ -347,26 +341,4 @@ TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
         for (const auto& [name, bytes] : before)
             EXPECT_EQ(ReadText(folder + "/" + name), bytes) << name << " was replaced";
     }
-}
-
-TEST(RecordOne, MinKibFillsSmallRecordingsWithFillerThatReadersSkip) {
-    TempDir dir("fill");
-    ASSERT_EQ(0,
-              MakeCard({dir.path().c_str(), "--size", "96x64", "--rear-size", "96x64", "--seconds",
-                        "1", "--one", "REC_20240301_090000_D", "--min-kib", "600", "--quiet"}));
-    const std::string path = dir.path() + "/REC/REC_20240301_090000_D.tat";
-    // Big enough for the viewer's list, which skips files under 512 KiB.
-    EXPECT_GE(std::filesystem::file_size(path), 600u * 1024);
-    TatHandle tat = TatCreate();
-    ASSERT_NE(0, TatRegisterCardFolder(tat, dir.path().c_str()));
-    RecordingInfo info;
-    ASSERT_TRUE(Query(tat, "REC_20240301_090000_D", &info));
-    TatDestroy(tat);
-    EXPECT_STREQ("cntVideo0=30; cntVideo1=30; cntAudio=5; cntACC=10; cntGPS=1", info.counts);
-    // The filler comes last, after everything a player uses.
-    const std::vector<Packet> packets = ReadAll(path);
-    ASSERT_EQ(30 + 30 + 5 + 10 + 1 + 2 + 1, static_cast<int>(packets.size()));
-    EXPECT_EQ(kTatKindText, packets.back().kind);
-    EXPECT_EQ('P', packets.back().data[0]);
-    EXPECT_GT(packets.back().data.size(), 400000u);
 }

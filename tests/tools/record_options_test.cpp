@@ -1,33 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "record_test_support.h"
+#include "support/external_command.h"
 #include "tat/tat_library.h"
 
 using namespace locket;
 using locket::recordtest::Parse;
 
-namespace {
-
-// Runs a shell command; its exit code and what it wrote to stdout and stderr.
-int RunCommand(const std::string& command, std::string* output) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output->append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
+using locket::testsupport::RunCommand;
 
 TEST(RecordOptions, ReadsValuesInBothSpellings) {
     RecordOptions o;
@@ -89,20 +72,29 @@ TEST(RecordOptions, RefusesBadValuesWithAMessageNamingTheOption) {
 TEST(RecordTool, HelpListsEveryOptionAndBadOptionsExitNonZeroWithAMessage) {
     const std::string tool = locket::recordtest::RecorderExecutable();
     std::string help;
-    ASSERT_EQ(0, RunCommand(tool + " --help", &help));
+    ASSERT_EQ(0, RunCommand(tool + " --help 2>&1", &help));
     for (const char* option :
          {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start", "--rear",
           "--no-rear", "--only", "--one", "--start-mid-group", "--min-kib", "--power-cut",
           "--damage", "--import", "--jobs", "--quiet", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
 
-    // A card folder that cannot be made is an error too, not a silent success.
-    for (auto [args, mentions] :
-         {std::pair{" /tmp/x --size 7x7", "--size"},
-          {"", "usage"},
-          {" /proc/locket-card --seconds 1 --count 1 --size 96x64", "locket-card"}}) {
+    // A card folder that cannot be made, settings that cannot be written (a folder in the
+    // file's place) and filler past the largest file allowed are errors too, not silent successes.
+    const locket::testsupport::TempDir dir("tool");
+    std::filesystem::create_directories(dir.File("settings/SETTING/blackbox.cfg"));
+    const std::string small = " --seconds 1 --size 96x64 --quiet";
+    for (auto [command, mentions] :
+         {std::pair{tool + " /tmp/x --size 7x7", "--size"},
+          {tool, "usage"},
+          {tool + " /proc/locket-card --count 1" + small, "locket-card"},
+          {tool + " " + dir.File("settings") + small, "cannot write"},
+          {"trap '' XFSZ; ulimit -f 400; exec " + tool + " " + dir.File("full") +
+               " --one REC_20240301_090000_F --min-kib 600" + small,
+           "writing the recording failed"}}) {
         std::string out;
-        EXPECT_NE(0, RunCommand(tool + args, &out)) << args;
+        EXPECT_NE(0, RunCommand(command + " 2>&1", &out)) << command;
         EXPECT_NE(std::string::npos, out.find(mentions)) << out;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("full/REC/REC_20240301_090000_F.tat")));
 }

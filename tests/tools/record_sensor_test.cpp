@@ -7,9 +7,6 @@
 #include <tuple>
 #include <vector>
 
-#include "files/gps_data.h"
-#include "files/gsensor_data.h"
-#include "files/vehicle_signals.h"
 #include "tools/locket-record/audio_track.h"
 #include "tools/locket-record/drive_model.h"
 #include "tools/locket-record/sensor_packets.h"
@@ -80,42 +77,6 @@ TEST(SensorPackets, GSensorBytesAndSignalsRecordHaveTheRecordersLayout) {
     s.gear = kGearD;
     EXPECT_EQ("Brpm=2100;wat=88;spd=42;Accel=0;Break=1;TurnSig=-1;GearPos=4",
               Text(MakeSignalsPacket(s)));
-}
-
-TEST(SensorPackets, TheViewersDecodersReadBackWhatTheRecorderWrote) {
-    const CDriveModel drive(11, 120);
-    for (double t = 0; t < 120; t += 7.3) {
-        const DriveState s = drive.At(t);
-        SCOPED_TRACE(t);
-        const RecordingTime utc =
-            AddSeconds(RecordingTime{2024, 3, 1, 23, 30, 0}, static_cast<int64_t>(t));
-        const std::vector<uint8_t> g = MakeGpsPacket(utc, s, true);
-        const CGPSData fix(std::string_view(reinterpret_cast<const char*>(g.data()), g.size()));
-        EXPECT_EQ(1, fix.valid);
-        EXPECT_NEAR(s.latitudeDeg, fix.GetLatitudeDeg(), 1e-6);
-        EXPECT_NEAR(s.longitudeDeg, fix.GetLongitudeDeg(), 1e-6);
-        EXPECT_NEAR(s.speedKmh, fix.GetSpeedKmh(), 0.1);
-        // UTC hour plus nine, not normalised; the date stays UTC.
-        EXPECT_EQ(std::make_tuple(24, utc.day, utc.hour + 9, utc.second),
-                  std::make_tuple(fix.year, fix.day, fix.hour, fix.second));
-
-        const std::vector<uint8_t> b = MakeSignalsPacket(s);
-        const SignalValues v = ParseVehicleSignals(
-            std::string_view(reinterpret_cast<const char*>(b.data()) + 1, b.size() - 1));
-        EXPECT_EQ(s.rpm, v[kSignalRpm]);
-        EXPECT_EQ(s.coolantC, v[kSignalWat]);
-        EXPECT_EQ(static_cast<int>(std::lround(s.speedKmh)), v[kSignalSpd]);
-        EXPECT_EQ(s.accelerator ? 1 : 0, v[kSignalAccel]);
-        EXPECT_EQ(s.brake ? 1 : 0, v[kSignalBreak]);
-        EXPECT_EQ(s.turnSignal, v[kSignalTurnSig]);
-        EXPECT_EQ(s.gear, v[kSignalGearPos]);
-
-        const GSample sample = GSampleFor(s, 0.5);
-        const std::vector<uint8_t> m = MakeGSensorPacket(sample);
-        const CGSensorData decoded(m[1], m[2], m[3]);
-        EXPECT_EQ(std::make_tuple(sample.x, sample.y, sample.z),
-                  std::make_tuple(decoded.x, decoded.y, decoded.z));
-    }
 }
 
 TEST(DriveModel, SignalsFollowTheMotionAndTheParkedCarStandsWhereTheDriveEnded) {

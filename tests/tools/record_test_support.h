@@ -16,8 +16,7 @@
 
 #include "support/frame_marker.h"
 #include "support/temp_dir.h"
-#include "tat/tat_library.h"
-#include "tat/tat_reader.h"
+#include "tat/tat_test_util.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
 
@@ -112,34 +111,8 @@ inline int MakeCard(const std::vector<const char*>& args, std::string* error = n
     return r;
 }
 
-struct Packet {
-    uint8_t stream = 0;
-    uint8_t kind = 0;
-    uint32_t timeMs = 0;
-    std::vector<uint8_t> data;
-    bool IsVideo() const { return kind == kTatKindGroupStart || kind == kTatKindVideo; }
-};
-
-// Every packet the TAT reader gives, the status it ended with and whether it had to scan.
-inline std::vector<Packet> ReadAll(const std::string& path, int* endStatus = nullptr,
-                                   bool* scanned = nullptr) {
-    std::vector<Packet> out;
-    CTatReader reader;
-    if (!reader.Open(path))
-        return out;
-    if (scanned)
-        *scanned = reader.Scanned();
-    std::vector<uint8_t> buffer(1 << 20);
-    TatPacketInfo info;
-    int r;
-    while ((r = reader.ReadPacket(buffer.data(), static_cast<uint32_t>(buffer.size()), &info)) ==
-           kTatPacket)
-        out.push_back({info.stream, info.kind, info.timeMs,
-                       std::vector<uint8_t>(buffer.begin(), buffer.begin() + info.size)});
-    if (endStatus)
-        *endStatus = r;
-    return out;
-}
+using test::Packet;
+using test::ReadPackets;
 
 // What the library tells about one recording.
 struct RecordingInfo {
