@@ -21,11 +21,15 @@ protected:
     // Opens the first listed recording with (or without) the rear camera; waits for decoded
     // pictures.
     void Open(bool rear) {
-        const int drawn = w().FrontView()->DrawCount();
         w().OnListDoubleClick(RowWithRear(w(), rear));
+        // Counted from here, once this recording presents: a picture of the one just closed
+        // may still have been on its way, and the new one decodes nothing for its preroll.
+        const int front = w().FrontView()->DrawCount();
+        const int back = w().RearView()->DrawCount();
         ASSERT_TRUE(WaitFor([&] {
-            return w().FrontView()->DrawCount() > drawn && Marker(w().FrontView()) > 0 &&
-                   (!rear || Marker(w().RearView()) > 0);
+            return w().Player().GetShownPicture() >= 0 && w().FrontView()->DrawCount() > front &&
+                   Marker(w().FrontView()) > 0 &&
+                   (!rear || (w().RearView()->DrawCount() > back && Marker(w().RearView()) > 0));
         }));
     }
 
