@@ -134,8 +134,9 @@ TEST(Trips, GroupsRecordingsThatFollowEachOther) {
     for (const TripMember& t : trip) {
         order.push_back(t.name);
         for (const Member& m : members) {
-            if (t.name == m.name)
+            if (t.name == m.name) {
                 EXPECT_EQ(m.trip, t.trip) << m.name;
+            }
         }
     }
     EXPECT_EQ((std::vector<std::string>{"REC_a", "REC_b", "EVENT_x", "REC_c", "REC_d", "REC_e",
