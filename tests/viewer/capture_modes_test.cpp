@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "viewer/control_ids.h"
+#include "viewer/video_rect.h"
 #include "viewer/video_view.h"
 #include "viewer/zoom_dlg.h"
 #include "viewer_test_support.h"
@@ -144,6 +145,8 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     EXPECT_EQ(layout[0], w().width());
     EXPECT_EQ(layout[1], w().height());
     CVideoView* large = w().FrontPlace() == 1 ? w().FrontView() : w().RearView();
+    const auto video = VideoRectForClient(w().width(), w().height());
+    EXPECT_EQ(large->geometry(), QRect(video[0], video[1], video[2], video[3]));
     EXPECT_EQ(large->geometry(), QRect(layout[2], layout[3], layout[4], layout[5]));
     for (int id : {ctl::kBarTop, ctl::kBarMiddle, ctl::kBarBottom, ctl::kPreviousSize})
         EXPECT_TRUE(w().Control(id)->isVisible()) << id;

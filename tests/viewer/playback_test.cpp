@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 
 #include "files/vehicle_signals.h"
+#include "support/frame_marker.h"
 #include "viewer/control_ids.h"
 #include "viewer/video_view.h"
 #include "viewer_test_support.h"
@@ -87,6 +88,11 @@ TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
     EXPECT_EQ(w().FrontView()->geometry(), QRect(4, 64, 640, 360));
     EXPECT_EQ(w().RearView()->geometry(), QRect(650, 278, 320, 170));
     EXPECT_EQ(w().FrontView()->Picture().size(), QSize(640, 360));
+    // What the view paints is the picture, not only what it holds.
+    const QImage painted = w().FrontView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_GT(ReadFrameNumber(painted.constBits(), painted.width(), painted.height(),
+                              static_cast<int>(painted.bytesPerLine()), 4),
+              0);
 
     // Time, seek bar, speed and graph move once a second.
     ASSERT_TRUE(WaitFor([&] { return w().GraphShownSec() >= 1; }, 4000));
