@@ -144,8 +144,9 @@ TEST_F(PlayerRecordingTest, PlaysToTheEndFromTheFirstKeyFrameOfEachCamera) {
         ASSERT_EQ(static_cast<int>(frames.size()), expected.frontPackets - expected.firstKeyIndex);
         EXPECT_EQ(frames.front(), expected.firstKeyIndex);
         EXPECT_TRUE(Consecutive(frames));
-        if (!two)  // a start within a group counts only the pictures shown
+        if (!two) {  // a start within a group counts only the pictures shown
             EXPECT_EQ(player.GetCurTime(), expected.frontPackets * 1000 / 30);
+        }
         // The rear camera starts at a key frame of its own, never before the front one.
         std::vector<int> rearFrames = rear.Frames();
         ASSERT_EQ(rearFrames.empty(), !two);

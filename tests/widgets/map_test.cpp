@@ -237,14 +237,14 @@ TEST(TileCache, AnswersOnlyTileAddressesInRange) {
         {"/0/0/0.png", true, 0, 0, 0},
         {"/16/55870/25385.png", true, 16, 55870, 25385},
         {"19/524287/524287", true, 19, 524287, 524287},
-        {"/1/2/0.png", false},   // x beyond 2^z
-        {"/20/0/0.png", false},  // zoom beyond the server's
-        {"/3/-1/0.png", false},
-        {"/../../etc/passwd", false},
-        {"/3/1/1.png/../x", false},
-        {"/3/1", false},
-        {"/a/b/c.png", false},
-        {"", false},
+        {"/1/2/0.png", false, 0, 0, 0},   // x beyond 2^z
+        {"/20/0/0.png", false, 0, 0, 0},  // zoom beyond the server's
+        {"/3/-1/0.png", false, 0, 0, 0},
+        {"/../../etc/passwd", false, 0, 0, 0},
+        {"/3/1/1.png/../x", false, 0, 0, 0},
+        {"/3/1", false, 0, 0, 0},
+        {"/a/b/c.png", false, 0, 0, 0},
+        {"", false, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
