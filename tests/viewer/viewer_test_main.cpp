@@ -6,6 +6,7 @@
 
 #include "files/recording_names.h"
 #include "support/frame_marker.h"
+#include "support/headless_qt.h"
 #include "viewer/video_view.h"
 #include "viewer_test_support.h"
 
@@ -89,13 +90,7 @@ int RowWithRear(CRavuraVezedaDlg& window, bool rear) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    testsupport::UseHeadlessQt();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
