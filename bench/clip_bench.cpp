@@ -24,6 +24,7 @@
 #include "tests/support/external_command.h"
 
 using namespace locket;
+using namespace locket::bench;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -37,23 +38,6 @@ double CpuMs(int who) {
     ::getrusage(who, &u);
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
            (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
-}
-
-bool Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-std::vector<Bytes> AccessUnits(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return testsupport::AccessUnits(Bytes((std::istreambuf_iterator<char>(in)), {}));
-}
-
-bool MakeStream(const std::string& path, const char* size) {
-    return Shell(std::string("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=") + size +
-                 ":rate=30 -frames:v 48 -c:v libx264 -qp 8 -x264-params "
-                 "aud=1:keyint=24:min-keyint=24:scenecut=0 -f h264 " +
-                 path);
 }
 
 Bytes Text(const char* text) {
