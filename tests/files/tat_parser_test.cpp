@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <tuple>
 
 #include "tat/tat_test_util.h"
 
@@ -262,49 +263,42 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
 }
 
 TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrRepeat) {
-    // 11 s at 30 fps: 330 front frames, groups 0..13.
-    const auto packets = MakePackets(330, true, 51);
     m_parser.StartReader();
-    m_parser.OpenMedia(Write(15, packets).c_str(), nullptr);
-    ASSERT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 50).packets.size(), 50u);
-    EXPECT_TRUE(m_parser.SeekSnapsToSecond());
-
-    // 10 s: 12.5 groups, so group 12, which starts in second 9. After the end, and with group
-    // starts already counted, seeks still land by time; past the end is the last group.
-    const struct {
-        float seconds;
-        int second;
-        int group;
-    } cases[] = {{10.0f, 9, 12},
-                 {2.0f, 1, 2},
-                 {-3.0f, 0, 0},
-                 {1000.0f, 10, 13},
-                 {std::numeric_limits<float>::quiet_NaN(), 0, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.seconds);
-        EXPECT_EQ(m_parser.SeekTime(c.seconds), c.second);
-        ExpectReadsOnFromGroup(m_parser, packets, c.group);
-    }
-}
-
-TEST_F(TatParserTest, SeekComputesWithThirtyForFrameRateZeroAndLandsOnGroupStartTimes) {
-    m_parser.StartReader();
-    const auto packets = MakePackets(330, false, 52);
-    MediaInfo info;
-    m_parser.OpenMedia(Write(15, packets, false, /*fps0=*/0).c_str(), &info);
-    EXPECT_EQ(info.fps0, 0);
-    EXPECT_EQ(m_parser.SeekTime(10.0f), 9);
-    ExpectReadsOnFromGroup(m_parser, packets, 12);
-
-    // 25 fps: frame 24 is at 0.96 s, which a float holds as a little less. Groups 0..4.
-    const auto at25 = MakePackets(100, true, 53, 25);
-    m_parser.OpenMedia(Write(16, at25, true, 25).c_str(), nullptr);
     CTATParser::SetKeyFrameGroupLength(0);  // ignored: no group length of zero
     EXPECT_EQ(CTATParser::GetKeyFrameGroupLength(), 24.0f);
-    for (int group = 1; group <= 4; ++group) {
-        EXPECT_EQ(m_parser.SeekTime(float(group * 24) / 25.0f), group * 24 / 25);
-        ExpectReadsOnFromGroup(m_parser, at25, group);
+    // 11 s at 30 fps: groups 0..13, so 10 s is group 12, which starts in second 9; past the end
+    // is the last group. A frame rate of 0 computes with 30. At 25 fps frame 24 is at 0.96 s,
+    // which a float holds as a little less. Seeks follow each other after reading to the end.
+    const struct {
+        int fps;  // as written
+        int frames;
+        std::vector<std::tuple<float, int, int>> seeks;  // seconds, second told, group
+    } recordings[] = {
+        {30,
+         330,
+         {{10.0f, 9, 12},
+          {2.0f, 1, 2},
+          {-3.0f, 0, 0},
+          {1000.0f, 10, 13},
+          {std::numeric_limits<float>::quiet_NaN(), 0, 0}}},
+        {0, 330, {{10.0f, 9, 12}}},
+        {25, 100, {{24 / 25.0f, 0, 1}, {48 / 25.0f, 1, 2}, {72 / 25.0f, 2, 3}, {96 / 25.0f, 3, 4}}},
+    };
+    int minute = 15;
+    for (const auto& r : recordings) {
+        SCOPED_TRACE(r.fps);
+        const auto packets = MakePackets(r.frames, r.fps != 0, 51 + minute, r.fps ? r.fps : 30);
+        MediaInfo info;
+        m_parser.OpenMedia(Write(minute++, packets, r.fps != 0, r.fps).c_str(), &info);
+        EXPECT_EQ(info.fps0, r.fps);
+        ASSERT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 50).packets.size(), 50u);
+        for (const auto& [seconds, second, group] : r.seeks) {
+            SCOPED_TRACE(seconds);
+            EXPECT_EQ(m_parser.SeekTime(seconds), second);
+            ExpectReadsOnFromGroup(m_parser, packets, group);
+        }
     }
+    EXPECT_TRUE(m_parser.SeekSnapsToSecond());
 }
 
 TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) {
@@ -393,19 +387,26 @@ TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingFirst
         {kTatParking, 20, CTATParser::kCategoryParking, {}, {}},
         {kTatManual, 30, CTATParser::kCategoryManual, {}, {}},
     };
+    // Lengths that differ, so that the description shows which recording was opened.
     uint32_t seed = 60;
     for (Written& w : written) {
-        w.packets = MakePackets(30, true, ++seed);
+        w.packets = MakePackets(int(20 + 5 * (seed % 6)), true, seed);
+        ++seed;
         w.name = NameOf(m_card.Record(w.libraryCategory, w.minute, w.packets, true));
     }
     m_parser.StartReader();
     EXPECT_EQ(m_parser.GetCategory(), CTATParser::kCategoryContinuous);
     auto open = [&](const std::string& path, int32_t category, const Written* expected) {
         SCOPED_TRACE(path);
-        m_parser.OpenMedia(path.c_str(), nullptr);
+        MediaInfo info;
+        m_parser.OpenMedia(path.c_str(), &info);
         EXPECT_EQ(m_parser.GetCategory(), category);
-        if (expected)
-            ExpectSamePackets(ParseAll(m_parser).packets, expected->packets);
+        if (!expected)
+            return;
+        EXPECT_EQ(info.frameCount0,
+                  std::count_if(expected->packets.begin(), expected->packets.end(),
+                                [](const Packet& p) { return p.stream == 0 && p.IsVideo(); }));
+        ExpectSamePackets(ParseAll(m_parser).packets, expected->packets);
     };
 
     // By name: the first letter selects the category, whose folder holds the recording.

@@ -21,26 +21,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Query {
-    int32_t ok = 0;
-    uint8_t desc[kTatDescriptionBytes];
-    int32_t count0 = -1, count1 = -1;
-    uint8_t block244[244];
-    char counts[kTatCountsTextBytes];
-    uint8_t block40[40];
-};
-
 class TatLibraryTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_card.Ready()); }
 
-    Query QueryName(const char* name) {
-        Query q;
-        std::memset(q.desc, 0xCC, sizeof q.desc);
-        q.ok = TatQueryRecording(H(), name, q.desc, &q.count0, &q.count1, q.block244, q.counts,
-                                 q.block40);
-        return q;
-    }
+    RecordingInfo QueryName(const char* name) { return QueryRecording(H(), name); }
 
     bool Start(int32_t category, const std::string& name) {
         const int64_t position = TatLocate(H(), category, name.c_str());
@@ -111,11 +96,10 @@ TEST_F(TatLibraryTest, RoundTripDeliversEveryPacketEqualThenEndsForGood) {
 
 TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
     const std::string name = NameOf(m_card.Record(kTatContinuous, 1, MakePackets(50, true), true));
-    const Query q = QueryName(name.c_str());
+    const RecordingInfo q = QueryName(name.c_str());
     ASSERT_NE(q.ok, 0);
-    EXPECT_EQ(std::vector<int>({30, 15, 720, 480, 1280, 640, 50, 50}),
-              std::vector<int>({q.desc[3], q.desc[4], GetLE16(q.desc + 20), GetLE16(q.desc + 22),
-                                GetLE16(q.desc + 52), GetLE16(q.desc + 54), q.count0, q.count1}));
+    EXPECT_EQ(std::make_tuple(30, 1280, 720, 50), q.Camera(0));
+    EXPECT_EQ(std::make_tuple(15, 640, 480, 50), q.Camera(1));
     // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
     EXPECT_STREQ(q.counts, "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4");
 
@@ -124,11 +108,9 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
     ASSERT_TRUE(front.ends_with("F.tat"));
     const std::string stem = front.substr(0, front.size() - 4);
     for (const std::string& n : {front, stem, "/" + front}) {
-        const Query f = QueryName(n.c_str());
+        const RecordingInfo f = QueryName(n.c_str());
         ASSERT_NE(f.ok, 0) << n;
-        EXPECT_EQ(std::vector<int>({0, 0, 0}),
-                  std::vector<int>({f.desc[4], GetLE16(f.desc + 54), f.count1}))
-            << n;
+        EXPECT_EQ(std::make_tuple(0, 0, 0, 0), f.Camera(1)) << n;
     }
 }
 
@@ -233,9 +215,9 @@ TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
         const std::vector<Packet> whole(packets.begin(),
                                         packets.end() - (keep == lastBytes ? 0 : 1));
         // The scan's counts equal those a finished recording of the whole packets carries.
-        const Query reference =
+        const RecordingInfo reference =
             QueryName(NameOf(m_card.Record(kTatParking, 4, whole, true)).c_str());
-        const Query q = QueryName(name.c_str());
+        const RecordingInfo q = QueryName(name.c_str());
         ASSERT_NE(q.ok, 0);
         EXPECT_STREQ(q.counts, reference.counts);
         EXPECT_EQ(q.count0, reference.count0);
@@ -281,51 +263,10 @@ TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
         std::ifstream(path, std::ios::binary)
             .read(reinterpret_cast<char*>(header.data()), tatfmt::kHeaderBytes);
         PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
-        const Query q = QueryName(NameOf(path).c_str());
+        const RecordingInfo q = QueryName(NameOf(path).c_str());
         ASSERT_NE(q.ok, 0);
         EXPECT_EQ(q.count0, 50);
         EXPECT_EQ(q.counts, honest);
-    }
-}
-
-// The parser opens a name with an index by a query and then a locate in the category of the
-// name's first letter, or of the previous open when that letter names none.
-TEST_F(TatLibraryTest, IndexedQueryDescribesTheRecordingTheLocateStreams) {
-    m_card.Record(kTatContinuous, 1, MakePackets(30, false), false);
-    m_card.Record(kTatContinuous, 2, MakePackets(40, false), false);
-    m_card.Record(kTatEvent, 3, MakePackets(50, false), false);
-    const struct {
-        const char* name;
-        int32_t index;
-        int32_t category;  // the parser's
-        int frames;        // 0: nothing there
-    } opens[] = {
-        {"REC_20140301_100100_F", 0, kTatContinuous, 30},
-        {"DUMMY", 1, kTatContinuous, 40},
-        {"/event_x", 0, kTatContinuous, 30},
-        {"EVENT_x", 0, kTatEvent, 50},
-        {"x.tat", 0, kTatEvent, 50},
-        {"Manual", 0, kTatManual, 0},
-    };
-    for (const auto& open : opens) {
-        SCOPED_TRACE(open.name);
-        Query q;
-        q.ok = TatQueryRecordingAt(H(), open.name, open.index, q.desc, &q.count0, &q.count1,
-                                   q.block244, q.counts, q.block40);
-        const int64_t position = TatLocateAt(H(), open.category, open.index);
-        EXPECT_EQ(q.count0, open.frames);
-        EXPECT_EQ(q.ok != 0, open.frames > 0);
-        ASSERT_EQ(position >= 0, open.frames > 0);
-        if (position < 0)
-            continue;
-        ASSERT_NE(TatStartStream(H(), open.category, 0, position), 0);
-        int32_t status;
-        const auto got = ReadAll(&status);
-        EXPECT_EQ(std::count_if(got.begin(), got.end(),
-                                [](const Packet& p) {
-                                    return p.kind != kTatKindAudio && p.kind != kTatKindText;
-                                }),
-                  open.frames);
     }
 }
 
@@ -372,7 +313,7 @@ TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
                             "NOPE_20140301_101500_D", "..", longName.c_str(),
                             "EVENT_20140301_101500_D", "EVENT_20140301_101600_D"}) {
         SCOPED_TRACE(bad ? bad : "(null)");
-        const Query q = QueryName(bad);
+        const RecordingInfo q = QueryName(bad);
         EXPECT_EQ(q.ok, 0);
         EXPECT_EQ(q.count0, 0);
         EXPECT_EQ(std::count(q.desc, q.desc + kTatDescriptionBytes, 0), kTatDescriptionBytes)
@@ -396,18 +337,14 @@ TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
     // The good one is found in any category's folder and by its index in its own.
     EXPECT_GE(TatLocate(H(), kTatManual, good.c_str()), 0);
     EXPECT_EQ(TatLocateAt(H(), kTatEvent, 0), TatLocate(H(), kTatEvent, good.c_str()));
-    Query q;
-    EXPECT_NE(TatQueryRecordingAt(H(), ("/" + good).c_str(), 0, q.desc, &q.count0, &q.count1,
-                                  q.block244, q.counts, q.block40),
-              0);
+    const RecordingInfo q = QueryRecording(H(), ("/" + good).c_str(), 0);
+    EXPECT_NE(q.ok, 0);
     EXPECT_EQ(q.count0, 5);
     // Null out-pointers are tolerated; a null handle fails.
     EXPECT_NE(
         TatQueryRecording(H(), good.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
         0);
-    EXPECT_EQ(TatQueryRecording(nullptr, good.c_str(), q.desc, &q.count0, &q.count1, q.block244,
-                                q.counts, q.block40),
-              0);
+    EXPECT_EQ(QueryRecording(nullptr, good.c_str()).ok, 0);
 }
 
 TEST_F(TatLibraryTest, SettingsTextIsDeliveredFromTheCardWithRoomForItsTerminator) {

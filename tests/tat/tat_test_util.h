@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -197,6 +198,32 @@ private:
     TatHandle m_handle = nullptr;
     char m_drive = 0;
 };
+
+// What the library tells about one recording. The description starts as 0xCC so that a failed
+// query is seen to zero it.
+struct RecordingInfo {
+    int32_t ok = 0;
+    uint8_t desc[kTatDescriptionBytes];
+    int32_t count0 = -1, count1 = -1;
+    char counts[kTatCountsTextBytes] = {};
+    int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
+    // Frame rate, width, height and frame count of the front (0) or rear (1) camera.
+    std::tuple<int, int, int, int> Camera(int c) const {
+        return {desc[3 + c], Word(52 + 2 * c), Word(20 + 2 * c), c ? count1 : count0};
+    }
+};
+
+// TatQueryRecording, or TatQueryRecordingAt when an index is given.
+inline RecordingInfo QueryRecording(TatHandle h, const char* name, int32_t index = -1) {
+    RecordingInfo r;
+    std::memset(r.desc, 0xCC, sizeof r.desc);
+    uint8_t block244[244], block40[40];
+    r.ok = index < 0 ? TatQueryRecording(h, name, r.desc, &r.count0, &r.count1, block244, r.counts,
+                                         block40)
+                     : TatQueryRecordingAt(h, name, index, r.desc, &r.count0, &r.count1, block244,
+                                           r.counts, block40);
+    return r;
+}
 
 // The recording name of a path as the library lists it: the file name.
 inline std::string NameOf(const std::string& path) {

@@ -94,8 +94,8 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
         for (const std::string& name : Listing(m_tat, m_drive, category)) {
             SCOPED_TRACE(name);
             const bool rear = name.ends_with("D.tat");
-            RecordingInfo info;
-            ASSERT_TRUE(Query(m_tat, name, &info));
+            const RecordingInfo info = QueryRecording(m_tat, name.c_str());
+            ASSERT_TRUE(info.ok);
             EXPECT_EQ(std::make_tuple(30, 160, 120, 90), info.Camera(0));
             EXPECT_EQ(rear ? std::make_tuple(30, 96, 64, 90) : std::make_tuple(0, 0, 0, 0),
                       info.Camera(1));
@@ -103,7 +103,7 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
                           "; cntAudio=15; cntACC=30; cntGPS=3",
                       info.counts);
 
-            TestDecoder decoders[2];
+            CFFMH264_Decoder decoders[2];
             cv::Mat bgr;
             int frames[2] = {0, 0}, audio = 0, gps = 0, acc = 0, signals = 0, maxShock = 0;
             uint32_t lastTime = 0;
@@ -125,7 +125,7 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
                     EXPECT_EQ(index % 24 == 0, key) << index;
                     // Only front group starts count as kind 0.
                     EXPECT_EQ(p.stream == 0 && key, p.kind == kTatKindGroupStart) << index;
-                    ASSERT_EQ(1, decoders[p.stream].Decode(p.data.data(), p.data.size(), &bgr));
+                    ASSERT_TRUE(DecodePicture(decoders[p.stream], p.data, &bgr));
                     EXPECT_EQ(p.stream == 0 ? 160 : 96, bgr.cols);
                     EXPECT_EQ(index, FrameNumberOf(bgr));
                     ++index;
@@ -183,7 +183,7 @@ TEST(RecordOne, StartMidGroupOpensWithNonKeyFramesAndKeepsFrameNumbersInFileOrde
         if (p.stream == 0 && p.IsVideo())
             front.push_back(std::move(p));
     ASSERT_EQ(60u, front.size());
-    TestDecoder decoder;
+    CFFMH264_Decoder decoder;
     cv::Mat bgr;
     for (size_t i = 0; i < front.size(); ++i) {
         const bool key = (i + 10) % 24 == 0;
@@ -191,7 +191,7 @@ TEST(RecordOne, StartMidGroupOpensWithNonKeyFramesAndKeepsFrameNumbersInFileOrde
         EXPECT_EQ(key, LooksLikeKeyFrame(front[i].data.data(), front[i].data.size())) << i;
         // From the first key frame on the pictures decode and show their place in the file.
         if (i >= 14) {
-            ASSERT_EQ(1, decoder.Decode(front[i].data.data(), front[i].data.size(), &bgr)) << i;
+            ASSERT_TRUE(DecodePicture(decoder, front[i].data, &bgr)) << i;
             EXPECT_EQ(static_cast<int>(i), FrameNumberOf(bgr));
         }
     }
@@ -255,8 +255,7 @@ TEST(RecordOne, PowerCutDamageFillerAndSeedShapeTheFile) {
     EXPECT_GT(withFiller.back().data.size(), 400000u);
     TatHandle tat = TatCreate();
     ASSERT_NE(0, TatRegisterCardFolder(tat, (dir.path() + "/fill").c_str()));
-    RecordingInfo info;
-    ASSERT_TRUE(Query(tat, "REC_20240301_090000_F", &info));
+    const RecordingInfo info = QueryRecording(tat, "REC_20240301_090000_F");
     TatDestroy(tat);
     EXPECT_STREQ("cntVideo0=60; cntVideo1=0; cntAudio=10; cntACC=20; cntGPS=2", info.counts);
 }

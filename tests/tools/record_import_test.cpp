@@ -63,7 +63,7 @@ int Import(const std::string& card, const std::string& footage, std::string* sai
 std::vector<Packet> CheckPictures(const std::string& card, int frames) {
     std::vector<Packet> video;
     std::vector<int> keys, byteTestKeys, times, shown, expectedKeys, expectedTimes, expectedShown;
-    TestDecoder decoder;
+    CFFMH264_Decoder decoder;
     cv::Mat bgr;
     for (Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
         if (!p.IsVideo())
@@ -75,8 +75,7 @@ std::vector<Packet> CheckPictures(const std::string& card, int frames) {
         if (LooksLikeKeyFrame(p.data.data(), p.data.size()))
             byteTestKeys.push_back(i);
         times.push_back(static_cast<int>(p.timeMs));
-        shown.push_back(decoder.Decode(p.data.data(), p.data.size(), &bgr) == 1 ? FrameNumberOf(bgr)
-                                                                                : -1);
+        shown.push_back(DecodePicture(decoder, p.data, &bgr) ? FrameNumberOf(bgr) : -1);
         video.push_back(std::move(p));
     }
     for (int i = 0; i < frames; ++i) {
@@ -174,8 +173,7 @@ TEST(RecordImport, FootageInTheRecordersLayoutKeepsItsPackets) {
 
         TatHandle tat = TatCreate();
         ASSERT_NE(0, TatRegisterCardFolder(tat, card.c_str()));
-        RecordingInfo info;
-        ASSERT_TRUE(Query(tat, kName, &info));
+        const RecordingInfo info = QueryRecording(tat, kName);
         TatDestroy(tat);
         EXPECT_EQ(std::make_tuple(kFps, kWidth, kHeight, 2 * kFps), info.Camera(0));
         EXPECT_EQ(std::make_tuple(0, 0, 0, 0), info.Camera(1));
