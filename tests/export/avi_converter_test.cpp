@@ -1,17 +1,17 @@
-// The AVI conversion of one recording: what it leaves in the folder when every packet was
-// copied, when packets were lost (a damaged stretch, the recording gone mid-file) and when it
-// was stopped, and that a partial copy never takes the place of a file already there.
+// Both converters on the same recordings: what they leave in the folder when every packet was
+// copied, when packets were lost (a damaged stretch, the recording gone mid-file) and when they
+// were stopped, and that a partial copy never takes the place of a file already there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "export/avi_converter.h"
+#include "export/clip_converter.h"
 #include "export/output_file.h"
-#include "files/avi_extractor.h"
 #include "files/evidence_test_support.h"
 #include "files/recording_listing.h"
 
@@ -23,32 +23,26 @@ using Result = ExportResult;
 
 using TempFolder = testsupport::TempDir;
 
-// Front-video packets that the AVI reader finds in the file; -1 when it cannot open it.
-int FrontPackets(const std::string& path) {
-    CAVIExtractor extractor;
-    MediaInfo info{};
-    if (!extractor.OpenMedia(path.c_str(), &info))
+// The front-video packets ffprobe finds in the file, all decoded without a complaint; -1 on any
+// complaint.
+int ProbedFrontPackets(const std::string& path) {
+    std::string out;
+    const int status = testsupport::RunCommand(
+        "ffprobe -v error -count_frames -count_packets -select_streams v:0 -show_entries "
+        "stream=nb_read_packets -of csv=p=0 " +
+            path + " 2>&1",
+        &out);
+    if (status != 0 || out.empty() || out.find_first_not_of("0123456789\n") != std::string::npos)
         return -1;
-    std::vector<uint8_t> buffer(CAVIExtractor::kPacketBufSize);
-    int front = 0;
-    for (;;) {
-        uint32_t size = static_cast<uint32_t>(buffer.size());
-        const int32_t kind = extractor.ReadPacket(buffer.data(), &size);
-        if (kind == kPacketEnd)
-            return front;
-        front += kind == kPacketFrontVideo;
-    }
+    return std::stoi(out);
 }
 
-// ffprobe reads every frame of the file without a complaint.
-bool ProbeAccepts(const std::string& path) {
-    std::string complaints;
-    return testsupport::RunCommand(
-               "ffprobe -v error -count_frames -show_entries "
-               "stream=nb_read_frames -of csv=p=0 " +
-                   path + " 2>&1 >/dev/null",
-               &complaints) == 0 &&
-           complaints.empty();
+std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // Two 10-second recordings of 30 fps; the second has 64 KiB of noise in its middle.
@@ -67,118 +61,143 @@ protected:
         card = dir.path() + "/card";
         out = dir.path() + "/out";
         fs::copy(s_card->path() + "/card", card, fs::copy_options::recursive);
-        fs::create_directory(out);
-        ASSERT_TRUE(converter.UseCard(card));
-        const auto names = converter.ListRecordings(kAllCategories);
+        ASSERT_TRUE(avi.UseCard(card));
+        ASSERT_TRUE(clip.UseCard(card));
+        const auto names = avi.ListRecordings(kAllCategories);
         ASSERT_EQ(names.size(), 2u);
         intact = names[0];
         damaged = names[1];
     }
 
-    std::string Avi(const std::string& name) { return CAviConverter::DestinationFor(out, name); }
-
     static TempFolder* s_card;
     static bool s_made;
     TempFolder dir;
     std::string card, out, intact, damaged;
-    CAviConverter converter;
+    CAviConverter avi;
+    CClipConverter clip;
 };
 
 TempFolder* Converter::s_card = nullptr;
 bool Converter::s_made = false;
 
-TEST_F(Converter, EveryPacketCopiedIsWrittenLostPacketsLeaveAnIncompleteFile) {
-    struct Case {
-        const char* what;
-        std::string name;
-        bool removeAtFrame10;
-        Result result;
-    };
-    const Case cases[] = {
-        {"intact", intact, false, Result::kWritten},
-        {"damaged in the middle", damaged, false, Result::kIncomplete},
-        {"removed while copied", intact, true, Result::kIncomplete},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove_all(out);
-        fs::create_directory(out);
-        const std::string source = card + "/REC/" + c.name;
-        const auto report = converter.Convert(c.name, Avi(c.name), {}, [&](int frame, int) {
-            if (c.removeAtFrame10 && frame == 10)
-                fs::remove(source);
-        });
-        EXPECT_EQ(report.result, c.result);
-        EXPECT_EQ(report.expected.front, 300u);
-        const std::string file =
-            c.result == Result::kWritten ? Avi(c.name) : IncompletePath(Avi(c.name));
-        EXPECT_EQ(report.file, file);
-        // The one file left is closed, playable and holds what the report says was copied.
-        EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
-        EXPECT_EQ(FrontPackets(file), static_cast<int>(report.copied.front));
-        EXPECT_TRUE(ProbeAccepts(file));
-        if (c.result == Result::kWritten) {
-            EXPECT_TRUE(report.copied.Covers(report.expected) &&
-                        report.expected.Covers(report.copied));
-        } else {
-            EXPECT_LT(report.copied.front, report.expected.front);
-            EXPECT_GE(report.copied.front, c.removeAtFrame10 ? 10u : 200u);
-        }
-    }
-}
-
 // Stopped and incomplete copies take their name only where it is free; a whole copy replaces.
-TEST_F(Converter, APartialCopyNeverReplacesAFileAlreadyThere) {
+TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAFile) {
     struct Case {
         const char* what;
+        bool clip;  // the clip converter (MP4, GPX and checksums); else the AVI one
         bool damagedRecording;
-        bool stopAtFrame10;
-        bool avi, incompleteAvi;  // files there before
+        uint32_t toMs;
+        bool removeAtFrame10, stopAtFrame10;
+        bool whole, incomplete;  // files of the name there before
         Result result;
         bool keptEarlier;
     };
+    constexpr uint32_t kAll = UINT32_MAX;
     const Case cases[] = {
-        {"stopped, name free", false, true, false, false, Result::kStopped, false},
-        {"stopped over an earlier file", false, true, true, false, Result::kStopped, true},
-        {"incomplete beside an earlier whole file", true, false, true, false, Result::kIncomplete,
+        {"intact", false, false, kAll, false, false, false, false, Result::kWritten, false},
+        {"damaged in the middle", false, true, kAll, false, false, false, false,
+         Result::kIncomplete, false},
+        {"removed while copied", false, false, kAll, true, false, false, false, Result::kIncomplete,
          false},
-        {"incomplete over an earlier incomplete file", true, false, false, true,
+        {"stopped, name free", false, false, kAll, false, true, false, false, Result::kStopped,
+         false},
+        {"stopped over an earlier file", false, false, kAll, false, true, true, false,
+         Result::kStopped, true},
+        {"incomplete beside an earlier whole file", false, true, kAll, false, false, true, false,
+         Result::kIncomplete, false},
+        {"incomplete over an earlier incomplete file", false, true, kAll, false, false, false, true,
          Result::kIncomplete, true},
-        {"whole over an earlier file", false, false, true, true, Result::kWritten, false},
+        {"whole over earlier files", false, false, kAll, false, false, true, true, Result::kWritten,
+         false},
+        {"clip, damaged stretch passed", true, true, kAll, false, false, false, false,
+         Result::kIncomplete, false},
+        {"clip before the damage", true, true, 3000, false, false, false, false, Result::kWritten,
+         false},
+        {"clip over an earlier incomplete clip", true, true, kAll, false, false, false, true,
+         Result::kIncomplete, true},
+        {"clip of a recording removed while copied", true, false, kAll, true, false, false, false,
+         Result::kIncomplete, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(out);
         fs::create_directory(out);
         const std::string name = c.damagedRecording ? damaged : intact;
-        const std::string avi = Avi(name);
-        const std::string incomplete = IncompletePath(avi);
-        if (c.avi)
-            std::ofstream(avi) << "earlier avi";
-        if (c.incompleteAvi)
+        const std::string stem = CClipConverter::BaseName(name);
+        const std::string mine =
+            c.clip ? out + "/" + stem + ".mp4" : CAviConverter::DestinationFor(out, name);
+        const std::string incomplete = IncompletePath(mine);
+        if (c.whole)
+            std::ofstream(mine) << "earlier whole";
+        if (c.incomplete)
             std::ofstream(incomplete) << "earlier incomplete";
+        const std::vector<std::string> before = FileNames(out);
+
+        const std::string source = card + "/REC/" + name;
+        if (!fs::exists(source))  // gone with an earlier case
+            fs::copy(s_card->path() + "/card/REC/" + name, source);
         int frames = 0;
-        const auto report = converter.Convert(
-            name, avi, [&] { return !c.stopAtFrame10 || frames < 10; },
-            [&](int frame, int) { frames = frame; });
+        const ExportKeepGoing keepGoing = [&] { return !c.stopAtFrame10 || frames < 10; };
+        const ExportProgress progress = [&](int frame, int) {
+            frames = frame;
+            if (c.removeAtFrame10 && frame == 10)
+                fs::remove(source);
+        };
+        ExportReport report;
+        if (c.clip) {
+            CClipConverter::Options o;
+            o.toMs = c.toMs;
+            o.gpx = true;
+            EXPECT_EQ(c.result, clip.Export(name, out, o, keepGoing, progress));
+            EXPECT_TRUE(clip.NotWritten().empty());
+            EXPECT_EQ(clip.Written().size(), c.keptEarlier ? 0u : 3u);
+            report = clip.Report();
+        } else {
+            report = avi.Convert(name, mine, keepGoing, progress);
+        }
         EXPECT_EQ(report.result, c.result);
         EXPECT_EQ(report.keptEarlier, c.keptEarlier);
-        EXPECT_FALSE(fs::exists(avi + ".part"));
-        EXPECT_FALSE(fs::exists(incomplete + ".part"));
-        const std::string mine = c.result == Result::kIncomplete ? incomplete : avi;
+        if (c.whole && c.result != Result::kWritten) {
+            EXPECT_EQ(testsupport::ReadText(mine), "earlier whole");
+        }
         if (c.keptEarlier) {
             EXPECT_EQ(report.file, "");
-            EXPECT_EQ(testsupport::ReadText(mine),
-                      mine == avi ? "earlier avi" : "earlier incomplete");
-        } else {
-            EXPECT_EQ(report.file, mine);
-            EXPECT_EQ(FrontPackets(mine), static_cast<int>(report.copied.front));
+            EXPECT_EQ(FileNames(out), before) << "the earlier files stay as they were";
+            EXPECT_EQ(testsupport::ReadText(c.result == Result::kStopped ? mine : incomplete),
+                      c.result == Result::kStopped ? "earlier whole" : "earlier incomplete");
+            continue;
         }
-        if (c.avi && mine != avi) {
-            EXPECT_EQ(testsupport::ReadText(avi), "earlier avi");
-        }
-        if (c.stopAtFrame10) {
+        const bool whole = c.result != Result::kIncomplete;
+        EXPECT_EQ(report.file, whole ? mine : incomplete);
+        // What is left is closed, plays and holds what the report says was copied.
+        EXPECT_EQ(ProbedFrontPackets(report.file), static_cast<int>(report.copied.front));
+        const std::string mark = whole ? "" : ".incomplete";
+        std::vector<std::string> left = {fs::path(report.file).filename().string()};
+        if (c.clip)
+            left = {stem + mark + ".gpx", stem + mark + ".mp4", stem + mark + ".sha256"};
+        if (c.whole && c.result != Result::kWritten)
+            left.push_back(fs::path(mine).filename().string());
+        if (c.incomplete && c.result != Result::kIncomplete)
+            left.push_back(fs::path(incomplete).filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(FileNames(out), left) << "no part files, no earlier file replaced by a partial";
+        if (c.result == Result::kWritten) {
+            EXPECT_EQ(report.expected.front, c.toMs == 3000 ? 90u : 300u);
+            EXPECT_TRUE(report.copied.Covers(report.expected) &&
+                        report.expected.Covers(report.copied));
+        } else if (c.result == Result::kStopped) {
             EXPECT_EQ(report.copied.front, 10u);
+        } else {
+            EXPECT_EQ(report.expected.front, 300u);
+            EXPECT_LT(report.copied.front, report.expected.front);
+            EXPECT_GE(report.copied.front, c.removeAtFrame10 ? 10u : 200u);
+        }
+        if (c.clip && !c.removeAtFrame10) {
+            std::string printed;
+            EXPECT_EQ(0, testsupport::RunCommand("cd " + out + " && sha256sum --quiet -c " + stem +
+                                                     mark + ".sha256 2>&1",
+                                                 &printed))
+                << printed;
         }
     }
 }
