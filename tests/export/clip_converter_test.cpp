@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "export/output_file.h"
 #include "files/evidence_test_support.h"
 #include "files/mp4_writer.h"
 #include "tat/tat_test_util.h"
