@@ -67,28 +67,71 @@ protected:
 
 }  // namespace
 
-TEST_F(TatLibraryTest, RoundTripDeliversEveryPacketEqualThenEndsForGood) {
-    const auto packets = MakePackets(100, true);
-    const std::string name = NameOf(m_card.Record(kTatEvent, 15, packets, true));
-    ASSERT_TRUE(Start(kTatEvent, name));
-    int32_t status = 0;
-    const auto got = ReadAll(&status);
-    EXPECT_EQ(status, kTatEnd);
-    ASSERT_EQ(got.size(), packets.size());
-    for (size_t i = 0; i < got.size(); ++i)
-        ASSERT_EQ(got[i], packets[i]) << "packet " << i;
-    EXPECT_EQ(TatSkippedPackets(H()), 0);
-    EXPECT_TRUE(ReadAll(&status).empty());
-    EXPECT_EQ(status, kTatEnd) << "reads after the end keep saying so";
-    ASSERT_TRUE(Start(kTatEvent, name));
-    EXPECT_EQ(ReadAll(&status, 1).front(), packets.front()) << "a new start plays from the top";
+// Whole, cut by a power loss (torn in the last packet's payload, in its header, at its start,
+// after it) and damaged: every whole packet comes back equal and in order, then the end for good;
+// damaged stretches are passed over and counted; a cut file is scanned and seeks by the scan.
+TEST_F(TatLibraryTest, ReadsEveryWholePacketInOrderThenEndsForGood) {
+    const auto packets = MakePackets(65, true);  // 3 groups, 5 GPS and 4 G-sensor records
+    const uint32_t lastBytes = tatfmt::kPacketHeaderBytes + uint32_t(packets.back().data.size());
+    // One flipped payload byte in packet 10, a size field of packet 30 made huge, and packets
+    // 50..52 overwritten with bytes that hold a sync word.
+    std::vector<uint8_t> junk(PacketOffset(packets, 53) - PacketOffset(packets, 50) - 7, 0x5A);
+    std::memcpy(junk.data() + 100, tatfmt::kPacketSync, 4);
+    const struct {
+        bool finish;
+        uint32_t keep;  // of the last packet's bytes when not finished
+        bool damage;
+    } cases[] = {{true, 0, false},         {true, 0, true},
+                 {false, lastBytes, true}, {false, lastBytes - 5, false},
+                 {false, 10, false},       {false, 0, false},
+                 {false, lastBytes, false}};
+    int minute = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.finish << " " << c.keep << " " << c.damage);
+        const std::string path =
+            m_card.Record(kTatParking, ++minute, packets, true, c.finish, c.keep);
+        std::vector<Packet> expected;
+        for (size_t i = 0; i < packets.size(); ++i)
+            if ((!c.damage || (i != 10 && i != 30 && (i < 50 || i > 52))) &&
+                (c.finish || c.keep == lastBytes || i + 1 < packets.size()))
+                expected.push_back(packets[i]);
+        if (c.damage) {
+            PatchFile(path, PacketOffset(packets, 10) + tatfmt::kPacketHeaderBytes + 3,
+                      {uint8_t(packets[10].data[3] ^ 0x40)});
+            PatchFile(path, PacketOffset(packets, 30) + 8, {0xFF, 0xFF, 0xFF, 0x7F});
+            PatchFile(path, PacketOffset(packets, 50) + 7, junk);
+        } else {
+            // The scan's counts equal those a finished recording of the whole packets carries.
+            const RecordingInfo reference =
+                QueryName(NameOf(m_card.Record(kTatParking, 30 + minute, expected, true)).c_str());
+            const RecordingInfo q = QueryName(NameOf(path).c_str());
+            ASSERT_NE(q.ok, 0);
+            EXPECT_STREQ(q.counts, reference.counts);
+            EXPECT_EQ(q.Camera(0), reference.Camera(0));
+        }
+        const std::string name = NameOf(path);
+        ASSERT_TRUE(Start(kTatParking, name));
+        int32_t status;
+        EXPECT_EQ(ReadAll(&status), expected);
+        EXPECT_EQ(status, kTatEnd);
+        EXPECT_EQ(TatSkippedPackets(H()), c.damage ? 3 : 0) << "damaged stretches passed over";
+        EXPECT_TRUE(ReadAll(&status).empty());
+        EXPECT_EQ(status, kTatEnd) << "reads after the end keep saying so";
+        // Seeking works from the index or the scan's: all three groups were delivered (D = 3).
+        ASSERT_NE(TatSeek(H(), 3 + 1 + 1, 100), 0);
+        EXPECT_EQ(ReadAll(&status, 1), std::vector<Packet>{packets[GroupStartIndex(packets, 1)]});
+        ASSERT_TRUE(Start(kTatParking, name));
+        EXPECT_EQ(TatSkippedPackets(H()), 0) << "counted anew from each start";
+        EXPECT_EQ(ReadAll(&status, 1), std::vector<Packet>{packets[0]}) << "played from the top";
+    }
 
     // Packets larger than the buffer are skipped and counted, never copied.
-    ASSERT_TRUE(Start(kTatEvent, name));
+    ASSERT_TRUE(Start(kTatParking, NameOf(m_card.Record(kTatParking, 59, packets, true))));
     std::vector<Packet> fitting;
     std::copy_if(packets.begin(), packets.end(), std::back_inserter(fitting),
                  [](const Packet& p) { return p.data.size() <= 150; });
     ASSERT_LT(fitting.size(), packets.size());
+    int32_t status;
     EXPECT_EQ(ReadAll(&status, SIZE_MAX, 150), fitting);
     EXPECT_EQ(status, kTatEnd);
     EXPECT_EQ(size_t(TatSkippedPackets(H())), packets.size() - fitting.size());
@@ -205,36 +248,6 @@ TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
     EXPECT_EQ(ReadAll(&status, 1).front(), packets[0]);
 }
 
-TEST_F(TatLibraryTest, PowerCutRecordingPlaysToItsLastWholePacket) {
-    const auto packets = MakePackets(65, true);  // 5 GPS and 4 G-sensor records
-    const uint32_t lastBytes = tatfmt::kPacketHeaderBytes + uint32_t(packets.back().data.size());
-    // Torn in the payload, torn in the header, cut at the last packet's start, cut after it.
-    for (uint32_t keep : {lastBytes - 5, 10u, 0u, lastBytes}) {
-        SCOPED_TRACE(keep);
-        const std::string name = NameOf(m_card.Record(kTatParking, 3, packets, true, false, keep));
-        const std::vector<Packet> whole(packets.begin(),
-                                        packets.end() - (keep == lastBytes ? 0 : 1));
-        // The scan's counts equal those a finished recording of the whole packets carries.
-        const RecordingInfo reference =
-            QueryName(NameOf(m_card.Record(kTatParking, 4, whole, true)).c_str());
-        const RecordingInfo q = QueryName(name.c_str());
-        ASSERT_NE(q.ok, 0);
-        EXPECT_STREQ(q.counts, reference.counts);
-        EXPECT_EQ(q.count0, reference.count0);
-        EXPECT_EQ(q.desc[3], 30);
-
-        ASSERT_TRUE(Start(kTatParking, name));
-        int32_t status;
-        EXPECT_EQ(ReadAll(&status), whole);
-        EXPECT_EQ(status, kTatEnd);
-        // Seeking works from the scan's index: all three groups were delivered (D = 3).
-        ASSERT_NE(TatSeek(H(), 3 + 1 + 1, 100), 0);
-        const auto first = ReadAll(&status, 1);
-        ASSERT_EQ(first.size(), 1u);
-        EXPECT_EQ(first[0], packets[GroupStartIndex(packets, 1)]);
-    }
-}
-
 TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
     const auto packets = MakePackets(50, true);
     const std::string honest = "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4";
@@ -267,39 +280,6 @@ TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
         ASSERT_NE(q.ok, 0);
         EXPECT_EQ(q.count0, 50);
         EXPECT_EQ(q.counts, honest);
-    }
-}
-
-TEST_F(TatLibraryTest, DamagedStretchesAreSkippedAndReadingResumesAtTheNextGoodPacket) {
-    const auto packets = MakePackets(60, true);
-    // One flipped payload byte in packet 10, a size field of packet 30 made huge, and packets
-    // 50..52 overwritten with bytes that hold a sync word.
-    std::vector<uint8_t> junk(PacketOffset(packets, 53) - PacketOffset(packets, 50) - 7, 0x5A);
-    std::memcpy(junk.data() + 100, tatfmt::kPacketSync, 4);
-    auto damage = [&](const std::string& path) {
-        PatchFile(path, PacketOffset(packets, 10) + tatfmt::kPacketHeaderBytes + 3,
-                  {uint8_t(packets[10].data[3] ^ 0x40)});
-        PatchFile(path, PacketOffset(packets, 30) + 8, {0xFF, 0xFF, 0xFF, 0x7F});
-        PatchFile(path, PacketOffset(packets, 50) + 7, junk);
-        return NameOf(path);
-    };
-    std::vector<Packet> expected;
-    for (size_t i = 0; i < packets.size(); ++i)
-        if (i != 10 && i != 30 && (i < 50 || i > 52))
-            expected.push_back(packets[i]);
-
-    // Finished, and without the index (a power-cut file): read the same way.
-    for (bool finished : {true, false}) {
-        SCOPED_TRACE(finished);
-        const std::string name =
-            damage(m_card.Record(kTatEvent, finished ? 4 : 5, packets, true, finished));
-        ASSERT_TRUE(Start(kTatEvent, name));
-        int32_t status;
-        EXPECT_EQ(ReadAll(&status), expected);
-        EXPECT_EQ(status, kTatEnd);
-        EXPECT_EQ(TatSkippedPackets(H()), 3) << "three damaged stretches passed over";
-        ASSERT_TRUE(Start(kTatEvent, name));
-        EXPECT_EQ(TatSkippedPackets(H()), 0) << "counted anew from each start";
     }
 }
 
