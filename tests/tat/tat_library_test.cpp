@@ -29,8 +29,8 @@ protected:
 
     bool Start(int32_t category, const std::string& name) {
         const int64_t position = TatLocate(H(), category, name.c_str());
-        return QueryName(name.c_str()).ok && position >= 0 &&
-               TatStartStream(H(), category, 0, position);
+        return QueryName(name.c_str()).ok == 1 && position >= 0 &&
+               TatStartStream(H(), category, 0, position) == 1;
     }
 
     // Reads until a status other than a packet (stored in *status) or `limit` packets, into
@@ -143,6 +143,14 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
     ASSERT_NE(q.ok, 0);
     EXPECT_EQ(std::make_tuple(30, 1280, 720, 50), q.Camera(0));
     EXPECT_EQ(std::make_tuple(15, 640, 480, 50), q.Camera(1));
+    // Version, cameras, 16-bit mono sound at 8 kHz, groups of 24.
+    EXPECT_EQ(std::make_tuple(1, 2, 16, 1, 8000u, 24),
+              std::make_tuple(q.desc[0], q.desc[2], q.desc[5], q.desc[6], GetLE32(q.desc + 8),
+                              q.Word(12)));
+    // Duration, groups, and nothing else in the 244-byte block.
+    EXPECT_EQ(GetLE32(q.block244), 49u * 1000 / 30);
+    EXPECT_EQ(GetLE32(q.block244 + 4), 3u);
+    EXPECT_EQ(std::count(q.block244 + 8, q.block244 + 244, 0), 236);
     // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
     EXPECT_STREQ(q.counts, "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4");
 

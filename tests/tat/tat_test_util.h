@@ -206,6 +206,7 @@ struct RecordingInfo {
     uint8_t desc[kTatDescriptionBytes];
     int32_t count0 = -1, count1 = -1;
     char counts[kTatCountsTextBytes] = {};
+    uint8_t block244[244];
     int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
     // Frame rate, width, height and frame count of the front (0) or rear (1) camera.
     std::tuple<int, int, int, int> Camera(int c) const {
@@ -217,10 +218,10 @@ struct RecordingInfo {
 inline RecordingInfo QueryRecording(TatHandle h, const char* name, int32_t index = -1) {
     RecordingInfo r;
     std::memset(r.desc, 0xCC, sizeof r.desc);
-    uint8_t block244[244], block40[40];
-    r.ok = index < 0 ? TatQueryRecording(h, name, r.desc, &r.count0, &r.count1, block244, r.counts,
-                                         block40)
-                     : TatQueryRecordingAt(h, name, index, r.desc, &r.count0, &r.count1, block244,
+    uint8_t block40[40];
+    r.ok = index < 0 ? TatQueryRecording(h, name, r.desc, &r.count0, &r.count1, r.block244,
+                                         r.counts, block40)
+                     : TatQueryRecordingAt(h, name, index, r.desc, &r.count0, &r.count1, r.block244,
                                            r.counts, block40);
     return r;
 }
