@@ -14,6 +14,7 @@
 #include "export/output_file.h"
 #include "files/evidence_test_support.h"
 #include "files/recording_listing.h"
+#include "files/recording_names.h"
 
 namespace locket {
 namespace {
@@ -23,18 +24,13 @@ using Result = ExportResult;
 
 using TempFolder = testsupport::TempDir;
 
-// The front-video packets ffprobe finds in the file, all decoded without a complaint; -1 on any
-// complaint.
-int ProbedFrontPackets(const std::string& path) {
+// What ffprobe prints about the file, complaints included; "failed" when it fails.
+std::string Probe(const std::string& path, const std::string& options) {
     std::string out;
-    const int status = testsupport::RunCommand(
-        "ffprobe -v error -count_frames -count_packets -select_streams v:0 -show_entries "
-        "stream=nb_read_packets -of csv=p=0 " +
-            path + " 2>&1",
-        &out);
-    if (status != 0 || out.empty() || out.find_first_not_of("0123456789\n") != std::string::npos)
-        return -1;
-    return std::stoi(out);
+    return testsupport::RunCommand("ffprobe -v error " + options + " -of csv=p=0 " + path + " 2>&1",
+                                   &out) == 0
+               ? out
+               : "failed";
 }
 
 std::vector<std::string> FileNames(const std::string& folder) {
@@ -170,7 +166,16 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
         const bool whole = c.result != Result::kIncomplete;
         EXPECT_EQ(report.file, whole ? mine : incomplete);
         // What is left is closed, plays and holds what the report says was copied.
-        EXPECT_EQ(ProbedFrontPackets(report.file), static_cast<int>(report.copied.front));
+        EXPECT_EQ(Probe(report.file,
+                        "-count_frames -count_packets -select_streams v:0 "
+                        "-show_entries stream=nb_read_packets"),
+                  std::to_string(report.copied.front) + "\n");
+        if (!c.clip && RecordingHasRear(name)) {
+            EXPECT_EQ(Probe(report.file,
+                            "-select_streams v:1 -show_entries "
+                            "stream=width,height,r_frame_rate"),
+                      "640,360,30/1\n");
+        }
         const std::string mark = whole ? "" : ".incomplete";
         std::vector<std::string> left = {fs::path(report.file).filename().string()};
         if (c.clip)

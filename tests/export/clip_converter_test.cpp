@@ -154,6 +154,8 @@ TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
 
     EXPECT_EQ(CClipConverter::Result::kNotFound,
               m_converter.Export("REC_20990101_000000_D", m_out.path(), o));
+    EXPECT_EQ(std::make_pair(0u, 0u),
+              std::make_pair(m_converter.ClipStartMs(), m_converter.ClipEndMs()));
     EXPECT_EQ(CClipConverter::Result::kNotFound,
               m_converter.Export("../REC/" + std::string(kName), m_out.path(), o));
     EXPECT_EQ(CClipConverter::Result::kNotCreated,
