@@ -13,15 +13,12 @@
 #include <opencv2/core.hpp>
 
 #include "engine/ffm_h264_decoder.h"
+#include "files/evidence_test_support.h"
 #include "support/frame_marker.h"
 #include "support/temp_dir.h"
 #include "tat/tat_test_util.h"
 #include "tools/locket-record/card_writer.h"
 #include "tools/locket-record/record_options.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace locket::recordtest {
 
@@ -42,9 +39,6 @@ inline int FrameNumberOf(const cv::Mat& bgr) {
 using testsupport::ReadText;
 using testsupport::TempDir;
 
-// libx264 reports on every encoder it opens; the tests want only real trouble.
-inline const bool kQuietLibav = (av_log_set_level(AV_LOG_ERROR), true);
-
 inline std::string RecorderExecutable() {
     return std::string(LOCKET_BUILD_DIR) + "/tools/locket-record/locket-record";
 }
@@ -55,19 +49,7 @@ inline bool Parse(std::vector<const char*> args, RecordOptions* options, std::st
     return ParseRecordOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
 
-// Parses and writes a card: WriteCard's result, -1 for refused options. Without `error` any
-// failure fails the test.
-inline int MakeCard(const std::vector<const char*>& args, std::string* error = nullptr) {
-    RecordOptions options;
-    std::string message;
-    const int r = Parse(args, &options, &message) ? WriteCard(options, &message) : -1;
-    if (error)
-        *error = message;
-    else
-        EXPECT_EQ(0, r) << message;
-    return r;
-}
-
+using evidence_test::MakeCard;
 using test::Packet;
 using test::ReadPackets;
 
