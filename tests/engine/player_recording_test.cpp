@@ -174,7 +174,7 @@ TEST_F(PlayerRecordingTest, PlaysToTheEndFromTheFirstKeyFrameOfEachCamera) {
     SleepMs(100);
     EXPECT_EQ(events.ends.load(), 2);  // one end event each
 
-    // A step on one camera is complete with the front picture alone.
+    // A seek or step on one camera is complete with the front picture alone.
     front.ClearDrawn();
     rear.ClearDrawn();
     player.SeekTo(1000);
@@ -185,6 +185,8 @@ TEST_F(PlayerRecordingTest, PlaysToTheEndFromTheFirstKeyFrameOfEachCamera) {
     ASSERT_EQ(front.DrawCount(), 1u);
     EXPECT_EQ(rear.DrawCount(), 0u);
     EXPECT_EQ(front.Last().Frame(), 24);  // the tool's groups: 24
+    ASSERT_TRUE(player.StepFrames(1));
+    EXPECT_EQ(front.Last().Frame(), 25);
 
     // A recording the parser refuses ends at once, showing nothing.
     front.ClearDrawn();
