@@ -59,6 +59,7 @@ TEST(VipArray, GrowthDoublesButByteStoresGrowExactly) {
     const unsigned char* before = store.GetData();
     store.Append(data, 10);
     store.Append(data, 10);
+    store.Reserve(100);
     EXPECT_EQ(before, store.GetData());
     EXPECT_EQ(100, store.GetCapacity());
 }
