@@ -91,6 +91,12 @@ TEST(VipArray, RemoveMovesTailAndKeepsStorage) {
     EXPECT_EQ(2, b.GetSize());
     EXPECT_EQ(7, b[0]);
     EXPECT_EQ(8, c[0]);
+    // Nor by a copy cut to nothing and grown back within the room they shared.
+    CVipArrBase<int> d = b;
+    d.SetSize(0);
+    d.SetSize(2);
+    EXPECT_EQ(7, b[0]);
+    EXPECT_EQ(0, d[0]);
 }
 
 TEST(VipArray, ArrayOfByteArraysOwnsItsInnerArrays) {
