@@ -97,6 +97,9 @@ TEST(VipArray, RemoveMovesTailAndKeepsStorage) {
     d.SetSize(2);
     EXPECT_EQ(7, b[0]);
     EXPECT_EQ(0, d[0]);
+    d.SetSize(9);  // past its room: new zeroed elements in a larger block
+    EXPECT_GE(d.GetCapacity(), 9);
+    EXPECT_EQ(0, d[8]);
 }
 
 TEST(VipArray, ArrayOfByteArraysOwnsItsInnerArrays) {
