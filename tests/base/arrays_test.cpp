@@ -59,6 +59,7 @@ TEST(VipArray, GrowthDoublesButByteStoresGrowExactly) {
     const unsigned char* before = store.GetData();
     store.Append(data, 10);
     store.Append(data, 10);
+    store.Reserve(100);
     EXPECT_EQ(before, store.GetData());
     EXPECT_EQ(100, store.GetCapacity());
 }
@@ -90,6 +91,15 @@ TEST(VipArray, RemoveMovesTailAndKeepsStorage) {
     EXPECT_EQ(2, b.GetSize());
     EXPECT_EQ(7, b[0]);
     EXPECT_EQ(8, c[0]);
+    // Nor by a copy cut to nothing and grown back within the room they shared.
+    CVipArrBase<int> d = b;
+    d.SetSize(0);
+    d.SetSize(2);
+    EXPECT_EQ(7, b[0]);
+    EXPECT_EQ(0, d[0]);
+    d.SetSize(9);  // past its room: new zeroed elements in a larger block
+    EXPECT_GE(d.GetCapacity(), 9);
+    EXPECT_EQ(0, d[8]);
 }
 
 TEST(VipArray, ArrayOfByteArraysOwnsItsInnerArrays) {

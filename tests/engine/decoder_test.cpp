@@ -170,31 +170,47 @@ TEST_F(DecoderTest, BrightnessAndContrastChangeDrawnPixels) {
     EXPECT_NEAR(rear.Last().Mean(8, 8, kW / 2 - 16, kH - 16), expectedGrey(40, 0, 1), 3);
 }
 
-TEST_F(DecoderTest, MirrorModesMoveTheMarkedCornerOnTheirChannelOnly) {
-    auto packets = Encode(kW, kH, 1, CornerMark);
-    Decode(0, &front, packets[0], false);
-    Decode(1, &rear, packets[0], false);
-
-    const int expected[] = {0, 2, 3, 1};  // as decoded, upside down, both axes, left-right
-    for (int mode = 0; mode < 4; ++mode) {
-        SCOPED_TRACE(mode);
-        decoder.SetFlip(1, mode);
-        ASSERT_TRUE(decoder.Redraw(1, &rear));
-        EXPECT_EQ(BrightQuadrant(rear.Last()), expected[mode]);
-        ASSERT_TRUE(decoder.Redraw(0, &front));
-        EXPECT_EQ(BrightQuadrant(front.Last()), 0);
+TEST_F(DecoderTest, MirrorsStraightIntoEitherLayoutOnTheirChannelOnly) {
+    const Packet picture = Encode(kW, kH, 1, CornerMark)[0];
+    // Where the bright corner goes: as decoded, upside down, both axes, left-right; channel 7 is
+    // the rear one, and an unknown mode shows it as decoded.
+    const int modes[][2] = {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {7, 7}};
+    const int corners[] = {0, 2, 3, 1, 0};
+    for (PixelLayout layout : {PixelLayout::kBgr24, PixelLayout::kBgrx32}) {
+        CFakeVideoWindow window(80, 45, layout);
+        const int bytes = BytesPerPixel(layout);
+        for (int i = 0; i < 5; ++i) {
+            SCOPED_TRACE(testing::Message() << "layout " << bytes << " mode " << modes[i][1]);
+            decoder.SetFlip(modes[i][0], modes[i][1]);
+            ASSERT_TRUE(Decode(1, &window, picture));
+            const DrawnPicture p = window.Last();
+            ASSERT_EQ(p.width, 80);
+            for (int y : {4, 40}) {
+                const uint8_t* row = p.bgr.data() + y * p.stride;
+                for (int x : {4, 75}) {
+                    const int want = (x > 40) + 2 * (y > 22) == corners[i] ? 255 : 0;
+                    for (int k = 0; k < 3; ++k)  // within the encoder's rounding
+                        EXPECT_NEAR(row[x * bytes + k], want, 6) << x << "," << y;
+                    if (bytes == 4) {
+                        EXPECT_EQ(row[x * bytes + 3], 255);
+                    }
+                }
+                // Nothing written past the picture's own bytes of the row.
+                EXPECT_EQ(std::vector<int>(row + 80 * bytes, row + p.stride),
+                          std::vector<int>(p.stride - 80 * bytes, 0x5C));
+            }
+        }
     }
-    decoder.SetFlip(7, 7);  // channel 7 is the rear one; an unknown mode shows it as decoded
-    ASSERT_TRUE(decoder.Redraw(1, &rear));
-    EXPECT_EQ(BrightQuadrant(rear.Last()), 0);
+    decoder.SetFlip(1, 1);
+    Decode(0, &front, picture);
+    EXPECT_EQ(BrightQuadrant(front.Last()), 0);
 
     // A packet that yields no picture draws the mirrored picture again, not flipped back.
-    decoder.SetFlip(1, 1);
-    ASSERT_TRUE(decoder.Redraw(1, &rear));
+    Decode(1, &rear, picture);
     DrawnPicture mirrored = rear.Last();
+    EXPECT_EQ(BrightQuadrant(mirrored), 2);
     for (const Packet& none : {Packet{0xFF, 0xD8, 0xFF, 0xE0}, Packet(64, 0x5A)}) {
         Decode(1, &rear, none);
-        EXPECT_EQ(BrightQuadrant(rear.Last()), 2);
         EXPECT_EQ(rear.Last().bgr, mirrored.bgr);
     }
 
@@ -204,42 +220,6 @@ TEST_F(DecoderTest, MirrorModesMoveTheMarkedCornerOnTheirChannelOnly) {
     ASSERT_FALSE(still.empty());
     EXPECT_GT(still.at<cv::Vec3b>(kH / 4, kW / 4)[1], 200);
     EXPECT_LT(still.at<cv::Vec3b>(3 * kH / 4, 3 * kW / 4)[1], 50);
-}
-
-TEST_F(DecoderTest, ScalesStraightIntoTheWindowsLayoutMirroredInPlace) {
-    const Packet picture = Encode(kW, kH, 1, Halves(0, 255))[0];
-    using Px = std::vector<int>;
-    const Px black3{0, 0, 0}, white3{255, 255, 255}, black4{0, 0, 0, 255},
-        white4{255, 255, 255, 255};
-    struct Case {
-        PixelLayout layout;
-        int flip;
-        Px left, right;
-    };
-    const Case cases[] = {
-        {PixelLayout::kBgr24, 0, black3, white3},
-        {PixelLayout::kBgrx32, 0, black4, white4},
-        {PixelLayout::kBgrx32, 3, white4, black4},  // left-right mirror
-        {PixelLayout::kBgrx32, 1, black4, white4},  // upside down: the halves stay
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << "layout " << static_cast<int>(c.layout) << " flip " << c.flip);
-        CFakeVideoWindow window(80, 45, c.layout);
-        decoder.SetFlip(0, c.flip);
-        ASSERT_TRUE(Decode(0, &window, picture));
-        const DrawnPicture p = window.Last();
-        ASSERT_EQ(p.width, 80);
-        const int bytes = BytesPerPixel(c.layout);
-        for (int y : {0, 22, 44}) {
-            const uint8_t* row = p.bgr.data() + y * p.stride;
-            for (auto [x, want] : {std::pair{4, c.left}, std::pair{75, c.right}})
-                for (int k = 0; k < bytes; ++k)  // within the encoder's rounding
-                    EXPECT_NEAR(row[x * bytes + k], want[k], 6) << x << "," << y << "," << k;
-            // Nothing written past the picture's own bytes of the row.
-            EXPECT_EQ(Px(row + 80 * bytes, row + p.stride), Px(p.stride - 80 * bytes, 0x5C));
-        }
-    }
 }
 
 TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {

@@ -177,6 +177,15 @@ TEST(PrivateProfile, ReadsCutToTheCallersSize) {
     EXPECT_EQ(GetPrivateProfileInt("config", "model", 7, path), 0);
     EXPECT_EQ(GetPrivateProfileInt("config", "empty", 7, path), 7);
     EXPECT_EQ(GetPrivateProfileInt("config", "volume", 50, path), 50);
+
+    // Past 16 MiB a file is no settings file: not read, and not replaced.
+    for (size_t extra : {0, 1}) {
+        std::string big = "[s]\nk=1\n";
+        big.resize((16u << 20) + extra, ' ');
+        WriteText(path, big);
+        EXPECT_EQ(GetPrivateProfileInt("s", "k", 7, path), extra ? 7 : 1) << extra;
+        EXPECT_EQ(WritePrivateProfileString("s", "k", "2", path), extra == 0) << extra;
+    }
 }
 
 TEST(PrivateProfile, WritesCreateTheFileAndOneBatchEqualsTheWritesOneByOne) {
@@ -230,14 +239,17 @@ TEST(PrivateProfile, AFailedReplacementLeavesTheOldFileWhole) {
     WriteText(path, kRecorderFile);
     ::chmod(path.c_str(), 0640);
 
-    static std::string s_tempText;
+    static std::string s_tempPath, s_tempText;
     SetReplaceFaultHookForTest([](const std::string& tempPath) {
+        s_tempPath = tempPath;
         s_tempText = ReadText(tempPath);
         return false;
     });
     const ProfileWrite save[] = {{"blackbox", "tat_update", "1"}, {"capacity", "const", "10"}};
     EXPECT_FALSE(WritePrivateProfileStrings(save, path));
     EXPECT_NE(s_tempText.find("tat_update=1\r\n"), std::string::npos);
+    // Beside the file: a rename replaces it in one step only within one file system.
+    EXPECT_EQ(fs::path(s_tempPath).parent_path(), fs::path(path).parent_path());
     EXPECT_FALSE(WritePrivateProfileString("new", "k", "v", folder.File("new.cfg")));
     SetReplaceFaultHookForTest(nullptr);
     EXPECT_EQ(ReadText(path), kRecorderFile);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_dir.h"
+
 using namespace locket;
 
 TEST(RemovableVolumes, KeepsMediaRunMediaAndMntInAFixedOrder) {
@@ -17,10 +19,23 @@ TEST(RemovableVolumes, KeepsMediaRunMediaAndMntInAFixedOrder) {
         "/dev/sdf1 /mediafake/x vfat rw 0 0\n"
         "/dev/sdg1 /home/kim/media/x vfat rw 0 0\n"
         "/dev/sdh1 /mnt/\\134odd vfat rw 0 0\n"
+        "/dev/sdi1 /mnt/\\000 vfat rw 0 0\n"
         "broken-line-without-mount-point\n"
         "\n";
-    EXPECT_EQ(RemovableMountPoints(mounts),
-              (std::vector<std::string>{"/media/kim/CARD", "/media/kim/NO NAME",
-                                        "/run/media/kim/KX2", "/mnt/\\odd", "/mnt/sd"}));
+    EXPECT_EQ(
+        RemovableMountPoints(mounts),
+        (std::vector<std::string>{"/media/kim/CARD", "/media/kim/NO NAME", "/run/media/kim/KX2",
+                                  "/mnt/\\000", "/mnt/\\odd", "/mnt/sd"}));
     EXPECT_TRUE(RemovableMountPoints("").empty());
+
+    // From a file of 4097 bytes, whose last read brings a single byte; a second read of the
+    // same text reports no change.
+    testsupport::TempDir folder("volumes");
+    const std::string last = "/dev/sdz1 /media/kim/Z";
+    testsupport::WriteText(folder.File("mounts"),
+                           "#" + std::string(4095 - last.size(), '-') + "\n" + last);
+    CRemovableVolumes volumes(folder.File("mounts"));
+    EXPECT_TRUE(volumes.Refresh());
+    EXPECT_EQ(volumes.MountPoints(), std::vector<std::string>{"/media/kim/Z"});
+    EXPECT_FALSE(volumes.Refresh());
 }
