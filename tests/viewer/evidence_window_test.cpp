@@ -23,28 +23,18 @@ namespace {
 // An event recording of 8 s at 30 pictures a second, both cameras: its knock at second 4.
 class EvidenceWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_card = new TempDir;
-        ASSERT_TRUE(evidence_test::MakeCard(
-            s_card->path(), {"--seconds", "8", "--count", "1", "--only", "EVENT", "--size",
-                             "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
-        s_name = std::filesystem::directory_iterator(s_card->path() + "/EVENT")
-                     ->path()
-                     .filename()
-                     .string();
-    }
-    static void TearDownTestSuite() {
-        delete s_card;
-        s_card = nullptr;
-    }
     void SetUp() override {
+        ASSERT_TRUE(evidence_test::MakeCard(
+            card.path(), {"--seconds", "8", "--count", "1", "--only", "EVENT", "--size", "160x96",
+                          "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
+        name = std::filesystem::directory_iterator(card.path() + "/EVENT")->path().filename();
         WindowOptions options;
-        options.card = s_card->path();
+        options.card = card.path();
         window = std::make_unique<Window>(options);
         ASSERT_TRUE(window->WaitForList(1));
         evidence = w().Evidence();
         ASSERT_NE(nullptr, evidence);
-        ASSERT_TRUE(w().OpenRecording(QString::fromStdString(s_name)));
+        ASSERT_TRUE(w().OpenRecording(QString::fromStdString(name)));
         ASSERT_TRUE(WaitFor([&] { return !evidence->Knocks().empty(); }, 10000));
         w().OnPause();
         ASSERT_TRUE(
@@ -72,15 +62,13 @@ protected:
         });
     }
 
-    static TempDir* s_card;
-    static std::string s_name;
+    TempDir card;
+    std::string name;
     std::unique_ptr<Window> window;
     CEvidenceControls* evidence = nullptr;
 };
-TempDir* EvidenceWindowTest::s_card = nullptr;
-std::string EvidenceWindowTest::s_name;
 
-TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
+TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
     EXPECT_EQ(evidence->Knocks(), evidence->SeekMarks()->Knocks());
 
@@ -136,10 +124,9 @@ TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
             EXPECT_EQ(QString::fromUtf8(s.shown), evidence->SpeedLabel()->text());
         }
     }
-}
 
-TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
-    // The list's menu and the picture's menu offer the same three entries.
+    // Menus: the list's and the picture's offer the same three entries.
+    ASSERT_TRUE(w().Player().StepFrames(-1000));
     QTreeWidget* list = w().ControlAs<QTreeWidget>(ctl::kList);
     const QRect row = list->visualItemRect(list->topLevelItem(0));
     emit list->customContextMenuRequested(row.center());
@@ -161,7 +148,7 @@ TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
     emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
     ASSERT_NE(nullptr, evidence->ContextMenu());
     evidence->ContextMenu()->actions().at(0)->trigger();
-    const std::string stem = out.path() + "/" + s_name.substr(0, s_name.size() - 4);
+    const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
     ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }, 20000));
     std::string probe;
     ASSERT_EQ(0, evidence_test::Shell("ffprobe -v error -show_entries format=duration -of "
@@ -188,7 +175,7 @@ TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
 
     // A clip over a damaged stretch is kept under its incomplete name, which the message after
     // the batch names.
-    const std::string source = s_card->path() + "/EVENT/" + s_name;
+    const std::string source = card.path() + "/EVENT/" + name;
     const std::string recorded = evidence_test::ReadText(source);
     ASSERT_TRUE(DamageMiddle(source, 4096, 7));
     w().SetPathAnswer([&] { return QString::fromStdString(out.path()); });
