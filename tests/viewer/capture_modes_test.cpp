@@ -187,6 +187,7 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     EXPECT_TRUE(w().Control(ctl::kList)->isVisible());
     EXPECT_FALSE(w().Control(ctl::kBarTop)->isVisible());
     EXPECT_EQ(w().Control(ctl::kClose)->geometry(), QRect(948, 5, 25, 25));
+    EXPECT_EQ(w().Control(ctl::kGraph)->geometry(), QRect(29, 595, 760, 104));
     EXPECT_TRUE(w().Control(ctl::kCatManual)->isVisible());
 
     // The manual button lists the manual recordings.
