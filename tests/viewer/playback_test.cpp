@@ -275,7 +275,10 @@ TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
           {&D::OnRearTab, 1, 2, 0},
           {&D::OnMapEnlarge, 2, 0, 1},
           {&D::OnMapEnlarge, 1, 0, 2},
-          {&D::OnRearTab, 1, 2, 0}}},
+          {&D::OnRearTab, 1, 2, 0},
+          {&D::OnSwap, 2, 1, 0},
+          {&D::OnMapEnlarge, 0, 2, 1},
+          {&D::OnMapEnlarge, 0, 1, 2}}},
         {false,
          {{&D::OnSwap, 1, 0, 0},
           {&D::OnMapTab, 1, 0, 0},
@@ -339,6 +342,19 @@ TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
     }
     EXPECT_EQ(Text(w(), ctl::kSpeedValue), "30");
     EXPECT_EQ(Text(w(), ctl::kRpmValue), "0");
+    // STOP puts every lit signal out.
+    const std::string lit = "Bspd=40;Accel=1;Break=1;TurnSig=2;GearPos=2";
+    w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(lit.c_str()),
+                                    static_cast<int>(lit.size() + 1), 0);
+    w().ApplySignals();
+    ASSERT_TRUE(ShowsBitmap(w(), ctl::kTurnRight, 532));
+    Click(w(), ctl::kStop);
+    for (const auto& [id, off] : {std::pair{ctl::kAccel, 530},
+                                  {ctl::kBrake, 535},
+                                  {ctl::kTurnLeft, 536},
+                                  {ctl::kTurnRight, 534},
+                                  {ctl::kGear, 528}})
+        EXPECT_TRUE(ShowsBitmap(w(), id, off)) << id;
 }
 
 }  // namespace
