@@ -39,7 +39,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(Modes, CaptureWritesOneJpegPerCameraAndAsksAboutThoseFiles) {
+TEST_F(Modes, CaptureWritesOneJpegPerCameraAsksAboutThoseFilesAndResumesPlaying) {
     struct Case {
         bool rear;
         const char* typed;
@@ -86,9 +86,8 @@ TEST_F(Modes, CaptureWritesOneJpegPerCameraAndAsksAboutThoseFiles) {
         EXPECT_EQ(w().LastMessage().contains(QString::fromStdString(missing + "_rear.jpg")),
                   c.rear);
     }
-}
 
-TEST_F(Modes, CaptureResumesOnlyAPlayingRecordingThatIsStillOpen) {
+    // Capture resumes only a playing recording that is still open.
     const std::string typed = dir.path() + "/shot";
     Open(true);
     // After the Pause button: plays again.
@@ -122,7 +121,30 @@ TEST_F(Modes, CaptureResumesOnlyAPlayingRecordingThatIsStillOpen) {
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(typed + "_front.jpg")));
 }
 
-TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
+TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
+    // The magnifier is replaced by its button and ends when closed.
+    Click(w(), ctl::kZoom);
+    QPointer<CZoomDlg> first = w().ZoomDlg();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->size(), QSize(425, 330));
+    EXPECT_TRUE(first->IsTimerRunning());
+    // Either a picture of half the client, or the message where the screen cannot be read.
+    const bool read = first->Magnify();
+    EXPECT_EQ(read, !first->Unavailable());
+    if (read) {
+        EXPECT_EQ(first->Source().size(), QSize(212, 165));
+    }
+    Click(w(), ctl::kZoom);
+    EXPECT_TRUE(first.isNull());
+    QPointer<CZoomDlg> second = w().ZoomDlg();
+    ASSERT_TRUE(second);
+    QTest::keyClick(second, Qt::Key_Escape);
+    ASSERT_TRUE(WaitFor([&] { return second.isNull(); }));
+    EXPECT_EQ(w().ZoomDlg(), nullptr);
+    Click(w(), ctl::kZoom);
+    ASSERT_NE(w().ZoomDlg(), nullptr);
+    QTest::keyClick(w().ZoomDlg(), Qt::Key_Escape);
+
     // The five category buttons side by side in the window layout, none in full screen.
     const std::pair<int, int> categories[] = {{ctl::kCatDriving, 648},
                                               {ctl::kCatEvent, 713},
@@ -165,6 +187,7 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     EXPECT_TRUE(w().Control(ctl::kList)->isVisible());
     EXPECT_FALSE(w().Control(ctl::kBarTop)->isVisible());
     EXPECT_EQ(w().Control(ctl::kClose)->geometry(), QRect(948, 5, 25, 25));
+    EXPECT_EQ(w().Control(ctl::kGraph)->geometry(), QRect(29, 595, 760, 104));
     EXPECT_TRUE(w().Control(ctl::kCatManual)->isVisible());
 
     // The manual button lists the manual recordings.
@@ -173,29 +196,6 @@ TEST_F(Modes, FullScreenWithTheMapLargeAndBack) {
     ASSERT_GT(w().RowCount(), 0);
     for (int row = 0; row < w().RowCount(); ++row)
         EXPECT_TRUE(w().RowName(row).contains("MANUAL_")) << w().RowName(row).toStdString();
-}
-
-TEST_F(Modes, MagnifierIsReplacedByTheButtonAndEndsWhenClosed) {
-    Click(w(), ctl::kZoom);
-    QPointer<CZoomDlg> first = w().ZoomDlg();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->size(), QSize(425, 330));
-    EXPECT_TRUE(first->IsTimerRunning());
-    // Either a picture of half the client, or the message where the screen cannot be read.
-    const bool read = first->Magnify();
-    EXPECT_EQ(read, !first->Unavailable());
-    if (read) {
-        EXPECT_EQ(first->Source().size(), QSize(212, 165));
-    }
-    Click(w(), ctl::kZoom);
-    EXPECT_TRUE(first.isNull());
-    QPointer<CZoomDlg> second = w().ZoomDlg();
-    ASSERT_TRUE(second);
-    QTest::keyClick(second, Qt::Key_Escape);
-    ASSERT_TRUE(WaitFor([&] { return second.isNull(); }));
-    EXPECT_EQ(w().ZoomDlg(), nullptr);
-    Click(w(), ctl::kZoom);
-    EXPECT_NE(w().ZoomDlg(), nullptr);
 }
 
 }  // namespace

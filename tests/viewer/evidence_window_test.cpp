@@ -1,17 +1,9 @@
 #include <QLabel>
 #include <QMenu>
-#include <QTest>
 #include <QTreeWidget>
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-
-#include "files/evidence_test_support.h"
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/evidence_controls.h"
-#include "viewer/main_window.h"
 #include "viewer/video_view.h"
 #include "viewer_test_support.h"
 #include "widgets/bitmap_slider.h"
@@ -21,66 +13,42 @@ namespace locket::viewertest {
 namespace {
 
 // An event recording of 8 s at 30 pictures a second, both cameras: its knock at second 4.
-class EvidenceWindowTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_card = new TempDir;
-        ASSERT_TRUE(evidence_test::MakeCard(
-            s_card->path(), {"--seconds", "8", "--count", "1", "--only", "EVENT", "--size",
-                             "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
-        s_name = std::filesystem::directory_iterator(s_card->path() + "/EVENT")
-                     ->path()
-                     .filename()
-                     .string();
-    }
-    static void TearDownTestSuite() {
-        delete s_card;
-        s_card = nullptr;
-    }
-    void SetUp() override {
-        WindowOptions options;
-        options.card = s_card->path();
-        window = std::make_unique<Window>(options);
-        ASSERT_TRUE(window->WaitForList(1));
-        evidence = w().Evidence();
-        ASSERT_NE(nullptr, evidence);
-        ASSERT_TRUE(w().OpenRecording(QString::fromStdString(s_name)));
-        ASSERT_TRUE(WaitFor([&] { return !evidence->Knocks().empty(); }, 10000));
-        w().OnPause();
-        ASSERT_TRUE(
-            WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }, 5000));
-        ASSERT_TRUE(w().Player().StepFrames(-1000));
-    }
-    CRavuraVezedaDlg& w() { return **window; }
-    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(&w(), static_cast<Qt::Key>(key), modifiers);
-    }
-    // Waits for the player to stand still on picture `n`.
-    bool ShownPicture(int n) {
+TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
+    TempDir card;
+    ASSERT_TRUE(
+        MakeCard(card.path(), {"--seconds", "8", "--count", "1", "--only", "EVENT", "--size",
+                               "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
+    const std::string name =
+        std::filesystem::directory_iterator(card.path() + "/EVENT")->path().filename();
+    WindowOptions options;
+    options.card = card.path();
+    Window window(options);
+    ASSERT_TRUE(window.WaitForList(1));
+    CRavuraVezedaDlg& w = *window;
+    CEvidenceControls* evidence = w.Evidence();
+    ASSERT_NE(nullptr, evidence);
+    ASSERT_TRUE(w.OpenRecording(QString::fromStdString(name)));
+    ASSERT_TRUE(WaitFor([&] { return !evidence->Knocks().empty(); }, 10000));
+    w.OnPause();
+    ASSERT_TRUE(WaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    ASSERT_TRUE(w.Player().StepFrames(-1000));
+    const auto Key = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(&w, static_cast<Qt::Key>(key), modifiers);
+    };
+    // Waits for the player to stand still on picture `n` (at least `n` when `orLater`).
+    const auto ShownPicture = [&](int n, bool orLater = false) {
         return WaitFor([&] {
-            return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
-                   w().Player().GetShownPicture() == n;
+            const int shown = w.Player().GetShownPicture();
+            return w.Player().GetState() == CTRSMediaPlayer::kPaused &&
+                   (shown == n || (orLater && shown > n));
         });
-    }
-
+    };
     // Seeks to 7 s and waits for the player to stand still there.
-    bool SeekPastTheKnock() {
-        w().Player().SeekTo(7000);
-        return WaitFor([&] {
-            return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
-                   w().Player().GetShownPicture() >= 192;
-        });
-    }
+    const auto SeekPastTheKnock = [&] {
+        w.Player().SeekTo(7000);
+        return ShownPicture(192, true);
+    };
 
-    static TempDir* s_card;
-    static std::string s_name;
-    std::unique_ptr<Window> window;
-    CEvidenceControls* evidence = nullptr;
-};
-TempDir* EvidenceWindowTest::s_card = nullptr;
-std::string EvidenceWindowTest::s_name;
-
-TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
     EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
     EXPECT_EQ(evidence->Knocks(), evidence->SeekMarks()->Knocks());
 
@@ -92,7 +60,7 @@ TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
     Key(Qt::Key_K, Qt::ShiftModifier);
     ASSERT_TRUE(ShownPicture(48));
     ASSERT_TRUE(SeekPastTheKnock());
-    auto* bar = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
+    auto* bar = w.ControlAs<CBitmapSlider>(ctl::kSeekSlider);
     const int tick = static_cast<int>(std::lround(evidence->SeekMarks()->PixelOf(4000)));
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(tick + 2, bar->height() / 2));
     ASSERT_TRUE(ShownPicture(48));
@@ -103,7 +71,7 @@ TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
     ASSERT_TRUE(ShownPicture(61));
     Key(Qt::Key_Comma);
     ASSERT_TRUE(ShownPicture(60));
-    EXPECT_EQ("00:00:02", w().ControlAs<QLabel>(ctl::kCurrentTime)->text());
+    EXPECT_EQ("00:00:02", w.ControlAs<QLabel>(ctl::kCurrentTime)->text());
 
     // Clip marks: I here, O thirty pictures on; Esc clears them.
     Key(Qt::Key_I);
@@ -130,17 +98,16 @@ TEST_F(EvidenceWindowTest, KnockTicksKeysStepsSpeedAndMarks) {
     };
     for (const auto& s : speeds) {
         Key(s.key);
-        EXPECT_EQ(s.speed, w().Player().GetSpeed());
+        EXPECT_EQ(s.speed, w.Player().GetSpeed());
         EXPECT_EQ(s.shown != nullptr, evidence->SpeedLabel()->isVisible()) << s.speed;
         if (s.shown) {
             EXPECT_EQ(QString::fromUtf8(s.shown), evidence->SpeedLabel()->text());
         }
     }
-}
 
-TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
-    // The list's menu and the picture's menu offer the same three entries.
-    QTreeWidget* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    // Menus: the list's and the picture's offer the same three entries.
+    ASSERT_TRUE(w.Player().StepFrames(-1000));
+    QTreeWidget* list = w.ControlAs<QTreeWidget>(ctl::kList);
     const QRect row = list->visualItemRect(list->topLevelItem(0));
     emit list->customContextMenuRequested(row.center());
     ASSERT_NE(nullptr, evidence->ContextMenu());
@@ -152,17 +119,17 @@ TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
               texts);
     evidence->ContextMenu()->close();
 
-    ASSERT_TRUE(w().Player().StepFrames(30));
+    ASSERT_TRUE(w.Player().StepFrames(30));
     Key(Qt::Key_I);
-    ASSERT_TRUE(w().Player().StepFrames(60));
+    ASSERT_TRUE(w.Player().StepFrames(60));
     Key(Qt::Key_O);
     TempDir out;
-    w().SetPathAnswer([&] { return QString::fromStdString(out.path()); });
-    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
+    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
     ASSERT_NE(nullptr, evidence->ContextMenu());
     evidence->ContextMenu()->actions().at(0)->trigger();
-    const std::string stem = out.path() + "/" + s_name.substr(0, s_name.size() - 4);
-    ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }, 20000));
+    const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
+    ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
     std::string probe;
     ASSERT_EQ(0, evidence_test::Shell("ffprobe -v error -show_entries format=duration -of "
                                       "csv=p=0 " +
@@ -171,38 +138,38 @@ TEST_F(EvidenceWindowTest, MenusExportTheMarkedClipAndReportWhatWasNotWritten) {
     // From the key picture before the start mark (picture 24) to the end of picture 90.
     EXPECT_NEAR(std::stod(probe), (91 - 24) / 30.0, 0.05) << probe;
 
-    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
     evidence->ContextMenu()->actions().at(1)->trigger();
-    ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
     EXPECT_TRUE(std::filesystem::exists(stem + ".gpx"));
 
     // A folder that cannot take files: the window names what was not written.
-    w().SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
-    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    w.SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
+    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
     evidence->ContextMenu()->actions().at(2)->trigger();
-    ASSERT_TRUE(WaitFor([&] { return !w().LastMessage().isEmpty(); }, 20000));
-    EXPECT_TRUE(w().LastMessage().contains(
+    ASSERT_TRUE(WaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
+    EXPECT_TRUE(w.LastMessage().contains(
         "missing/" + QString::fromStdString(std::filesystem::path(stem).filename().string()) +
         ".csv"))
-        << w().LastMessage().toStdString();
+        << w.LastMessage().toStdString();
 
     // A clip over a damaged stretch is kept under its incomplete name, which the message after
     // the batch names.
-    const std::string source = s_card->path() + "/EVENT/" + s_name;
+    const std::string source = card.path() + "/EVENT/" + name;
     const std::string recorded = evidence_test::ReadText(source);
     ASSERT_TRUE(DamageMiddle(source, 4096, 7));
-    w().SetPathAnswer([&] { return QString::fromStdString(out.path()); });
+    w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     Key(Qt::Key_Escape);
-    emit w().FrontView()->customContextMenuRequested(QPoint(10, 10));
+    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
     evidence->ContextMenu()->actions().at(0)->trigger();
     const bool told =
-        WaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }, 20000);
+        WaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
     ASSERT_TRUE(evidence_test::WriteText(source, recorded));
-    ASSERT_TRUE(told) << w().LastMessage().toStdString();
-    EXPECT_TRUE(w().LastMessage().contains(
+    ASSERT_TRUE(told) << w.LastMessage().toStdString();
+    EXPECT_TRUE(w.LastMessage().contains(
         QString::fromStdString(std::filesystem::path(stem).filename().string()) +
         ".incomplete.mp4"))
-        << w().LastMessage().toStdString();
+        << w.LastMessage().toStdString();
     EXPECT_TRUE(std::filesystem::exists(stem + ".incomplete.mp4"));
 }
 

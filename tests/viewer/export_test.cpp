@@ -2,17 +2,21 @@
 // extractor must read back the recording's own packets.
 #include <sys/wait.h>
 
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <atomic>
 #include <semaphore>
+#include <thread>
 
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "support/external_command.h"
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/control_ids.h"
+#include "viewer/evidence_controls.h"
 #include "viewer/export_worker.h"
 #include "viewer/progress_dlg.h"
 #include "viewer_test_support.h"
@@ -160,69 +164,12 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     Click(w(), ctl::kDownload);
     EXPECT_EQ(w().LastMessage(), QStringLiteral("Please tick the recordings to save."));
     EXPECT_FALSE(w().ExportRunning());
-}
 
-// Cancel, card removal and STOP while the second of three files is copied.
-TEST_F(Export, InterruptionsDuringTheSecondFile) {
-    enum class Act { kCancel, kPullCard, kStop };
-    for (Act act : {Act::kCancel, Act::kPullCard, Act::kStop}) {
-        SCOPED_TRACE(static_cast<int>(act));
-        std::filesystem::remove_all(out);
-        std::filesystem::create_directory(out);
-        if (std::filesystem::exists(card + ".pulled")) {
-            std::filesystem::rename(card + ".pulled", card);
-            ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
-        }
-        held.store(false);
-        const auto names = TickThree();
-        HoldAt(1);
-        Click(w(), ctl::kDownload);
-        ASSERT_TRUE(WaitFor([&] { return held.load(); }));
-        // The worker's start reaches the window as a queued signal.
-        EXPECT_TRUE(WaitFor([&] { return w().ProgressDlg()->isVisible(); }));
-        // Inert while the batch runs.
-        Click(w(), ctl::kDownload);
-        w().OnListDoubleClick(0);
-        EXPECT_EQ(w().CurrentRow(), -1);
-        switch (act) {
-            case Act::kCancel:
-                w().ProgressDlg()->CancelButton()->click();
-                break;
-            case Act::kPullCard:
-                std::filesystem::rename(card, card + ".pulled");
-                ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
-                EXPECT_FALSE(w().ProgressDlg()->isVisible());
-                break;
-            case Act::kStop:
-                Click(w(), ctl::kStop);
-                break;
-        }
-        release.release();
-        ASSERT_TRUE(Finished());
-        EXPECT_FALSE(w().ProgressDlg()->isVisible());
-        const std::string second = out + "/" + AviName(names[1]);
-        const std::string third = out + "/" + AviName(names[2]);
-        const std::string from = act == Act::kPullCard ? card + ".pulled" : card;
-        EXPECT_TRUE(Whole(names[0], from));
-        if (act == Act::kStop) {
-            EXPECT_TRUE(Whole(names[1], from));
-            EXPECT_TRUE(Whole(names[2], from));
-            continue;
-        }
-        // The interrupted file is closed, named and playable, with what was copied.
-        const Packets copied = AviPackets(second);
-        EXPECT_GE(CountKind(copied, 0), 10u);
-        EXPECT_LT(CountKind(copied, 0), CountKind(SourcePackets(from, names[1]), 0));
-        EXPECT_FALSE(std::filesystem::exists(third));
-        EXPECT_FALSE(std::filesystem::exists(second + ".part"));
-    }
-    w().ExportWorker()->SetFrameHook({});
-}
-
-// A recording that lost packets on the way is kept as NAME.incomplete.avi, and the message
-// after the batch names that file; a folder that cannot take the files names every recording.
-TEST_F(Export, IncompleteFilesAndAFolderThatCannotTakeThemAreNamedAfterTheBatch) {
-    const auto names = TickThree();
+    // A recording that lost packets on the way is kept as NAME.incomplete.avi, and the message
+    // after the batch names that file; a folder that cannot take the files names every one.
+    out = dir.path() + "/again";
+    std::filesystem::create_directory(out);
+    TickThree();
     const auto path = [&](const std::string& name) {
         for (const auto& entry : std::filesystem::recursive_directory_iterator(card))
             if (entry.path().filename() == name)
@@ -250,6 +197,83 @@ TEST_F(Export, IncompleteFilesAndAFolderThatCannotTakeThemAreNamedAfterTheBatch)
     for (const std::string& name : names)
         EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(name))) << name;
     EXPECT_FALSE(std::filesystem::exists(missing));
+}
+
+// Cancel, card removal and STOP while the second of three files is copied.
+TEST_F(Export, InterruptionsDuringTheSecondFile) {
+    enum class Act { kCancel, kPullCard, kStop };
+    for (Act act : {Act::kCancel, Act::kPullCard, Act::kStop}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directory(out);
+        held.store(false);
+        const auto names = TickThree();
+        HoldAt(1);
+        Click(w(), ctl::kDownload);
+        ASSERT_TRUE(WaitFor([&] { return held.load(); }));
+        // The worker's start reaches the window as a queued signal.
+        EXPECT_TRUE(WaitFor([&] { return w().ProgressDlg()->isVisible(); }));
+        // Inert while the batch runs.
+        Click(w(), ctl::kDownload);
+        w().OnListDoubleClick(0);
+        EXPECT_EQ(w().CurrentRow(), -1);
+        switch (act) {
+            case Act::kCancel:
+                w().ProgressDlg()->CancelButton()->click();
+                break;
+            case Act::kPullCard: {
+                std::filesystem::rename(card, card + ".pulled");
+                ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
+                EXPECT_FALSE(w().ProgressDlg()->isVisible());
+                // Back in, a clip asked for while the stopped copy still runs waits for it.
+                std::filesystem::rename(card + ".pulled", card);
+                ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+                bool busyWhenAsked = true;
+                w().SetPathAnswer([&] {
+                    busyWhenAsked = w().ExportWorker()->IsBusy();
+                    return QString::fromStdString(out);
+                });
+                auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+                emit list->customContextMenuRequested(
+                    list->visualItemRect(list->topLevelItem(0)).center());
+                ASSERT_NE(w().Evidence()->ContextMenu(), nullptr);
+                // Lets the held copy go on later: a window that does not wait asks for the
+                // folder while it is still held.
+                std::thread releaser([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                    release.release();
+                });
+                w().Evidence()->ContextMenu()->actions().at(1)->trigger();
+                releaser.join();
+                EXPECT_FALSE(busyWhenAsked);
+                w().SetPathAnswer([this] { return QString::fromStdString(out); });
+                break;
+            }
+            case Act::kStop:
+                Click(w(), ctl::kStop);
+                break;
+        }
+        if (act != Act::kPullCard)
+            release.release();
+        ASSERT_TRUE(Finished());
+        EXPECT_FALSE(w().ProgressDlg()->isVisible());
+        const std::string second = out + "/" + AviName(names[1]);
+        const std::string third = out + "/" + AviName(names[2]);
+        const std::string& from = card;
+        EXPECT_TRUE(Whole(names[0], from));
+        if (act == Act::kStop) {
+            EXPECT_TRUE(Whole(names[1], from));
+            EXPECT_TRUE(Whole(names[2], from));
+            continue;
+        }
+        // The interrupted file is closed, named and playable, with what was copied.
+        const Packets copied = AviPackets(second);
+        EXPECT_GE(CountKind(copied, 0), 10u);
+        EXPECT_LT(CountKind(copied, 0), CountKind(SourcePackets(from, names[1]), 0));
+        EXPECT_FALSE(std::filesystem::exists(third));
+        EXPECT_FALSE(std::filesystem::exists(second + ".part"));
+    }
+    w().ExportWorker()->SetFrameHook({});
 }
 
 // The command line converts without a window and tells by its status whether every recording

@@ -28,6 +28,16 @@ bool ShowsBitmap(CRavuraVezedaDlg& window, int id, int bitmapId) {
     return window.ControlAs<TransBitmap>(id)->GetBitmap() == LoadSkinImage(bitmapId);
 }
 
+double Mean(const QImage& picture) {
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    long long sum = 0;
+    for (int y = 0; y < grey.height(); ++y) {
+        for (int x = 0; x < grey.width(); ++x)
+            sum += grey.constScanLine(y)[x];
+    }
+    return static_cast<double>(sum) / (grey.width() * grey.height());
+}
+
 int NewestValue(const CGraphSeries* series) {
     const int index = (series->WriteIndex() + CGraphSeries::kValues - 1) % CGraphSeries::kValues;
     return series->Value(index);
@@ -69,14 +79,14 @@ private:
     const CTRSMediaPlayer& m_player;
 };
 
-TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
+TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsGraphBrightnessAndMirror) {
     const int row = RowWithRear(w(), true);
     ASSERT_GE(row, 0);
-    const CSizedLate front(w().FrontView(), w().Player());
-    const CSizedLate rear(w().RearView(), w().Player());
+    const CSizedLate frontLate(w().FrontView(), w().Player());
+    const CSizedLate rearLate(w().RearView(), w().Player());
     DoubleClickRow(row);
-    EXPECT_FALSE(front.late);
-    EXPECT_FALSE(rear.late);
+    EXPECT_FALSE(frontLate.late);
+    EXPECT_FALSE(rearLate.late);
     EXPECT_EQ(w().CurrentRow(), row);
     EXPECT_FALSE(w().Control(ctl::kPlay)->isVisible());
     EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
@@ -121,11 +131,33 @@ TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsAndGraph) {
     ASSERT_NE(values[kSignalSpd], kSignalAbsent);
     EXPECT_EQ(Text(w(), ctl::kSpeedValue), QString::number(values[kSignalSpd]));
     EXPECT_EQ(Text(w(), ctl::kRpmValue), QString::number(values[kSignalRpm]));
+
+    // Brightness and mirror show at once while paused.
+    Click(w(), ctl::kPause);
+    ASSERT_TRUE(WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    // The last picture of the player may still be on its way to the view.
+    QImage front;
+    ASSERT_TRUE(WaitFor([&] {
+        const QImage now = w().FrontView()->Picture();
+        const bool settled = now == front;
+        front = now;
+        return settled;
+    }));
+
+    w().ControlAs<CBitmapSlider>(ctl::kBrightSlider)->SetPos(5);
+    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 5);
+    ASSERT_TRUE(WaitFor([&] { return w().FrontView()->Picture() != front; }));
+    EXPECT_GT(Mean(w().FrontView()->Picture()), Mean(front) + 5);
+
+    const QImage rear = w().RearView()->Picture();
+    Click(w(), ctl::kMirror);
+    EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
+    EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
 }
 
-// The tick leaves the seek bar alone only while the bar itself is held; a button the
-// application still thinks is down (its release went elsewhere) must not freeze the clock.
-TEST_F(Playback, TickSkipsOnlyWhileTheSeekBarIsDragged) {
+TEST_F(Playback, TickTransportSeekBarAndKeys) {
+    // The tick leaves the seek bar alone only while the bar itself is held; a button the
+    // application still thinks is down (its release went elsewhere) must not freeze the clock.
     auto* seek = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
     auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
     DoubleClickRow(RowWithRear(w(), true));
@@ -139,46 +171,17 @@ TEST_F(Playback, TickSkipsOnlyWhileTheSeekBarIsDragged) {
     QTest::mouseRelease(seek, Qt::LeftButton, {}, thumb);
 
     // A double click whose last release never reaches the application.
-    const int row = RowWithRear(w(), false);
-    const QPoint at = list->visualItemRect(list->topLevelItem(row)).center();
+    const int oneCamera = RowWithRear(w(), false);
+    const QPoint at = list->visualItemRect(list->topLevelItem(oneCamera)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     ASSERT_TRUE(QGuiApplication::mouseButtons() & Qt::LeftButton);
-    ASSERT_EQ(w().CurrentRow(), row);
+    ASSERT_EQ(w().CurrentRow(), oneCamera);
     EXPECT_TRUE(WaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
     EXPECT_GE(seek->GetPos(), 1);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-}
 
-TEST_F(Playback, SignalPanelRules) {
-    struct Case {
-        const char* text;
-        int accel, brake, left, right, gear;
-    };
-    const Case cases[] = {
-        {"spd=0;Accel=1;GearPos=4", 530, 535, 536, 534, 527},
-        {"spd=40;Accel=1;GearPos=4;TurnSig=2", 529, 535, 531, 532, 527},
-        {"spd=40;Accel=1;Break=1;TurnSig=-1;GearPos=2", 530, 533, 531, 534, 523},
-        {"spd=40;Accel=1;GearPos=3;TurnSig=1", 530, 535, 536, 532, 526},
-        {"spd=30;Accel=2", 529, 535, 536, 534, 528},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        const std::string packet = std::string("B") + c.text;
-        w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(packet.c_str()),
-                                        static_cast<int>(packet.size() + 1), 0);
-        w().ApplySignals();
-        EXPECT_TRUE(ShowsBitmap(w(), ctl::kAccel, c.accel));
-        EXPECT_TRUE(ShowsBitmap(w(), ctl::kBrake, c.brake));
-        EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnLeft, c.left));
-        EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnRight, c.right));
-        EXPECT_TRUE(ShowsBitmap(w(), ctl::kGear, c.gear));
-    }
-    EXPECT_EQ(Text(w(), ctl::kSpeedValue), "30");
-    EXPECT_EQ(Text(w(), ctl::kRpmValue), "0");
-}
-
-TEST_F(Playback, TransportSeekBarAndKeys) {
+    // The transport, the seek bar and the keys.
     const int row = RowWithRear(w(), true);
     ASSERT_GE(row, 1);
     ASSERT_LT(row, w().RowCount() - 1);
@@ -243,7 +246,6 @@ TEST_F(Playback, TransportSeekBarAndKeys) {
 
     // PLAY on the last row keeps its index.
     const int last = w().RowCount() - 1;
-    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
     list->setCurrentItem(list->topLevelItem(last));
     Click(w(), ctl::kPlay);
     EXPECT_EQ(w().CurrentRow(), last);
@@ -252,41 +254,7 @@ TEST_F(Playback, TransportSeekBarAndKeys) {
     EXPECT_EQ(w().CurrentRow(), -1);
 }
 
-TEST_F(Playback, BrightnessAndMirrorShowAtOnceWhilePaused) {
-    const auto Mean = [](const QImage& picture) {
-        const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-        long long sum = 0;
-        for (int y = 0; y < grey.height(); ++y) {
-            for (int x = 0; x < grey.width(); ++x)
-                sum += grey.constScanLine(y)[x];
-        }
-        return static_cast<double>(sum) / (grey.width() * grey.height());
-    };
-    DoubleClickRow(RowWithRear(w(), true));
-    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
-    Click(w(), ctl::kPause);
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }));
-    // The last picture of the player may still be on its way to the view.
-    QImage front;
-    ASSERT_TRUE(WaitFor([&] {
-        const QImage now = w().FrontView()->Picture();
-        const bool settled = now == front;
-        front = now;
-        return settled;
-    }));
-
-    w().ControlAs<CBitmapSlider>(ctl::kBrightSlider)->SetPos(5);
-    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 5);
-    ASSERT_TRUE(WaitFor([&] { return w().FrontView()->Picture() != front; }));
-    EXPECT_GT(Mean(w().FrontView()->Picture()), Mean(front) + 5);
-
-    const QImage rear = w().RearView()->Picture();
-    Click(w(), ctl::kMirror);
-    EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
-    EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
-}
-
-TEST_F(Playback, PlacementTransitions) {
+TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
     const QRect large(4, 64, 640, 360), small(650, 278, 320, 170), hidden(650, 268, 0, 0);
     struct Step {
         void (CRavuraVezedaDlg::*action)();
@@ -307,7 +275,10 @@ TEST_F(Playback, PlacementTransitions) {
           {&D::OnRearTab, 1, 2, 0},
           {&D::OnMapEnlarge, 2, 0, 1},
           {&D::OnMapEnlarge, 1, 0, 2},
-          {&D::OnRearTab, 1, 2, 0}}},
+          {&D::OnRearTab, 1, 2, 0},
+          {&D::OnSwap, 2, 1, 0},
+          {&D::OnMapEnlarge, 0, 2, 1},
+          {&D::OnMapEnlarge, 0, 1, 2}}},
         {false,
          {{&D::OnSwap, 1, 0, 0},
           {&D::OnMapTab, 1, 0, 0},
@@ -344,6 +315,46 @@ TEST_F(Playback, PlacementTransitions) {
         Click(w(), ctl::kStop);
         EXPECT_FALSE(w().MapView()->isVisible()) << "STOP leaves no map over the video area";
     }
+
+    // The signal panel's pictures, set while nothing plays.
+    struct Panel {
+        const char* text;
+        int accel, brake, left, right, gear;
+    };
+    const Panel panels[] = {
+        {"spd=0;Accel=1;GearPos=4", 530, 535, 536, 534, 527},
+        {"spd=40;Accel=1;GearPos=4;TurnSig=2", 529, 535, 531, 532, 527},
+        {"spd=40;Accel=1;Break=1;TurnSig=-1;GearPos=2", 530, 533, 531, 534, 523},
+        {"spd=40;Accel=1;GearPos=3;TurnSig=1", 530, 535, 536, 532, 526},
+        {"spd=30;Accel=2", 529, 535, 536, 534, 528},
+    };
+    for (const Panel& c : panels) {
+        SCOPED_TRACE(c.text);
+        const std::string packet = std::string("B") + c.text;
+        w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(packet.c_str()),
+                                        static_cast<int>(packet.size() + 1), 0);
+        w().ApplySignals();
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kAccel, c.accel));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kBrake, c.brake));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnLeft, c.left));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnRight, c.right));
+        EXPECT_TRUE(ShowsBitmap(w(), ctl::kGear, c.gear));
+    }
+    EXPECT_EQ(Text(w(), ctl::kSpeedValue), "30");
+    EXPECT_EQ(Text(w(), ctl::kRpmValue), "0");
+    // STOP puts every lit signal out.
+    const std::string lit = "Bspd=40;Accel=1;Break=1;TurnSig=2;GearPos=2";
+    w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(lit.c_str()),
+                                    static_cast<int>(lit.size() + 1), 0);
+    w().ApplySignals();
+    ASSERT_TRUE(ShowsBitmap(w(), ctl::kTurnRight, 532));
+    Click(w(), ctl::kStop);
+    for (const auto& [id, off] : {std::pair{ctl::kAccel, 530},
+                                  {ctl::kBrake, 535},
+                                  {ctl::kTurnLeft, 536},
+                                  {ctl::kTurnRight, 534},
+                                  {ctl::kGear, 528}})
+        EXPECT_TRUE(ShowsBitmap(w(), id, off)) << id;
 }
 
 }  // namespace

@@ -42,10 +42,10 @@ const std::string& TripCard() {
 
 class Trips : public ::testing::Test {
 protected:
-    void Open(const std::string& configText = {}) {
+    void SetUp() override {
         WindowOptions options;
         options.card = TripCard();
-        options.configText = configText;
+        options.configText = "[config]\nspeedunit=mph\n";
         window = std::make_unique<Window>(options);
         ASSERT_TRUE(window->WaitForList(5));
     }
@@ -67,8 +67,7 @@ protected:
     std::unique_ptr<Window> window;
 };
 
-TEST_F(Trips, ListNumbersTripsAndTheEndOpensTheTripsNextRecording) {
-    Open();
+TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit) {
     auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(7, list->columnCount()) << "the four columns of the list and their hidden ones stay";
@@ -109,10 +108,10 @@ TEST_F(Trips, ListNumbersTripsAndTheEndOpensTheTripsNextRecording) {
     ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 15000));
     EXPECT_EQ(QStringLiteral("00:00:00"), w().ControlAs<QLabel>(ctl::kCurrentTime)->text());
     EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
-}
 
-TEST_F(Trips, ClickOnTheRouteOpensThatRecordingAtTheNearestFix) {
-    Open();
+    // A click on the route opens that recording at the nearest fix.
+    Click(w(), ctl::kCatAll);
+    ASSERT_EQ(5, w().RowCount());
     w().OnListDoubleClick(RowOf("REC_20240301_083000_F.tat"));
     ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() > 0; }));
     const std::vector<MapRoute> trip = w().MapView()->Trip();
@@ -146,10 +145,8 @@ TEST_F(Trips, ClickOnTheRouteOpensThatRecordingAtTheNearestFix) {
         << "the same stretch";
     emit w().MapView()->RouteClicked(drive.latitudeDeg, drive.longitudeDeg);
     EXPECT_EQ("EVENT_20240301_083004_F.tat", OpenOnMap());
-}
 
-TEST_F(Trips, SpeedUnitComesFromTheConfigAndTheGaugeSwitchesIt) {
-    Open("[config]\nspeedunit=mph\n");
+    // The speed unit comes from the config, and the gauge switches it.
     auto text = [&](int id) { return w().ControlAs<QLabel>(id)->text(); };
     w().OnListDoubleClick(RowOf("REC_20240301_083100_F.tat"));
     EXPECT_EQ(QStringLiteral("mph"), text(ctl::kSpeed));

@@ -44,6 +44,8 @@ TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
         // A stored volume of 0 is silence, not mute.
         EXPECT_FALSE(window->ControlAs<CxSkinButton>(ctl::kMute)->GetCheck());
         EXPECT_TRUE(std::filesystem::exists(window.ConfigPath()));
+        // The signal panel has its place before anything is played.
+        EXPECT_EQ(window->Control(ctl::kTurnLeft)->geometry(), QRect(32, 523, 43, 43));
         window->SaveViewerConfig();
         const std::string saved = ReadText(window.ConfigPath());
         EXPECT_NE(saved.find("brightness=" + std::to_string(c.brightness)), std::string::npos)

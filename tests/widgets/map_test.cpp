@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QImage>
 #include <QNetworkCacheMetaData>
 #include <QSignalSpy>
@@ -11,7 +9,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -43,19 +40,15 @@ public:
 // one); *started tells whether the call was made at all.
 QVariant Await(const std::function<bool(CMapView::ScriptResult)>& call, bool* started = nullptr) {
     QVariant result;
-    QEventLoop loop;
     bool done = false;
     const bool made = call([&](const QVariant& value) {
         result = value;
         done = true;
-        loop.quit();
     });
     if (started)
         *started = made;
-    if (made && !done) {
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    if (made && !QTest::qWaitFor([&] { return done; }, 10000))
+        return {};
     return result;
 }
 
@@ -140,13 +133,9 @@ TEST(NetworkReachability, OnlineMeansADefaultRouteOnANonLoopbackInterface) {
     EXPECT_FALSE(CNetworkReachability::HasDefaultRoute("garbage\nlines here\n", "x\n"));
 }
 
-// Waits, running the event loop, until the condition holds or 30 s passed.
+// Runs the event loop until the condition holds or 30 s passed.
 bool WaitUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 30000)
-        QTest::qWait(20);
-    return done();
+    return QTest::qWaitFor(done, 30000);
 }
 
 std::vector<RoutePoint> Line(double lat, double lng, int count, double speedKmh, int firstMs = 0) {
@@ -279,33 +268,6 @@ void CacheTile(QNetworkDiskCache* cache, const QUrl& url, const QByteArray& byte
     cache->insert(device);
 }
 
-TEST(TileCache, KeepsItsBoundOldestOutAndServesThePageOffline) {
-    QTemporaryDir folder;
-    FakeReachability offline;
-    CTileSchemeHandler tiles;
-    tiles.SetReachability(&offline);
-    tiles.SetServer(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"));
-    tiles.SetServer(QStringLiteral("file:///etc/{z}/{x}/{y}"));
-    EXPECT_EQ(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"), tiles.Server())
-        << "only a web server may serve tiles";
-    constexpr qint64 kBound = 200 * 1024;
-    tiles.SetCacheFolder(folder.path(), kBound);
-    const QByteArray tile(20 * 1024, 'x');
-    auto url = [](int i) { return QUrl(QString("https://tiles.invalid/5/%1/3.png").arg(i)); };
-    for (int i = 0; i < 30; ++i)
-        CacheTile(tiles.Cache(), url(i), tile);
-    // The cache trims itself at each insertion: at most one tile over, never more.
-    EXPECT_LE(tiles.Cache()->cacheSize(), kBound + tile.size());
-    EXPECT_GT(tiles.Cache()->cacheSize(), kBound / 2);
-    EXPECT_FALSE(tiles.Cache()->metaData(url(0)).isValid()) << "the oldest went first";
-    EXPECT_TRUE(tiles.Cache()->metaData(url(29)).isValid());
-
-    // Offline the cache answers, and nothing is fetched for what it lacks.
-    EXPECT_EQ(tile, FetchNow(tiles, 5, 29, 3));
-    EXPECT_TRUE(FetchNow(tiles, 5, 0, 3).isEmpty());
-    EXPECT_GE(offline.asked, 2);
-}
-
 // A tile server on the loopback: answers every GET with the tile or with an error, and notes
 // what it was asked.
 class CTileServer : public QObject {
@@ -342,15 +304,33 @@ private:
     QByteArray m_buffer;
 };
 
-TEST(TileCache, FetchesOnlineNamingItselfAndKeepsTheTileForOffline) {
+TEST(TileCache, FetchesOnlineNamingItselfKeepsTheTileForOfflineAndItsBound) {
     QTemporaryDir folder;
     CTileServer server;
     FakeReachability network;
-    network.online = true;
     CTileSchemeHandler tiles;
     tiles.SetReachability(&network);
+    tiles.SetServer(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"));
+    tiles.SetServer(QStringLiteral("file:///etc/{z}/{x}/{y}"));
+    EXPECT_EQ(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"), tiles.Server())
+        << "only a web server may serve tiles";
+    constexpr qint64 kBound = 200 * 1024;
+    tiles.SetCacheFolder(folder.path(), kBound);
+    const QByteArray big(20 * 1024, 'x');
+    auto url = [](int i) { return QUrl(QString("https://tiles.invalid/5/%1/3.png").arg(i)); };
+    for (int i = 0; i < 30; ++i)
+        CacheTile(tiles.Cache(), url(i), big);
+    // The cache trims itself at each insertion: at most one tile over, never more.
+    EXPECT_LE(tiles.Cache()->cacheSize(), kBound + big.size());
+    EXPECT_GT(tiles.Cache()->cacheSize(), kBound / 2);
+    EXPECT_FALSE(tiles.Cache()->metaData(url(0)).isValid()) << "the oldest went first";
+    // Offline the cache answers, and nothing is fetched for what it lacks.
+    EXPECT_EQ(big, FetchNow(tiles, 5, 29, 3));
+    EXPECT_TRUE(FetchNow(tiles, 5, 0, 3).isEmpty());
+    EXPECT_GE(network.asked, 2);
+
+    network.online = true;
     tiles.SetServer(server.Template());
-    tiles.SetCacheFolder(folder.path());
     auto fetch = [&](int z, int x, int y) { return FetchNow(tiles, z, x, y); };
     EXPECT_EQ(server.tile, fetch(5, 3, 7));
     ASSERT_EQ(1, server.requests.size());
