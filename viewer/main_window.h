@@ -116,6 +116,7 @@ public:
     // --- sensor overlays (sensor_overlays.cpp)
     void ApplySignals();
     void ResetSignalPanel();
+    void PlaceSignalPanel();
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
 

@@ -114,6 +114,15 @@ void CRavuraVezedaDlg::ResetSignalPanel() {
     update();
 }
 
+void CRavuraVezedaDlg::PlaceSignalPanel() {
+    // A layout switch only moves the panel: a paused recording gets no new signal record
+    // that would put back the values the reset cleared.
+    const bool showing = m_shownSignals[0] != kSignalAbsent;
+    ResetSignalPanel();
+    if (showing)
+        ApplySignals();
+}
+
 void CRavuraVezedaDlg::RefreshSensors(int64_t sec) {
     CGPSData fix;
     if (m_sensorTrack.GetNewestGps(&fix) && fix.valid) {

@@ -113,7 +113,7 @@ void CRavuraVezedaDlg::OnFullScreen() {
         m_layoutMode = 2;
         m_background = QImage();
         ComputeVideoRect();
-        ResetSignalPanel();
+        PlaceSignalPanel();
         if (m_mapPlace == 1)
             OnMapEnlarge();
     }
@@ -131,7 +131,7 @@ void CRavuraVezedaDlg::OnPreviousSize() {
         m_refitPending = false;
         showNormal();
         m_layoutMode = 1;
-        ResetSignalPanel();
+        PlaceSignalPanel();
     }
     if (m_player.m_captureGate.load() >= CTRSMediaPlayer::kGateClosed ||
         m_player.m_captureGate.load() < 0)
@@ -146,7 +146,7 @@ void CRavuraVezedaDlg::OnWindowResized() {
     if (m_layoutMode == 2) {
         // Lay out again for the size the window manager gave.
         ComputeVideoRect();
-        ResetSignalPanel();
+        PlaceSignalPanel();
         Layout(m_layoutMode);
         RelayoutPictures();
         return;

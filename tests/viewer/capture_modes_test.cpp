@@ -156,10 +156,20 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
         EXPECT_EQ(w().Control(id)->geometry(), QRect(x, 39, 65, 24)) << id;
     }
     Open(true);
+    // Paused, no new signal record comes to put back values a layout switch would clear.
+    Click(w(), ctl::kPause);
+    ASSERT_TRUE(WaitFor([&] { return !Playing(); }));
+    const std::string signal = "Brpm=1234";
+    w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(signal.c_str()),
+                                    static_cast<int>(signal.size() + 1), 0);
+    QCoreApplication::sendPostedEvents();
+    w().ApplySignals();
+    const QString rpm = "1234";
     w().OnMapEnlarge();
     ASSERT_EQ(w().MapPlace(), 1);
     Click(w(), ctl::kFullScreen);
     ASSERT_TRUE(WaitFor([&] { return w().isFullScreen(); }));
+    EXPECT_EQ(Text(w(), ctl::kRpmValue), rpm);
     EXPECT_EQ(w().LayoutMode(), 2);
     EXPECT_NE(w().MapPlace(), 1);
     EXPECT_TRUE(w().FrontPlace() == 1 || w().RearPlace() == 1);
@@ -189,6 +199,7 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     EXPECT_EQ(w().Control(ctl::kClose)->geometry(), QRect(948, 5, 25, 25));
     EXPECT_EQ(w().Control(ctl::kGraph)->geometry(), QRect(29, 595, 760, 104));
     EXPECT_TRUE(w().Control(ctl::kCatManual)->isVisible());
+    EXPECT_EQ(Text(w(), ctl::kRpmValue), rpm);
 
     // The manual button lists the manual recordings.
     Click(w(), ctl::kCatManual);

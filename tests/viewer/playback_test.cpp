@@ -20,10 +20,6 @@ namespace {
 
 constexpr int kFps = 24;
 
-QString Text(CRavuraVezedaDlg& window, int id) {
-    return window.ControlAs<QLabel>(id)->text();
-}
-
 bool ShowsBitmap(CRavuraVezedaDlg& window, int id, int bitmapId) {
     return window.ControlAs<TransBitmap>(id)->GetBitmap() == LoadSkinImage(bitmapId);
 }

@@ -106,7 +106,7 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     QCoreApplication::sendPostedEvents(&w());
     EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
     ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 15000));
-    EXPECT_EQ(QStringLiteral("00:00:00"), w().ControlAs<QLabel>(ctl::kCurrentTime)->text());
+    EXPECT_EQ(QStringLiteral("00:00:00"), Text(w(), ctl::kCurrentTime));
     EXPECT_EQ(w().Player().m_captureGate.load(), CTRSMediaPlayer::kGateClosed);
 
     // A click on the route opens that recording at the nearest fix.

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 #include <algorithm>
@@ -68,6 +69,10 @@ void Click(CRavuraVezedaDlg& window, int id) {
     QWidget* control = window.Control(id);
     ASSERT_NE(control, nullptr) << id;
     QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+}
+
+QString Text(CRavuraVezedaDlg& window, int id) {
+    return window.ControlAs<QLabel>(id)->text();
 }
 
 int Marker(const CVideoView* view) {

@@ -88,6 +88,9 @@ protected:
 // Clicks a control of the window by its id.
 void Click(CRavuraVezedaDlg& window, int id);
 
+// The text of a label control.
+QString Text(CRavuraVezedaDlg& window, int id);
+
 // The frame number marked in the view's picture; -1 without a picture.
 int Marker(const CVideoView* view);
 
