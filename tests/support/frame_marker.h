@@ -1,5 +1,5 @@
 // Reads back the frame number that locket-record draws into the top-left corner of every
-// picture, from a decoded BGR picture or a luma plane, at any scale the player may have applied.
+// picture, from a decoded BGR picture, at any scale the player may have applied.
 //
 // The marker is a grid of 12 x 2 cells starting at pixel (0, 0); white is 1, black is 0:
 //   row 0: W B  bits 15..6
@@ -121,16 +121,6 @@ inline int ReadFrameNumber(const uint8_t* bgr, int width, int height, int stride
     auto luma = [&](int x, int y) {
         const uint8_t* p = bgr + static_cast<size_t>(y) * stride + x * pixelBytes;
         return (p[0] + 2 * p[1] + p[2]) / 4;
-    };
-    return marker_detail::ReadMarker(luma, width, height);
-}
-
-// The same from the luma (Y) plane of a YUV picture.
-inline int ReadFrameNumberLuma(const uint8_t* y, int width, int height, int stride) {
-    if (y == nullptr || width <= 0 || height <= 0 || stride < width)
-        return -1;
-    auto luma = [&](int px, int py) {
-        return static_cast<int>(y[static_cast<size_t>(py) * stride + px]);
     };
     return marker_detail::ReadMarker(luma, width, height);
 }
