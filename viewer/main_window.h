@@ -117,6 +117,7 @@ public:
     void ApplySignals();
     void ResetSignalPanel();
     void PlaceSignalPanel();
+    void ReenableMapControls();
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
 

@@ -123,6 +123,11 @@ void CRavuraVezedaDlg::PlaceSignalPanel() {
         ApplySignals();
 }
 
+void CRavuraVezedaDlg::ReenableMapControls() {
+    // A layout disables the map buttons until the next tick, and a paused recording has none.
+    RefreshSensors(m_player.GetCurTime() / 1000);
+}
+
 void CRavuraVezedaDlg::RefreshSensors(int64_t sec) {
     CGPSData fix;
     if (m_sensorTrack.GetNewestGps(&fix) && fix.valid) {

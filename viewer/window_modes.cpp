@@ -122,6 +122,7 @@ void CRavuraVezedaDlg::OnFullScreen() {
         UpdateTimeLabels(0, 0);
     Layout(m_layoutMode);
     RelayoutPictures();
+    ReenableMapControls();
 }
 
 void CRavuraVezedaDlg::OnPreviousSize() {
@@ -138,6 +139,7 @@ void CRavuraVezedaDlg::OnPreviousSize() {
         UpdateTimeLabels(0, 0);
     Layout(m_layoutMode);
     RelayoutPictures();
+    ReenableMapControls();
     FitToBackground();
     m_refitPending = true;
 }
@@ -149,6 +151,7 @@ void CRavuraVezedaDlg::OnWindowResized() {
         PlaceSignalPanel();
         Layout(m_layoutMode);
         RelayoutPictures();
+        ReenableMapControls();
         return;
     }
     // One refit after leaving full screen: a restore to another size must not leave the

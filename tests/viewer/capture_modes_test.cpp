@@ -157,6 +157,7 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     }
     Open(true);
     // Paused, no new signal record comes to put back values a layout switch would clear.
+    ASSERT_TRUE(WaitFor([&] { return w().Control(ctl::kMapTab)->isEnabled(); }));
     Click(w(), ctl::kPause);
     ASSERT_TRUE(WaitFor([&] { return !Playing(); }));
     const std::string signal = "Brpm=1234";
@@ -200,6 +201,8 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     EXPECT_EQ(w().Control(ctl::kGraph)->geometry(), QRect(29, 595, 760, 104));
     EXPECT_TRUE(w().Control(ctl::kCatManual)->isVisible());
     EXPECT_EQ(Text(w(), ctl::kRpmValue), rpm);
+    for (int id : {ctl::kMapTab, ctl::kRearTab, ctl::kMapEnlarge})
+        EXPECT_TRUE(w().Control(id)->isEnabled()) << id;
 
     // The manual button lists the manual recordings.
     Click(w(), ctl::kCatManual);
