@@ -11,12 +11,16 @@
 #include <mutex>
 #include <vector>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "engine/decoder.h"
 #include "engine/media_player.h"
 #include "files/media_parser.h"
-#include "h264_source.h"
 #include "platform/clock.h"
 #include "playback_reference.h"
+#include "tools/locket-record/h264_encoder.h"
 
 namespace locket {
 namespace {
@@ -27,13 +31,30 @@ double Seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
 }
 
-// A moving picture, so the encoder has real work and the decoder real residuals.
-LumaPainter Moving() {
-    return [](uint8_t* y, int stride, int width, int height, int index) {
-        for (int row = 0; row < height; ++row)
-            for (int x = 0; x < width; ++x)
-                y[row * stride + x] = static_cast<uint8_t>((x + row / 2 + index * 4) ^ (row >> 3));
-    };
+using Packet = std::vector<uint8_t>;
+
+// A moving picture encoded as the recorder streams it, so the decoder has real residuals.
+std::vector<Packet> EncodeMoving(int width, int height, int frames) {
+    std::vector<Packet> out;
+    CH264Encoder encoder;
+    if (!encoder.Open(width, height, 30))
+        return out;
+    std::vector<EncodedPacket> packets;
+    cv::Mat picture(height, width, CV_8UC3);
+    for (int index = 0; index < frames; ++index) {
+        for (int row = 0; row < height; ++row) {
+            auto* line = picture.ptr<cv::Vec3b>(row);
+            for (int x = 0; x < width; ++x) {
+                const auto v = static_cast<uint8_t>((x + row / 2 + index * 4) ^ (row >> 3));
+                line[x] = cv::Vec3b(v, v, v);
+            }
+        }
+        encoder.Encode(picture, &packets);
+    }
+    encoder.Flush(&packets);
+    for (EncodedPacket& p : packets)
+        out.push_back(std::move(p.data));
+    return out;
 }
 
 // Serves prepared packets from memory, like a reader with everything read ahead.
@@ -300,10 +321,11 @@ void SeekLatency(const std::vector<Packet>& front) {
 
 int main(int argc, char** argv) {
     using namespace locket;
+    av_log_set_level(AV_LOG_ERROR);  // the encoder's statistics are not figures of ours
     int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     std::printf("encoding %d s of 1920x1080 and 1280x720 test video...\n", seconds);
-    std::vector<Packet> front = EncodeH264(1920, 1080, seconds * 30, Moving(), 24);
-    std::vector<Packet> rear = EncodeH264(1280, 720, seconds * 30, Moving(), 24);
+    std::vector<Packet> front = EncodeMoving(1920, 1080, seconds * 30);
+    std::vector<Packet> rear = EncodeMoving(1280, 720, seconds * 30);
     if (front.empty()) {
         std::printf("no H.264 encoder available\n");
         return 1;
