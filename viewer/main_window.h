@@ -117,7 +117,7 @@ public:
     void ApplySignals();
     void ResetSignalPanel();
     void PlaceSignalPanel();
-    void ReenableMapControls();
+    bool EnableMapControls(CGPSData* fix);
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
 

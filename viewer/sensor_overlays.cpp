@@ -123,20 +123,22 @@ void CRavuraVezedaDlg::PlaceSignalPanel() {
         ApplySignals();
 }
 
-void CRavuraVezedaDlg::ReenableMapControls() {
-    // A layout disables the map buttons until the next tick, and a paused recording has none.
-    RefreshSensors(m_player.GetCurTime() / 1000);
+bool CRavuraVezedaDlg::EnableMapControls(CGPSData* fix) {
+    // The map buttons are usable once the recording gave a position.
+    if (!m_sensorTrack.GetNewestGps(fix) || !fix->valid)
+        return false;
+    EnableControl(ctl::kMapView, true);
+    EnableControl(ctl::kMapEnlarge, true);
+    if (ChannelCount() >= 2) {
+        EnableControl(ctl::kMapTab, true);
+        EnableControl(ctl::kRearTab, true);
+    }
+    return true;
 }
 
 void CRavuraVezedaDlg::RefreshSensors(int64_t sec) {
     CGPSData fix;
-    if (m_sensorTrack.GetNewestGps(&fix) && fix.valid) {
-        EnableControl(ctl::kMapView, true);
-        EnableControl(ctl::kMapEnlarge, true);
-        if (ChannelCount() >= 2) {
-            EnableControl(ctl::kMapTab, true);
-            EnableControl(ctl::kRearTab, true);
-        }
+    if (EnableMapControls(&fix)) {
         m_mapView->DrawCurrent(fix);
         m_lastGpsKmh = fix.GetSpeedKmh();
         SetCtrlText(ctl::kSpeed, SpeedText(m_lastGpsKmh));

@@ -122,7 +122,6 @@ void CRavuraVezedaDlg::OnFullScreen() {
         UpdateTimeLabels(0, 0);
     Layout(m_layoutMode);
     RelayoutPictures();
-    ReenableMapControls();
 }
 
 void CRavuraVezedaDlg::OnPreviousSize() {
@@ -139,7 +138,6 @@ void CRavuraVezedaDlg::OnPreviousSize() {
         UpdateTimeLabels(0, 0);
     Layout(m_layoutMode);
     RelayoutPictures();
-    ReenableMapControls();
     FitToBackground();
     m_refitPending = true;
 }
@@ -151,7 +149,6 @@ void CRavuraVezedaDlg::OnWindowResized() {
         PlaceSignalPanel();
         Layout(m_layoutMode);
         RelayoutPictures();
-        ReenableMapControls();
         return;
     }
     // One refit after leaving full screen: a restore to another size must not leave the
