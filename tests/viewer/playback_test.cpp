@@ -186,9 +186,15 @@ TEST_F(Playback, TickTransportSeekBarAndKeys) {
     Click(w(), ctl::kPause);
     EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
 
-    // Releasing the seek bar at p shows the picture of p + 1 s.
+    // Releasing the seek bar at p shows the picture of p + 1 s. The view may still hold the
+    // last recording's picture, which can bear the same number: the seek must have been made
+    // and its step ended before the picture tells anything.
     PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kSeekSlider, 0);
-    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) == kFps; }));
+    QCoreApplication::sendPostedEvents(&w());
+    ASSERT_TRUE(WaitFor([&] {
+        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+               w().Player().GetShownPicture() == kFps && Marker(w().FrontView()) == kFps;
+    }));
     // Jumps: back within the first 10 s and forward within the last 10 s do nothing.
     const int before = w().Player().GetCurTime();
     Click(w(), ctl::kBack10);
