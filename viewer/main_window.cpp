@@ -367,7 +367,6 @@ bool CRavuraVezedaDlg::OnInitDialog() {
     ComputeVideoRect();
     Layout(m_layoutMode);
 
-    m_shownSignals.fill(-1000);
     QFont valueFont(QString::fromLatin1(kValueFontFace));
     valueFont.setPointSizeF(15);
     for (int id : {ctl::kSpeedValue, ctl::kTempValue, ctl::kRpmValue}) {

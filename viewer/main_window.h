@@ -117,7 +117,7 @@ public:
     void ApplySignals();
     void ResetSignalPanel();
     void PlaceSignalPanel();
-    bool EnableMapControls(CGPSData* fix);
+    bool EnableMapControls(CGPSData* fix = nullptr);
     void RefreshSensors(int64_t sec);
     void LoadMapPage();
 
@@ -283,7 +283,6 @@ private:
 
     // Sensor track and signal values: CTextData locks itself; the panel is GUI-thread only.
     CTextData m_sensorTrack;
-    std::array<int, 7> m_shownSignals{};
 
     // Controls by id; owned by Qt's parent chain.
     std::map<int, QWidget*> m_controls;

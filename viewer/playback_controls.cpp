@@ -389,9 +389,6 @@ void CRavuraVezedaDlg::RelayoutPictures(int channels) {
             MoveMap(kMapHidden.x, kMapHidden.y, kMapHidden.w, kMapHidden.h);
         }
     }
-    // A layout disabled the map buttons; a paused recording has no tick to enable them.
-    CGPSData fix;
-    EnableMapControls(&fix);
     Invalidate();
 }
 

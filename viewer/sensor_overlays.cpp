@@ -64,7 +64,6 @@ int GearBitmap(int gear) {
 
 void CRavuraVezedaDlg::ApplySignals() {
     SignalValues values = m_sensorTrack.GetSignals();
-    m_shownSignals.fill(kSignalAbsent);
     for (int32_t& value : values) {
         if (value == kSignalAbsent)
             value = 0;
@@ -85,19 +84,28 @@ void CRavuraVezedaDlg::ApplySignals() {
     SetSignalIcon(ctl::kTurnLeft, turn == -1 || turn == 2 ? kLeftLit : kLeftOff);
     SetSignalIcon(ctl::kTurnRight, turn == 1 || turn == 2 ? kRightLit : kRightOff);
     SetSignalIcon(ctl::kGear, GearBitmap(gear));
-    std::copy(values.begin(), values.end(), m_shownSignals.begin());
 }
 
 void CRavuraVezedaDlg::ResetSignalPanel() {
     ComputeVideoRect();
+    PlaceSignalPanel();
+    for (int id : {ctl::kRpmValue, ctl::kTempValue, ctl::kSpeedValue})
+        SetCtrlText(id, QStringLiteral("0"));
     if (m_layoutMode == 1) {
-        for (const PanelPlace& place : kPanel)
-            PlaceControl(place.id, place.windowX, place.label ? 533 : 523, place.w, place.h);
         SetSignalIcon(ctl::kGear, kGearOff);
         SetSignalIcon(ctl::kTurnLeft, kLeftOff);
         SetSignalIcon(ctl::kTurnRight, kRightOff);
         SetSignalIcon(ctl::kAccel, kAccelOff);
         SetSignalIcon(ctl::kBrake, kBrakeOff);
+    }
+}
+
+// A layout switch only moves the panel: a paused recording gets no new signal record that
+// would put back values cleared here.
+void CRavuraVezedaDlg::PlaceSignalPanel() {
+    if (m_layoutMode == 1) {
+        for (const PanelPlace& place : kPanel)
+            PlaceControl(place.id, place.windowX, place.label ? 533 : 523, place.w, place.h);
     } else {
         const int width = m_screenLayout[0];
         const int y = m_screenLayout[1] - 103;
@@ -106,27 +114,18 @@ void CRavuraVezedaDlg::ResetSignalPanel() {
             PlaceControl(place.id, x, place.label ? y + 10 : y, place.w, place.h);
         }
     }
-    for (int id : {ctl::kRpmValue, ctl::kTempValue, ctl::kSpeedValue}) {
-        SetCtrlText(id, QStringLiteral("0"));
+    for (int id : {ctl::kRpmValue, ctl::kTempValue, ctl::kSpeedValue})
         Control(id)->raise();
-    }
-    m_shownSignals.fill(kSignalAbsent);
     update();
-}
-
-void CRavuraVezedaDlg::PlaceSignalPanel() {
-    // A layout switch only moves the panel: a paused recording gets no new signal record
-    // that would put back the values the reset cleared.
-    const bool showing = m_shownSignals[0] != kSignalAbsent;
-    ResetSignalPanel();
-    if (showing)
-        ApplySignals();
 }
 
 bool CRavuraVezedaDlg::EnableMapControls(CGPSData* fix) {
     // The map buttons are usable once the recording gave a position.
-    if (!m_sensorTrack.GetNewestGps(fix) || !fix->valid)
+    CGPSData newest;
+    if (!m_sensorTrack.GetNewestGps(&newest) || !newest.valid)
         return false;
+    if (fix)
+        *fix = newest;
     EnableControl(ctl::kMapView, true);
     EnableControl(ctl::kMapEnlarge, true);
     if (ChannelCount() >= 2) {

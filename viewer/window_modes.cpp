@@ -91,6 +91,8 @@ void CRavuraVezedaDlg::Layout(int mode) {
         ShowPlayButton(playVisible);
     for (int id : {ctl::kSwapFull, ctl::kSwap, ctl::kMapEnlarge, ctl::kMapTab, ctl::kRearTab})
         EnableControl(id, false);
+    // A paused recording has no tick to enable the map buttons again.
+    EnableMapControls();
     Invalidate();
 }
 
@@ -131,6 +133,7 @@ void CRavuraVezedaDlg::OnPreviousSize() {
         m_refitPending = false;
         showNormal();
         m_layoutMode = 1;
+        ComputeVideoRect();
         PlaceSignalPanel();
     }
     if (m_player.m_captureGate.load() >= CTRSMediaPlayer::kGateClosed ||
