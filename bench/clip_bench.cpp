@@ -5,7 +5,6 @@
 // Real H.264 made by ffmpeg, so both sides copy a stream they understand.
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -191,8 +190,7 @@ int main() {
         std::vector<double> v;
         for (const Round& r : rounds)
             v.push_back(f(r));
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
+        return bench::Median(v);
     };
     const double clipMs = median([](const Round& r) { return r.clipMs; });
     const double ffmpegMs = median([](const Round& r) { return r.ffmpegMs; });

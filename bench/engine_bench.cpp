@@ -20,7 +20,8 @@ extern "C" {
 #include "files/media_parser.h"
 #include "platform/clock.h"
 #include "playback_reference.h"
-#include "tools/locket-record/h264_encoder.h"
+#include "tat_bench_util.h"
+#include "tests/support/h264_footage.h"
 
 namespace locket {
 namespace {
@@ -35,26 +36,15 @@ using Packet = std::vector<uint8_t>;
 
 // A moving picture encoded as the recorder streams it, so the decoder has real residuals.
 std::vector<Packet> EncodeMoving(int width, int height, int frames) {
-    std::vector<Packet> out;
-    CH264Encoder encoder;
-    if (!encoder.Open(width, height, 30))
-        return out;
-    std::vector<EncodedPacket> packets;
-    cv::Mat picture(height, width, CV_8UC3);
-    for (int index = 0; index < frames; ++index) {
-        for (int row = 0; row < height; ++row) {
+    return testsupport::EncodeFootage(width, height, frames, [](cv::Mat& picture, int index) {
+        for (int row = 0; row < picture.rows; ++row) {
             auto* line = picture.ptr<cv::Vec3b>(row);
-            for (int x = 0; x < width; ++x) {
+            for (int x = 0; x < picture.cols; ++x) {
                 const auto v = static_cast<uint8_t>((x + row / 2 + index * 4) ^ (row >> 3));
                 line[x] = cv::Vec3b(v, v, v);
             }
         }
-        encoder.Encode(picture, &packets);
-    }
-    encoder.Flush(&packets);
-    for (EncodedPacket& p : packets)
-        out.push_back(std::move(p.data));
-    return out;
+    });
 }
 
 // Serves prepared packets from memory, like a reader with everything read ahead.
@@ -190,11 +180,6 @@ void WaitForEnd(EndFlag& flag, int count) {
     flag.ended.wait(lock, [&] { return flag.ends >= count; });
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void Throughput(const std::vector<Packet>& front) {
     const int w = 640, h = 360;
     CMemoryParser parser;
@@ -240,9 +225,9 @@ void Throughput(const std::vector<Packet>& front) {
     std::printf("  bare libav    %8.1f frames/s\n", n / bare);
     std::printf("  player steady %8.1f frames/s  (first to last picture)\n", (n - 1) / steady);
     std::printf("  open          %8.1f ms  (Open to the first picture, median)\n",
-                Median(opens) * 1000.0);
-    std::printf("  ratio player/bare %.3f (open to end), steady %.3f  (medians)\n", Median(ratios),
-                Median(steadyRatios));
+                bench::Median(opens) * 1000.0);
+    std::printf("  ratio player/bare %.3f (open to end), steady %.3f  (medians)\n",
+                bench::Median(ratios), bench::Median(steadyRatios));
 }
 
 void RealTimeCpu(const std::vector<Packet>& front, const std::vector<Packet>& rear) {

@@ -1,7 +1,6 @@
 // Picture steps on a two-camera recording of 1920x1080 and 1280x720 made by the recorder tool:
 // the time of a step back (decoded from the group's key picture, both cameras) and of a step
 // forward (read on), through the real parser and decoder. Prints figures only.
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -57,10 +56,9 @@ int main() {
         std::string(LOCKET_BUILD_DIR) + "/tools/locket-record/locket-record '" + temp.Path() +
         "/card' --one " + name + " --seconds 6 --size 1920x1080 --rear-size 1280x720 --quiet";
     std::printf("making a 6 s recording of 1920x1080 and 1280x720...\n");
-    const int status = std::system(make.c_str());
+    const bool made = bench::Shell(make);
     TatHandle tat = TatCreate();
-    if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        !TatRegisterCardFolder(tat, (temp.Path() + "/card").c_str())) {
+    if (!made || !TatRegisterCardFolder(tat, (temp.Path() + "/card").c_str())) {
         std::printf("cannot make the recording\n");
         return 1;
     }

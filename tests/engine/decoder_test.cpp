@@ -2,20 +2,15 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include <opencv2/imgcodecs.hpp>
 
 #include "engine/decoder.h"
 #include "engine/fakes/fakes.h"
+#include "support/h264_footage.h"
 #include "support/temp_dir.h"
 #include "tools/locket-record/frame_marker_painter.h"
-#include "tools/locket-record/h264_encoder.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace locket {
 namespace {
@@ -24,24 +19,8 @@ constexpr int kW = 160;
 constexpr int kH = 96;
 
 using Packet = std::vector<uint8_t>;
-using Painter = std::function<void(cv::Mat& bgr, int index)>;
-
-// One access unit per picture, from the recorder's own encoder; each picture starts black.
-std::vector<Packet> Encode(int width, int height, int frames, const Painter& paint) {
-    av_log_set_level(AV_LOG_ERROR);  // libx264 reports on every encoder it opens
-    CH264Encoder encoder;
-    std::vector<EncodedPacket> out;
-    for (int i = 0; i < frames && (i > 0 || encoder.Open(width, height, 30)); ++i) {
-        cv::Mat bgr(height, width, CV_8UC3, cv::Scalar::all(0));
-        paint(bgr, i);
-        encoder.Encode(bgr, &out);
-    }
-    encoder.Flush(&out);
-    std::vector<Packet> packets;
-    for (EncodedPacket& p : out)
-        packets.push_back(std::move(p.data));
-    return packets;
-}
+using testsupport::EncodeFootage;
+using testsupport::Painter;
 
 Painter Grey(int level) {
     return [level](cv::Mat& m, int) { m.setTo(cv::Scalar::all(level)); };
@@ -91,7 +70,7 @@ protected:
 };
 
 TEST_F(DecoderTest, DrawsAtWindowSizeRedrawsAfterResizeAndRefusesBadInput) {
-    auto packets = Encode(kW, kH, 2, Grey(200));
+    auto packets = EncodeFootage(kW, kH, 2, Grey(200));
     ASSERT_EQ(packets.size(), 2u);
     CFakeVideoWindow window(80, 48);
     // Without show the picture stays in the channel until a redraw.
@@ -142,7 +121,7 @@ TEST_F(DecoderTest, BrightnessAndContrastChangeDrawnPixels) {
         double v = ((luma - 16) * contrast + brightness * 256.0) * 255.0 / 219.0;
         return std::clamp(v, 0.0, 255.0);
     };
-    auto packets = Encode(kW, kH, 1, Halves(28, 98));  // luma 40 and 100
+    auto packets = EncodeFootage(kW, kH, 1, Halves(28, 98));  // luma 40 and 100
     Decode(0, &front, packets[0]);
     struct Case {
         int brightness, contrast;
@@ -171,7 +150,7 @@ TEST_F(DecoderTest, BrightnessAndContrastChangeDrawnPixels) {
 }
 
 TEST_F(DecoderTest, MirrorsStraightIntoEitherLayoutOnTheirChannelOnly) {
-    const Packet picture = Encode(kW, kH, 1, CornerMark)[0];
+    const Packet picture = EncodeFootage(kW, kH, 1, CornerMark)[0];
     // Where the bright corner goes: as decoded, upside down, both axes, left-right; channel 7 is
     // the rear one, and an unknown mode shows it as decoded.
     const int modes[][2] = {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {7, 7}};
@@ -224,8 +203,8 @@ TEST_F(DecoderTest, MirrorsStraightIntoEitherLayoutOnTheirChannelOnly) {
 
 TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
     CFakeVideoWindow small(40, 24);
-    Decode(0, &small, Encode(kW, kH, 1, Grey(220))[0]);
-    Decode(1, &small, Encode(kW, kH, 1, Grey(30))[0]);
+    Decode(0, &small, EncodeFootage(kW, kH, 1, Grey(220))[0]);
+    Decode(1, &small, EncodeFootage(kW, kH, 1, Grey(30))[0]);
 
     cv::Mat f = Still(-1);
     cv::Mat r = Still(7);
@@ -242,14 +221,14 @@ TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
 
     // A smaller recording in the same window: the scaler follows the new source, so its marker
     // reads back and its bright bottom-right quadrant fills the window's.
-    Decode(0, &front, Encode(kW, kH, 1, Marked(5))[0]);
+    Decode(0, &front, EncodeFootage(kW, kH, 1, Marked(5))[0]);
     EXPECT_EQ(front.Last().Frame(), 5);
     auto markedCorner = [](cv::Mat& m, int index) {
         m(cv::Rect(m.cols / 2, m.rows / 2, m.cols - m.cols / 2, m.rows - m.rows / 2))
             .setTo(cv::Scalar::all(255));
         PaintFrameMarker(m, 7 + index);
     };
-    Decode(0, &front, Encode(64, 48, 1, markedCorner)[0]);
+    Decode(0, &front, EncodeFootage(64, 48, 1, markedCorner)[0]);
     DrawnPicture pic = front.Last();
     ASSERT_EQ(pic.width, kW);
     EXPECT_EQ(pic.Frame(), 7);
@@ -263,7 +242,7 @@ TEST_F(DecoderTest, HiddenWindowsDecodeOnOrWaitForTheNextKeyFrame) {
     // A window that is not shown still decodes, so it shows the current picture once shown.
     // One of zero size skips from frame 10 to 33: it misses the key frame 24 and comes back where
     // the frame numbers run on as if nothing was missed, so only the next key frame, 48, is safe.
-    auto packets = Encode(kW, kH, 56, Marked());
+    auto packets = EncodeFootage(kW, kH, 56, Marked());
     ASSERT_EQ(packets.size(), 56u);
     rear.SetShown(false);
     for (int i = 0; i < 10; ++i)

@@ -71,7 +71,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     ASSERT_TRUE(ShownPicture(61));
     Key(Qt::Key_Comma);
     ASSERT_TRUE(ShownPicture(60));
-    EXPECT_EQ("00:00:02", w.ControlAs<QLabel>(ctl::kCurrentTime)->text());
+    EXPECT_EQ("00:00:02", Text(w, ctl::kCurrentTime));
 
     // Clip marks: I here, O thirty pictures on; Esc clears them.
     Key(Qt::Key_I);

@@ -147,12 +147,11 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     EXPECT_EQ("EVENT_20240301_083004_F.tat", OpenOnMap());
 
     // The speed unit comes from the config, and the gauge switches it.
-    auto text = [&](int id) { return w().ControlAs<QLabel>(id)->text(); };
     w().OnListDoubleClick(RowOf("REC_20240301_083100_F.tat"));
-    EXPECT_EQ(QStringLiteral("mph"), text(ctl::kSpeed));
-    ASSERT_TRUE(WaitFor([&] { return text(ctl::kSpeed) != QStringLiteral("mph"); }, 5000));
-    EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("mph")))
-        << text(ctl::kSpeed).toStdString();
+    EXPECT_EQ(QStringLiteral("mph"), Text(w(), ctl::kSpeed));
+    ASSERT_TRUE(WaitFor([&] { return Text(w(), ctl::kSpeed) != QStringLiteral("mph"); }, 5000));
+    EXPECT_TRUE(Text(w(), ctl::kSpeed).endsWith(QStringLiteral("mph")))
+        << Text(w(), ctl::kSpeed).toStdString();
     EXPECT_TRUE(w().SpeedInMph());
     auto gauge = [&] { return w().ControlAs<TransBitmap>(ctl::kSpeedGauge)->GetBitmap(); };
     EXPECT_EQ(LoadSkinImage(541), gauge()) << "the gauge reads mph";
@@ -160,8 +159,8 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     Click(w(), ctl::kSpeedGauge);
     EXPECT_FALSE(w().SpeedInMph());
     EXPECT_EQ(LoadSkinImage(522), gauge()) << "the gauge reads km/h";
-    EXPECT_TRUE(text(ctl::kSpeed).endsWith(QStringLiteral("km/h")))
-        << text(ctl::kSpeed).toStdString();
+    EXPECT_TRUE(Text(w(), ctl::kSpeed).endsWith(QStringLiteral("km/h")))
+        << Text(w(), ctl::kSpeed).toStdString();
     EXPECT_NE(std::string::npos, ReadText(window->ConfigPath()).find("speedunit=kmh"));
     Click(w(), ctl::kSpeedValue);
     EXPECT_TRUE(w().SpeedInMph());
