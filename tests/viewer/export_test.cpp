@@ -14,6 +14,8 @@
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "support/external_command.h"
+#include "tat/card_layout.h"
+#include "tat/tat_test_util.h"
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/control_ids.h"
 #include "viewer/evidence_controls.h"
@@ -28,27 +30,14 @@ using Packets = std::vector<std::pair<int, std::vector<uint8_t>>>;  // AVI strea
 
 using testsupport::RunCommand;
 
-// Front, rear and audio packets of a recording as the TAT library delivers them.
+// Front, rear and audio packets of a recording as the file reader delivers them.
 Packets SourcePackets(const std::string& card, const std::string& name) {
     Packets packets;
-    TatHandle handle = TatCreate();
-    TatSetMountsFile(handle, "");
-    TatRegisterCardFolder(handle, card.c_str());
-    TatStartStream(handle, kTatContinuous, 0, TatLocate(handle, kTatContinuous, name.c_str()));
-    std::vector<uint8_t> buffer(1 << 20);
-    for (;;) {
-        uint8_t stream = 0, kind = 0, flag = 0;
-        uint32_t size = static_cast<uint32_t>(buffer.size());
-        int32_t extra = 0;
-        if (TatReadPacket(handle, &stream, &kind, &flag, &size, buffer.data(), &extra) !=
-            kTatPacket)
-            break;
-        if (kind == kTatKindText)
-            continue;
-        const int avi = kind == kTatKindAudio ? 2 : stream;
-        packets.emplace_back(avi, std::vector<uint8_t>(buffer.begin(), buffer.begin() + size));
+    for (const test::Packet& p :
+         test::ReadPackets(card + "/" + CategoryFolder(CategoryOfName(name)) + "/" + name)) {
+        if (p.kind != kTatKindText)
+            packets.emplace_back(p.kind == kTatKindAudio ? 2 : p.stream, p.data);
     }
-    TatDestroy(handle);
     return packets;
 }
 
