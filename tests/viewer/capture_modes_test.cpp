@@ -160,11 +160,7 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     ASSERT_TRUE(WaitFor([&] { return w().Control(ctl::kMapTab)->isEnabled(); }));
     Click(w(), ctl::kPause);
     ASSERT_TRUE(WaitFor([&] { return !Playing(); }));
-    const std::string signal = "Brpm=1234";
-    w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(signal.c_str()),
-                                    static_cast<int>(signal.size() + 1), 0);
-    QCoreApplication::sendPostedEvents();
-    w().ApplySignals();
+    ShowSignals(w(), "Brpm=1234");
     const QString rpm = "1234";
     w().OnMapEnlarge();
     ASSERT_EQ(w().MapPlace(), 1);

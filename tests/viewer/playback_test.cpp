@@ -332,10 +332,7 @@ TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
     };
     for (const Panel& c : panels) {
         SCOPED_TRACE(c.text);
-        const std::string packet = std::string("B") + c.text;
-        w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(packet.c_str()),
-                                        static_cast<int>(packet.size() + 1), 0);
-        w().ApplySignals();
+        ShowSignals(w(), std::string("B") + c.text);
         EXPECT_TRUE(ShowsBitmap(w(), ctl::kAccel, c.accel));
         EXPECT_TRUE(ShowsBitmap(w(), ctl::kBrake, c.brake));
         EXPECT_TRUE(ShowsBitmap(w(), ctl::kTurnLeft, c.left));
@@ -345,10 +342,7 @@ TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
     EXPECT_EQ(Text(w(), ctl::kSpeedValue), "30");
     EXPECT_EQ(Text(w(), ctl::kRpmValue), "0");
     // STOP puts every lit signal out.
-    const std::string lit = "Bspd=40;Accel=1;Break=1;TurnSig=2;GearPos=2";
-    w().SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(lit.c_str()),
-                                    static_cast<int>(lit.size() + 1), 0);
-    w().ApplySignals();
+    ShowSignals(w(), "Bspd=40;Accel=1;Break=1;TurnSig=2;GearPos=2");
     ASSERT_TRUE(ShowsBitmap(w(), ctl::kTurnRight, 532));
     Click(w(), ctl::kStop);
     for (const auto& [id, off] : {std::pair{ctl::kAccel, 530},

@@ -75,6 +75,13 @@ QString Text(CRavuraVezedaDlg& window, int id) {
     return window.ControlAs<QLabel>(id)->text();
 }
 
+void ShowSignals(CRavuraVezedaDlg& window, const std::string& record) {
+    window.SensorTrack().AddTextPacket(reinterpret_cast<const uint8_t*>(record.c_str()),
+                                       static_cast<int>(record.size() + 1), 0);
+    QCoreApplication::sendPostedEvents();
+    window.ApplySignals();
+}
+
 int Marker(const CVideoView* view) {
     const QImage picture = view->Picture();
     if (picture.isNull())

@@ -90,6 +90,8 @@ void Click(CRavuraVezedaDlg& window, int id);
 
 // The text of a label control.
 QString Text(CRavuraVezedaDlg& window, int id);
+// Hands the window one vehicle-signals record ("B...") as if the recording had sent it.
+void ShowSignals(CRavuraVezedaDlg& window, const std::string& record);
 
 // The frame number marked in the view's picture; -1 without a picture.
 int Marker(const CVideoView* view);
