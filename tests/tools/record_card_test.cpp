@@ -19,56 +19,20 @@ std::vector<std::string> Listing(TatHandle tat, char drive, int category) {
     return test::List(tat, drive, category, TatCountRecordings(tat, drive, category));
 }
 
-// One small card for the tests that only read: 2 recordings of 3 s per category.
-class RecordCard : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_dir = new TempDir("card");
-        s_made = MakeCard(s_dir->path(), {"--size", "160x120", "--rear-size", "96x64", "--seconds",
-                                          "3", "--count", "2"});
-    }
-    static void TearDownTestSuite() { delete s_dir; }
-    void SetUp() override {
-        ASSERT_TRUE(s_made);
-        m_tat = TatCreate();
-        m_drive = TatRegisterCardFolder(m_tat, s_dir->path().c_str());
-        ASSERT_NE(0, m_drive);
-    }
-    void TearDown() override { TatDestroy(m_tat); }
-
-    static std::string PathOf(const std::string& name) {
-        return JoinPath(JoinPath(s_dir->path(), CategoryFolder(CategoryOfName(name))), name);
-    }
-
-    static inline TempDir* s_dir = nullptr;
-    static inline bool s_made = false;
-    TatHandle m_tat = nullptr;
-    char m_drive = 0;
-};
-
 }  // namespace
 
-TEST_F(RecordCard, CardHasTheLayoutNamesAndSettingsTheLibraryExpects) {
-    std::map<int, std::vector<std::string>> names;
-    for (int category = 0; category < kTatCategoryCount; ++category) {
-        SCOPED_TRACE(category);
-        names[category] = Listing(m_tat, m_drive, category);
-        ASSERT_EQ(2u, names[category].size());
-        int twoCameras = 0;
-        for (const std::string& n : names[category]) {
-            EXPECT_TRUE(IsRecordingFileName(n)) << n;
-            EXPECT_EQ(category, CategoryOfName(n));
-            twoCameras += n.ends_with("D.tat");
-        }
-        EXPECT_EQ(1, twoCameras) << "one- and two-camera recordings in every category";
-    }
-    // Continuous recordings follow each other; the parked ones come minutes after the drive.
-    EXPECT_EQ("REC_20240301_083000_D.tat", names[kTatContinuous][0]);
-    EXPECT_EQ("REC_20240301_083003_F.tat", names[kTatContinuous][1]);
-    EXPECT_GT(names[kTatEvent][0].substr(6), "20240301_083000");
-    EXPECT_GT(names[kTatParking][0].substr(8), "20240301_083500");
+// One small card, 2 recordings of 3 s per category, read back through the library: layout,
+// names and settings; then every recording's summary, packet order and kinds, key-frame groups
+// of 24, sound, sensor texts, and pictures that decode to their own frame number.
+TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSensorsAndFrames) {
+    TempDir dir("card");
+    ASSERT_TRUE(MakeCard(dir.path(), {"--size", "160x120", "--rear-size", "96x64", "--seconds", "3",
+                                      "--count", "2"}));
+    const std::unique_ptr<TatLibrary, void (*)(TatHandle)> tat(TatCreate(), TatDestroy);
+    const char drive = TatRegisterCardFolder(tat.get(), dir.path().c_str());
+    ASSERT_NE(0, drive);
 
-    const std::string cfg = ReadText(JoinPath(s_dir->path(), kSettingsFile));
+    const std::string cfg = ReadText(JoinPath(dir.path(), kSettingsFile));
     for (const char* key :
          {"[blackbox]", "dim_front=d1", "power_off_vlt=", "mic_in=", "voice_out=", "acc_level=",
           "motion_level=", "version=", "model=", "tat_update=", "[capacity]", "[time]",
@@ -83,18 +47,21 @@ TEST_F(RecordCard, CardHasTheLayoutNamesAndSettingsTheLibraryExpects) {
     EXPECT_EQ(100, shares);
     char settings[kTatSettingsBytes];
     int32_t size = kTatSettingsBytes;
-    ASSERT_NE(0, TatReadSettings(m_tat, settings, &size));
+    ASSERT_NE(0, TatReadSettings(tat.get(), settings, &size));
     EXPECT_EQ(cfg, std::string(settings, static_cast<size_t>(size)));
-}
 
-// Every recording: the library's summary, packet order and kinds, key-frame groups of 24,
-// sound, sensor texts, and pictures that decode to their own frame number.
-TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNumbers) {
+    std::map<int, std::vector<std::string>> names;
     for (int category = 0; category < kTatCategoryCount; ++category) {
-        for (const std::string& name : Listing(m_tat, m_drive, category)) {
+        names[category] = Listing(tat.get(), drive, category);
+        ASSERT_EQ(2u, names[category].size()) << category;
+        int twoCameras = 0;
+        for (const std::string& name : names[category]) {
             SCOPED_TRACE(name);
+            EXPECT_TRUE(IsRecordingFileName(name));
+            EXPECT_EQ(category, CategoryOfName(name));
             const bool rear = name.ends_with("D.tat");
-            const RecordingInfo info = QueryRecording(m_tat, name.c_str());
+            twoCameras += rear;
+            const RecordingInfo info = QueryRecording(tat.get(), name.c_str());
             ASSERT_TRUE(info.ok);
             EXPECT_EQ(std::make_tuple(30, 160, 120, 90), info.Camera(0));
             EXPECT_EQ(rear ? std::make_tuple(30, 96, 64, 90) : std::make_tuple(0, 0, 0, 0),
@@ -108,7 +75,8 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
             int frames[2] = {0, 0}, audio = 0, gps = 0, acc = 0, signals = 0, maxShock = 0;
             uint32_t lastTime = 0;
             int lastOrder = 0;
-            for (const Packet& p : ReadPackets(PathOf(name))) {
+            for (const Packet& p :
+                 ReadPackets(JoinPath(JoinPath(dir.path(), CategoryFolder(category)), name))) {
                 // Time order, and at one time: front, rear, audio, text (GPS, G-sensor, signals).
                 const int order = p.kind == kTatKindAudio ? 2
                                   : p.kind == kTatKindText
@@ -170,35 +138,17 @@ TEST_F(RecordCard, RecordingsReadBackWithCountsKindsGroupsSoundSensorsAndFrameNu
             else
                 EXPECT_LT(maxShock, 30);
         }
+        EXPECT_EQ(1, twoCameras) << "one- and two-camera recordings in every category";
     }
+    // Continuous recordings follow each other; the parked ones come minutes after the drive.
+    EXPECT_EQ("REC_20240301_083000_D.tat", names[kTatContinuous][0]);
+    EXPECT_EQ("REC_20240301_083003_F.tat", names[kTatContinuous][1]);
+    EXPECT_GT(names[kTatEvent][0].substr(6), "20240301_083000");
+    EXPECT_GT(names[kTatParking][0].substr(8), "20240301_083500");
 }
 
-TEST(RecordOne, StartMidGroupOpensWithNonKeyFramesAndKeepsFrameNumbersInFileOrder) {
-    TempDir dir("mid");
-    ASSERT_TRUE(
-        MakeCard(dir.path(), {"--size", "160x120", "--rear-size", "96x64", "--seconds", "2",
-                              "--one", "MANUAL_20240505_101010_D", "--start-mid-group=10"}));
-    std::vector<Packet> front;
-    for (Packet& p : ReadPackets(dir.path() + "/MANUAL/MANUAL_20240505_101010_D.tat"))
-        if (p.stream == 0 && p.IsVideo())
-            front.push_back(std::move(p));
-    ASSERT_EQ(60u, front.size());
-    CFFMH264_Decoder decoder;
-    cv::Mat bgr;
-    for (size_t i = 0; i < front.size(); ++i) {
-        const bool key = (i + 10) % 24 == 0;
-        EXPECT_EQ(key, front[i].kind == kTatKindGroupStart) << i;
-        EXPECT_EQ(key, LooksLikeKeyFrame(front[i].data.data(), front[i].data.size())) << i;
-        // From the first key frame on the pictures decode and show their place in the file.
-        if (i >= 14) {
-            ASSERT_TRUE(DecodePicture(decoder, front[i].data, &bgr)) << i;
-            EXPECT_EQ(static_cast<int>(i), FrameNumberOf(bgr));
-        }
-    }
-}
-
-// Power cut, damage, filler and seed, each on the same small recording.
-TEST(RecordOne, PowerCutDamageFillerAndSeedShapeTheFile) {
+// Power cut, damage, filler, seed and a start within a group, each on the same small recording.
+TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     TempDir dir("one");
     auto make = [&](const char* folder, const char* extra) {
         const std::string card = dir.path() + folder;
@@ -220,6 +170,25 @@ TEST(RecordOne, PowerCutDamageFillerAndSeedShapeTheFile) {
     ASSERT_GT(all.size(), 60u);
     EXPECT_EQ(ReadText(whole), ReadText(make("/again", nullptr))) << "the same seed";
     EXPECT_NE(ReadText(whole), ReadText(make("/seed", "--seed=6")));
+
+    // Started within a group, it opens with non-key pictures; from the first key frame on they
+    // decode and show their place in the file.
+    CFFMH264_Decoder decoder;
+    cv::Mat bgr;
+    int frame = 0;
+    for (const Packet& p : ReadPackets(make("/mid", "--start-mid-group=10"))) {
+        if (!p.IsVideo())
+            continue;
+        const bool key = (frame + 10) % 24 == 0;
+        EXPECT_EQ(key, p.kind == kTatKindGroupStart) << frame;
+        EXPECT_EQ(key, LooksLikeKeyFrame(p.data.data(), p.data.size())) << frame;
+        if (frame >= 14) {
+            ASSERT_TRUE(DecodePicture(decoder, p.data, &bgr)) << frame;
+            EXPECT_EQ(frame, FrameNumberOf(bgr));
+        }
+        ++frame;
+    }
+    EXPECT_EQ(60, frame);
 
     // The power cut loses the torn last packet, and the index: the reader scans.
     const std::vector<Packet> afterCut = ReadPackets(cut, &status, &scanned);
