@@ -52,40 +52,6 @@ int Import(const std::string& card, const std::string& footage, std::string* sai
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The recording's front packets, checked to hold `frames` pictures in the recorder's layout: a
-// key frame (for the library and for the player's byte test) opening every group of 24, each
-// picture at its time and showing its own frame number.
-std::vector<Packet> CheckPictures(const std::string& card, int frames) {
-    std::vector<Packet> video;
-    std::vector<int> keys, byteTestKeys, times, shown, expectedKeys, expectedTimes, expectedShown;
-    CFFMH264_Decoder decoder;
-    cv::Mat bgr;
-    for (Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
-        if (!p.IsVideo())
-            continue;
-        const int i = static_cast<int>(video.size());
-        EXPECT_EQ(0, p.stream);
-        if (p.kind == kTatKindGroupStart)
-            keys.push_back(i);
-        if (LooksLikeKeyFrame(p.data.data(), p.data.size()))
-            byteTestKeys.push_back(i);
-        times.push_back(static_cast<int>(p.timeMs));
-        shown.push_back(DecodePicture(decoder, p.data, &bgr) ? FrameNumberOf(bgr) : -1);
-        video.push_back(std::move(p));
-    }
-    for (int i = 0; i < frames; ++i) {
-        if (i % 24 == 0)
-            expectedKeys.push_back(i);
-        expectedTimes.push_back(i * 1000 / kFps);
-        expectedShown.push_back(i);
-    }
-    EXPECT_EQ(expectedKeys, keys);
-    EXPECT_EQ(expectedKeys, byteTestKeys);
-    EXPECT_EQ(expectedTimes, times);
-    EXPECT_EQ(expectedShown, shown);
-    return video;
-}
-
 }  // namespace
 
 // Footage off the recorder's layout is encoded anew; footage in it keeps its packets; a file
@@ -124,15 +90,29 @@ TEST(RecordImport, FootageIsEncodedAnewOnlyWhenOffTheGroupsOf24AndKeepsItsPacket
         TatDestroy(tat);
         EXPECT_EQ(std::make_tuple(kFps, kWidth, kHeight, source.seconds * kFps), info.Camera(0));
         EXPECT_EQ(std::make_tuple(0, 0, 0, 0), info.Camera(1));
+        std::vector<Packet> video;
         int audio = 0, text = 0;
-        for (const Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
+        CFFMH264_Decoder decoder;
+        cv::Mat bgr;
+        for (Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
             audio += p.kind == kTatKindAudio;
             text += p.kind == kTatKindText;
+            if (!p.IsVideo())
+                continue;
+            // A key frame, for the library and for the player's byte test, opens every group of
+            // 24; each picture comes at its time and shows its own frame number.
+            const int i = static_cast<int>(video.size());
+            const bool key = i % 24 == 0;
+            EXPECT_EQ(0, p.stream);
+            EXPECT_EQ(key, p.kind == kTatKindGroupStart) << i;
+            EXPECT_EQ(key, LooksLikeKeyFrame(p.data.data(), p.data.size())) << i;
+            EXPECT_EQ(static_cast<uint32_t>(i * 1000 / kFps), p.timeMs) << i;
+            EXPECT_EQ(i, DecodePicture(decoder, p.data, &bgr) ? FrameNumberOf(bgr) : -1) << i;
+            video.push_back(std::move(p));
         }
+        EXPECT_EQ(source.seconds * kFps, static_cast<int>(video.size()));
         EXPECT_EQ(source.seconds * 5, audio);  // sound in 200 ms packets
         EXPECT_GT(text, source.seconds * 10);
-
-        const std::vector<Packet> video = CheckPictures(card, source.seconds * kFps);
         if (!source.kept)
             continue;
         if (raw.empty()) {

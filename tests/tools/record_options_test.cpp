@@ -12,7 +12,8 @@ using locket::recordtest::Parse;
 
 using locket::testsupport::RunCommand;
 
-TEST(RecordOptions, ReadsValuesInBothSpellings) {
+// Values in both spellings; bad values refused with a message naming the option.
+TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) {
     RecordOptions o;
     std::string error;
     ASSERT_TRUE(Parse({"card", "--seconds=5", "--count", "3", "--size", "320x240",
@@ -28,14 +29,8 @@ TEST(RecordOptions, ReadsValuesInBothSpellings) {
     // Bare --start-mid-group and --damage take their defaults.
     EXPECT_EQ(12, o.startMidGroup);
     EXPECT_EQ(4096, o.damageBytes);
-}
 
-TEST(RecordOptions, RefusesBadValuesWithAMessageNamingTheOption) {
-    struct Case {
-        std::vector<const char*> args;
-        const char* mentions;
-    };
-    const std::vector<Case> cases = {
+    const std::pair<std::vector<const char*>, const char*> bad[] = {
         {{"card", "--seconds", "0"}, "--seconds"},
         {{"card", "--seconds", "12x"}, "--seconds"},
         {{"card", "--count"}, "--count"},
@@ -61,11 +56,11 @@ TEST(RecordOptions, RefusesBadValuesWithAMessageNamingTheOption) {
         {{"--seconds", "3"}, "card folder"},
         {{"card", "--one", "REC_20240301_083000_D", "--only", "EVENT"}, "--only"},
     };
-    for (const Case& c : cases) {
-        RecordOptions o;
-        std::string error;
-        EXPECT_FALSE(Parse(c.args, &o, &error)) << c.mentions;
-        EXPECT_NE(std::string::npos, error.find(c.mentions)) << error;
+    for (const auto& [args, mentions] : bad) {
+        RecordOptions refused;
+        std::string message;
+        EXPECT_FALSE(Parse(args, &refused, &message)) << mentions;
+        EXPECT_NE(std::string::npos, message.find(mentions)) << message;
     }
 }
 
