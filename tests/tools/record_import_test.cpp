@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <fstream>
 
 #include "record_test_support.h"
+#include "support/external_command.h"
 #include "tools/locket-record/annexb.h"
 #include "tools/locket-record/road_scene.h"
 
@@ -42,14 +41,11 @@ bool MakeFootage(const std::string& path, int seconds, const std::string& encodi
     return pclose(ffmpeg) == 0 && written;
 }
 
-// Runs the tool on the footage: its exit status, and what it said on standard error.
+// Runs the tool on the footage: its exit status, and all it said.
 int Import(const std::string& card, const std::string& footage, std::string* said) {
-    const std::string errors = card + ".stderr";
-    const std::string command = RecorderExecutable() + " '" + card + "' --import '" + footage +
-                                "' --one " + kName + " --quiet 2> '" + errors + "'";
-    const int status = std::system(command.c_str());
-    *said = ReadText(errors);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testsupport::RunCommand(RecorderExecutable() + " '" + card + "' --import '" + footage +
+                                       "' --one " + kName + " --quiet 2>&1",
+                                   said);
 }
 
 }  // namespace
