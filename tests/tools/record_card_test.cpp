@@ -275,7 +275,7 @@ TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
     TempDir dir("twice");
     const std::string run = RecorderExecutable() + " " + dir.path() +
                             " --only REC --count 2 --no-rear --start 20240301_083000" +
-                            " --seconds 1 --size 96x64 --quiet 2>&1";
+                            " --seconds 1 --size 96x64 2>&1";
     const std::string folder = dir.path() + "/REC";
     std::string first, second;
     ASSERT_EQ(0, testsupport::RunCommand(run, &first)) << first;
@@ -284,6 +284,10 @@ TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
         before[e.path().filename().string()] = ReadText(e.path().string());
     ASSERT_EQ(0, testsupport::RunCommand(run, &second)) << second;
     EXPECT_EQ(first.find("on the card already"), std::string::npos) << first;
+    // What each recording holds: 1 s at 30 fps, sound every 200 ms, GPS, G-sensor and signals.
+    EXPECT_NE(first.find("REC/REC_20240301_083001_F.tat  30+0 frames, 5 audio, 13 text"),
+              std::string::npos)
+        << first;
     EXPECT_NE(second.find("REC_20240301_083000_F.tat is on the card already: the new recording "
                           "is REC_20240301_083002_F.tat"),
               std::string::npos)
