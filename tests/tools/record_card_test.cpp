@@ -211,6 +211,7 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     EXPECT_EQ(all.front().data, afterDamage.front().data);
     EXPECT_EQ(std::filesystem::file_size(damaged), std::filesystem::file_size(whole));
     EXPECT_NE(ReadText(damaged), ReadText(whole));
+    EXPECT_NE(ReadText(make("/byte", "--damage=1")), ReadText(whole)) << "the least damage";
 
     // Filler makes a small recording big enough for the viewer's list (512 KiB at least); it
     // comes last, after everything a player uses, and the counts leave it out.
