@@ -43,6 +43,7 @@ TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) 
         {{"card", "--one", "REC_2024_F"}, "--one"},
         {{"card", "--start-mid-group=24"}, "--start-mid-group"},
         {{"card", "--damage=0"}, "--damage"},
+        {{"card", "--damage=16777217"}, "--damage"},
         {{"card", "--min-kib", "0"}, "--min-kib"},
         {{"card", "--power-cut=1"}, "--power-cut"},
         {{"card", "--start", "20241301_000000"}, "--start"},
