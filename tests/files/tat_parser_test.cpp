@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstring>
+#include <iterator>
 #include <limits>
 #include <thread>
 #include <tuple>
@@ -113,8 +113,16 @@ protected:
     CTATParser m_parser;
 };
 
-TEST_F(TatParserTest, EveryPacketComesBackInOrderWithItsChunkIdAndTheStreamDescription) {
-    const auto packets = MakePackets(90, true, 7);
+// Through the read-ahead queue into a buffer of any size, into a small one that gets only the
+// packets that fit, and directly without the reader thread: in order, then the end for good.
+TEST_F(TatParserTest, EveryPacketComesBackInOrderThroughTheQueueOrDirectlyThenTheEndStays) {
+    auto packets = MakePackets(90, true, 7);
+    // The largest packets the format allows, in the middle.
+    const size_t middle = packets.size() / 2;
+    const uint32_t t = packets[middle].timeMs;
+    packets.insert(packets.begin() + long(middle),
+                   {{0, kTatKindVideo, 0, t, std::vector<uint8_t>(1u << 20, 0x41)},
+                    {0, kTatKindText, 0, t, std::vector<uint8_t>(1u << 20, 'B')}});
     const std::string name = Write(15, packets);
     ASSERT_TRUE(m_parser.StartReader());
     MediaInfo info;
@@ -123,34 +131,37 @@ TEST_F(TatParserTest, EveryPacketComesBackInOrderWithItsChunkIdAndTheStreamDescr
     // Audio on every third frame; text on every fifth, 'G', 'M' and 'B' in turn.
     const TatStreamInfo& counts = m_parser.GetStreamInfo();
     EXPECT_EQ(
-        std::vector<int>({30, 15, 90, 90, 1280, 720, 640, 480, 15, 30, 6, 6}),
+        std::vector<int>({30, 15, 91, 90, 1280, 720, 640, 480, 15, 30, 6, 6}),
         std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1, front.width,
                           front.height, rear.width, rear.height, m_parser.GetFrameRate(1),
                           counts.audioCount, counts.gpsCount, counts.accCount}));
-
     const ReadResult read = ParseAll(m_parser);
     EXPECT_TRUE(read.ended);
     ExpectSamePackets(read.packets, packets);
     EXPECT_TRUE(ParseAll(m_parser).ended) << "the end stays the end";
-}
 
-TEST_F(TatParserTest, DirectReadsCountOnlyGroupStartsAndStopAskingTheLibraryAfterTheEnd) {
-    const auto packets = MakePackets(60, true, 3);
-    const std::string name = Write(15, packets);
+    constexpr uint32_t kSmall = 500;
+    std::vector<Packet> fitting;
+    std::copy_if(packets.begin(), packets.end(), std::back_inserter(fitting),
+                 [](const Packet& p) { return p.data.size() <= kSmall; });
+    ASSERT_LT(fitting.size(), packets.size() - 2);
+    m_parser.OpenMedia(name.c_str(), nullptr);
+    const ReadResult small = ParseAll(m_parser, kSmall);
+    EXPECT_TRUE(small.ended);
+    ExpectSamePackets(small.packets, fitting);
 
-    m_parser.OpenMedia(name.c_str(), nullptr);  // no reader thread: the caller reads directly
+    m_parser.StopReader();
+    m_parser.OpenMedia(name.c_str(), nullptr);
     std::vector<uint8_t> buffer(CTATParser::kBufferBytes);
     for (size_t i = 0; i < packets.size(); ++i) {
         uint32_t size = uint32_t(buffer.size());
         ASSERT_EQ(m_parser.ReadPacket(buffer.data(), &size), ParserKind(packets[i])) << i;
         ASSERT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + size), packets[i].data);
     }
-    EXPECT_EQ(m_parser.GetKind0Count(), 3) << "60 frames hold three group starts";
-
+    EXPECT_EQ(m_parser.GetKind0Count(), 4) << "90 frames hold four group starts";
     uint32_t size = uint32_t(buffer.size());
     EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
     EXPECT_EQ(size, 1u);  // the end packet must be visible in a queue
-
     // The library streams the recording again: a read that reached it now would get a packet.
     const TatHandle h = m_card.Handle();
     ASSERT_EQ(TatStartStream(h, kTatContinuous, 0, TatLocate(h, kTatContinuous, name.c_str())), 1);
@@ -159,33 +170,6 @@ TEST_F(TatParserTest, DirectReadsCountOnlyGroupStartsAndStopAskingTheLibraryAfte
         EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
         EXPECT_EQ(size, 0u);
     }
-}
-
-TEST_F(TatParserTest, SmallCallerBufferGetsOnlyThePacketsThatFitAndLargestPacketsPass) {
-    auto packets = MakePackets(60, true, 11);
-    // The largest packets the format allows, in the middle.
-    const size_t middle = packets.size() / 2;
-    const uint32_t t = packets[middle].timeMs;
-    packets.insert(packets.begin() + long(middle),
-                   {{0, kTatKindVideo, 0, t, std::vector<uint8_t>(1u << 20, 0x41)},
-                    {0, kTatKindText, 0, t, std::vector<uint8_t>(1u << 20, 'B')}});
-    const std::string name = Write(15, packets);
-    m_parser.StartReader();
-    m_parser.OpenMedia(name.c_str(), nullptr);
-    const ReadResult whole = ParseAll(m_parser);
-    EXPECT_TRUE(whole.ended);
-    ExpectSamePackets(whole.packets, packets);
-
-    constexpr uint32_t kSmall = 500;
-    std::vector<Packet> fitting;
-    for (const Packet& p : packets)
-        if (p.data.size() <= kSmall)
-            fitting.push_back(p);
-    ASSERT_LT(fitting.size(), packets.size() - 2);
-    m_parser.OpenMedia(name.c_str(), nullptr);
-    const ReadResult small = ParseAll(m_parser, kSmall);
-    EXPECT_TRUE(small.ended);
-    ExpectSamePackets(small.packets, fitting);
 }
 
 TEST_F(TatParserTest, RecordingThatCannotBeOpenedEndsAtOnce) {
