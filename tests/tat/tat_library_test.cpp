@@ -148,9 +148,9 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
               std::make_tuple(q.desc[0], q.desc[2], q.desc[5], q.desc[6], GetLE32(q.desc + 8),
                               q.Word(12)));
     // Duration, groups, and nothing else in the 244-byte block.
-    EXPECT_EQ(GetLE32(q.block244), 49u * 1000 / 30);
-    EXPECT_EQ(GetLE32(q.block244 + 4), 3u);
-    EXPECT_EQ(std::count(q.block244 + 8, q.block244 + 244, 0), 236);
+    EXPECT_EQ(std::make_tuple(49u * 1000 / 30, 3u, 236L),
+              std::make_tuple(GetLE32(q.block244), GetLE32(q.block244 + 4),
+                              std::count(q.block244 + 8, q.block244 + 244, 0)));
     // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
     EXPECT_STREQ(q.counts, "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4");
 
@@ -280,9 +280,7 @@ TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
         const std::string path = m_card.Record(kTatContinuous, 1, packets, true);
         for (const Patch& patch : lies[i])
             PatchFile(path, patch.first, patch.second);
-        std::vector<uint8_t> header(tatfmt::kHeaderBytes);
-        std::ifstream(path, std::ios::binary)
-            .read(reinterpret_cast<char*>(header.data()), tatfmt::kHeaderBytes);
+        const std::vector<uint8_t> header = testsupport::ReadBytes(path);
         PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
         const RecordingInfo q = QueryName(NameOf(path).c_str());
         ASSERT_NE(q.ok, 0);
@@ -325,7 +323,8 @@ TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
     // The good one is found in any category's folder and by its index in its own.
     EXPECT_GE(TatLocate(H(), kTatManual, good.c_str()), 0);
     EXPECT_EQ(TatLocateAt(H(), kTatEvent, 0), TatLocate(H(), kTatEvent, good.c_str()));
-    const RecordingInfo q = QueryRecording(H(), ("/" + good).c_str(), 0);
+    // By index, a name without a category letter takes the category of the last locate.
+    const RecordingInfo q = QueryRecording(H(), "/x", 0);
     EXPECT_NE(q.ok, 0);
     EXPECT_EQ(q.count0, 5);
     // Null out-pointers are tolerated; a null handle fails.
