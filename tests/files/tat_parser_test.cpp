@@ -69,26 +69,17 @@ ReadResult ParseAll(CTATParser& parser, uint32_t capacity = CTATParser::kBufferB
     return result;
 }
 
-// Compares what was read with `count` packets written from `first` on (all the rest by
-// default); reports the first mismatch.
-void ExpectSamePackets(const std::vector<ReadBack>& read, const std::vector<Packet>& written,
-                       size_t first = 0, size_t count = SIZE_MAX) {
+// Compares what was read with `count` packets written from `first` on; a read of all the rest
+// (no count) must have reached the end. Reports the first mismatch.
+void ExpectSamePackets(const ReadResult& read, const std::vector<Packet>& written, size_t first = 0,
+                       size_t count = SIZE_MAX) {
+    EXPECT_TRUE(read.ended || count != SIZE_MAX);
     ASSERT_LE(first, written.size());
-    ASSERT_EQ(read.size(), std::min(count, written.size() - first));
-    for (size_t i = 0; i < read.size(); ++i) {
-        ASSERT_EQ(read[i].id, ChunkId(written[first + i])) << "packet " << first + i;
-        ASSERT_EQ(read[i].bytes, written[first + i].data) << "packet " << first + i;
+    ASSERT_EQ(read.packets.size(), std::min(count, written.size() - first));
+    for (size_t i = 0; i < read.packets.size(); ++i) {
+        ASSERT_EQ(read.packets[i].id, ChunkId(written[first + i])) << "packet " << first + i;
+        ASSERT_EQ(read.packets[i].bytes, written[first + i].data) << "packet " << first + i;
     }
-}
-
-// Reads on from the current place and checks that it starts at `group` and runs to the end.
-void ExpectReadsOnFromGroup(CTATParser& parser, const std::vector<Packet>& packets, int group) {
-    SCOPED_TRACE("group " + std::to_string(group));
-    const size_t first = GroupStartIndex(packets, group);
-    ASSERT_LT(first, packets.size());
-    const ReadResult read = ParseAll(parser);
-    EXPECT_TRUE(read.ended);
-    ExpectSamePackets(read.packets, packets, first);
 }
 
 class TatParserTest : public ::testing::Test {
@@ -135,9 +126,7 @@ TEST_F(TatParserTest, EveryPacketComesBackInOrderThroughTheQueueOrDirectlyThenTh
         std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1, front.width,
                           front.height, rear.width, rear.height, m_parser.GetFrameRate(1),
                           counts.audioCount, counts.gpsCount, counts.accCount}));
-    const ReadResult read = ParseAll(m_parser);
-    EXPECT_TRUE(read.ended);
-    ExpectSamePackets(read.packets, packets);
+    ExpectSamePackets(ParseAll(m_parser), packets);
     EXPECT_TRUE(ParseAll(m_parser).ended) << "the end stays the end";
 
     constexpr uint32_t kSmall = 500;
@@ -146,9 +135,7 @@ TEST_F(TatParserTest, EveryPacketComesBackInOrderThroughTheQueueOrDirectlyThenTh
                  [](const Packet& p) { return p.data.size() <= kSmall; });
     ASSERT_LT(fitting.size(), packets.size() - 2);
     m_parser.OpenMedia(name.c_str(), nullptr);
-    const ReadResult small = ParseAll(m_parser, kSmall);
-    EXPECT_TRUE(small.ended);
-    ExpectSamePackets(small.packets, fitting);
+    ExpectSamePackets(ParseAll(m_parser, kSmall), fitting);
 
     m_parser.StopReader();
     m_parser.OpenMedia(name.c_str(), nullptr);
@@ -172,23 +159,6 @@ TEST_F(TatParserTest, EveryPacketComesBackInOrderThroughTheQueueOrDirectlyThenTh
     }
 }
 
-TEST_F(TatParserTest, RecordingThatCannotBeOpenedEndsAtOnce) {
-    m_parser.StartReader();
-    for (const char* missing :
-         {"/REC_20990101_000000_D.tat", "EVENT_20990101_000000_D, 5", "", "/", ", 9999999999"}) {
-        SCOPED_TRACE(missing);
-        MediaInfo info;
-        info.fps0 = 77;
-        EXPECT_NE(m_parser.OpenMedia(missing, &info), 0u);
-        EXPECT_EQ(info.fps0, 0);
-        EXPECT_EQ(info.frameCount0, 0);
-        const ReadResult read = ParseAll(m_parser);
-        EXPECT_TRUE(read.ended);
-        EXPECT_TRUE(read.packets.empty());
-        EXPECT_EQ(read.idle, 0);
-    }
-}
-
 TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
     const auto first = MakePackets(60, true, 31);
     const auto second = MakePackets(30, false, 32);
@@ -198,35 +168,31 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
     for (size_t round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         m_parser.OpenMedia(firstName.c_str(), nullptr);
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 5 + round * 20).packets,
-                          first, 0, 5 + round * 20);
+        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 5 + round * 20), first, 0,
+                          5 + round * 20);
         MediaInfo info;
         m_parser.OpenMedia(secondName.c_str(), &info);
         EXPECT_EQ(info.fps1, 0);
-        const ReadResult read = ParseAll(m_parser);
-        EXPECT_TRUE(read.ended);
-        ExpectSamePackets(read.packets, second);
+        ExpectSamePackets(ParseAll(m_parser), second);
     }
     m_parser.OpenMedia(firstName.c_str(), nullptr);
     EXPECT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 3).packets.size(), 3u);
     m_parser.CloseMedia();
-    const ReadResult afterClose = ParseAll(m_parser);
-    EXPECT_TRUE(afterClose.ended);
-    EXPECT_TRUE(afterClose.packets.empty());
+    ExpectSamePackets(ParseAll(m_parser), {});
 
     for (size_t cycle = 1; cycle <= 4; ++cycle) {
         SCOPED_TRACE(cycle);
         EXPECT_TRUE(m_parser.StartReader());
         EXPECT_TRUE(m_parser.StartReader());  // a second start leaves the running reader alone
         m_parser.OpenMedia(firstName.c_str(), nullptr);
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 10 * cycle).packets, first,
-                          0, 10 * cycle);
+        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 10 * cycle), first, 0,
+                          10 * cycle);
         m_parser.StopReader();
         // What was read ahead still comes out, in order; then the stopped reader means the end.
         const ReadResult rest = ParseAll(m_parser);
         EXPECT_TRUE(rest.ended);
         EXPECT_EQ(rest.idle, 0);
-        ExpectSamePackets(rest.packets, first, 10 * cycle, rest.packets.size());
+        ExpectSamePackets(rest, first, 10 * cycle, rest.packets.size());
     }
 }
 
@@ -263,7 +229,7 @@ TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrR
         for (const auto& [seconds, second, group] : r.seeks) {
             SCOPED_TRACE(seconds);
             EXPECT_EQ(m_parser.SeekTime(seconds), second);
-            ExpectReadsOnFromGroup(m_parser, packets, group);
+            ExpectSamePackets(ParseAll(m_parser), packets, GroupStartIndex(packets, group));
         }
     }
     EXPECT_TRUE(m_parser.SeekSnapsToSecond());
@@ -279,7 +245,7 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
         const int group = (round * 5) % 14;
         m_parser.SeekTime(group * 24 / 30.0f + 0.01f);
         const size_t count = 1 + size_t(round) * 5;
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, count).packets, packets,
+        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, count), packets,
                           GroupStartIndex(packets, group), count);
     }
 
@@ -295,7 +261,7 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
         std::this_thread::yield();
     ASSERT_EQ(m_parser.GetKind0Count(), 4);
     m_parser.SeekTime(0.0f);
-    ExpectReadsOnFromGroup(m_parser, big, 0);
+    ExpectSamePackets(ParseAll(m_parser), big);
 }
 
 TEST(TatParserName, NameIsCutAtTheFirstRunOfCommasAndBlanksAndAnIndexMayFollow) {
@@ -339,7 +305,7 @@ TEST(TatParserName, CountsTextFieldsFromTheFirstMismatchOnKeepTheirValues) {
     EXPECT_EQ(CTATParser::ScanCountsText("cntvideo0=1", &info), 0);
 }
 
-TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingFirst) {
+TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingOrEndAtOnce) {
     // The two events are listed oldest first: minute 15 is index 0, minute 45 index 1. Lengths
     // differ, so that the frame count shows which recording was opened.
     const struct {
@@ -359,15 +325,18 @@ TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingFirst
     }
     m_parser.StartReader();
     EXPECT_EQ(m_parser.GetCategory(), CTATParser::kCategoryContinuous);
+    // A recording that cannot be opened (which < 0) is described as empty and ends at once.
     auto open = [&](const std::string& path, int32_t category, int which) {
         SCOPED_TRACE(path);
         MediaInfo info;
-        m_parser.OpenMedia(path.c_str(), &info);
+        info.fps0 = 77;
+        EXPECT_NE(m_parser.OpenMedia(path.c_str(), &info), 0u);
         EXPECT_EQ(m_parser.GetCategory(), category);
-        if (which < 0)
-            return;
-        EXPECT_EQ(info.frameCount0, 20 + 5 * which);
-        ExpectSamePackets(ParseAll(m_parser).packets, packets[size_t(which)]);
+        const ReadResult read = ParseAll(m_parser);
+        ExpectSamePackets(read, which < 0 ? std::vector<Packet>() : packets[size_t(which)]);
+        EXPECT_EQ(std::make_tuple(info.fps0, info.frameCount0),
+                  which < 0 ? std::make_tuple(0, 0) : std::make_tuple(30, 20 + 5 * which));
+        EXPECT_TRUE(which >= 0 || read.idle == 0) << "a missing one ends at once";
     };
 
     // By name: the first letter selects the category, whose folder holds the recording.
@@ -380,8 +349,11 @@ TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingFirst
     }
     open("/MANUAL_X, 0", CTATParser::kCategoryManual, 4);
     open("PARKING_X, 0", CTATParser::kCategoryParking, 3);
-    open("/x, 0", CTATParser::kCategoryParking, -1);  // lower case is no category letter
+    open("/x, 0", CTATParser::kCategoryParking, 3);  // lower case is no category letter
     open("RECORD, 0", CTATParser::kCategoryContinuous, 2);
+    open("/REC_20990101_000000_D.tat", CTATParser::kCategoryContinuous, -1);
+    for (const char* missing : {"EVENT_20990101_000000_D, 5", "", "/", ", 9999999999"})
+        open(missing, CTATParser::kCategoryEvent, -1);
 }
 
 }  // namespace
