@@ -151,9 +151,9 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsAndCountsTakenFromTheFile) {
               std::make_tuple(q.desc[0], q.desc[2], q.desc[5], q.desc[6], GetLE32(q.desc + 8),
                               q.Word(12)));
     // Duration, groups, and nothing else in the 244-byte block.
-    EXPECT_EQ(std::make_tuple(49u * 1000 / 30, 3u, 236L),
+    EXPECT_EQ(std::make_tuple(49u * 1000 / 30, 3u, 236L, 0xA5),
               std::make_tuple(GetLE32(q.block244), GetLE32(q.block244 + 4),
-                              std::count(q.block244 + 8, q.block244 + 244, 0)));
+                              std::count(q.block244 + 8, q.block244 + 244, 0), int(q.pastBlock)));
     EXPECT_EQ(q.counts, honest);
 
     // Counts the header claims against the file; each lie keeps the header's checksum intact.

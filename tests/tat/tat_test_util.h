@@ -201,6 +201,7 @@ struct RecordingInfo {
     int32_t count0 = -1, count1 = -1;
     char counts[kTatCountsTextBytes] = {};
     uint8_t block244[244];
+    uint8_t pastBlock = 0xA5;  // nothing may be written past the block
     int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
     // Frame rate, width, height and frame count of the front (0) or rear (1) camera.
     std::tuple<int, int, int, int> Camera(int c) const {
