@@ -42,8 +42,8 @@ struct ReadResult {
 
 // ParseMedia until the end (or `maxPackets`), into a buffer of exactly `capacity` bytes so that
 // the address sanitizer sees any write past it.
-ReadResult ParseAll(CTATParser& parser, uint32_t capacity = CTATParser::kBufferBytes,
-                    size_t maxPackets = SIZE_MAX) {
+ReadResult ParseAll(CTATParser& parser, size_t maxPackets = SIZE_MAX,
+                    uint32_t capacity = CTATParser::kBufferBytes) {
     ReadResult result;
     std::vector<uint8_t> buffer(capacity);
     // No recording here holds this many: a stream that runs on past it repeats or invents packets.
@@ -135,7 +135,7 @@ TEST_F(TatParserTest, EveryPacketComesBackInOrderThroughTheQueueOrDirectlyThenTh
                  [](const Packet& p) { return p.data.size() <= kSmall; });
     ASSERT_LT(fitting.size(), packets.size() - 2);
     m_parser.OpenMedia(name.c_str(), nullptr);
-    ExpectSamePackets(ParseAll(m_parser, kSmall), fitting);
+    ExpectSamePackets(ParseAll(m_parser, SIZE_MAX, kSmall), fitting);
 
     m_parser.StopReader();
     m_parser.OpenMedia(name.c_str(), nullptr);
@@ -168,15 +168,14 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
     for (size_t round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         m_parser.OpenMedia(firstName.c_str(), nullptr);
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 5 + round * 20), first, 0,
-                          5 + round * 20);
+        ExpectSamePackets(ParseAll(m_parser, 5 + round * 20), first, 0, 5 + round * 20);
         MediaInfo info;
         m_parser.OpenMedia(secondName.c_str(), &info);
         EXPECT_EQ(info.fps1, 0);
         ExpectSamePackets(ParseAll(m_parser), second);
     }
     m_parser.OpenMedia(firstName.c_str(), nullptr);
-    EXPECT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 3).packets.size(), 3u);
+    EXPECT_EQ(ParseAll(m_parser, 3).packets.size(), 3u);
     m_parser.CloseMedia();
     ExpectSamePackets(ParseAll(m_parser), {});
 
@@ -185,8 +184,7 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
         EXPECT_TRUE(m_parser.StartReader());
         EXPECT_TRUE(m_parser.StartReader());  // a second start leaves the running reader alone
         m_parser.OpenMedia(firstName.c_str(), nullptr);
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 10 * cycle), first, 0,
-                          10 * cycle);
+        ExpectSamePackets(ParseAll(m_parser, 10 * cycle), first, 0, 10 * cycle);
         m_parser.StopReader();
         // What was read ahead still comes out, in order; then the stopped reader means the end.
         const ReadResult rest = ParseAll(m_parser);
@@ -225,7 +223,7 @@ TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrR
         MediaInfo info;
         m_parser.OpenMedia(Write(minute++, packets, r.fps != 0, r.fps).c_str(), &info);
         EXPECT_EQ(info.fps0, r.fps);
-        ASSERT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 50).packets.size(), 50u);
+        ASSERT_EQ(ParseAll(m_parser, 50).packets.size(), 50u);
         for (const auto& [seconds, second, group] : r.seeks) {
             SCOPED_TRACE(seconds);
             EXPECT_EQ(m_parser.SeekTime(seconds), second);
@@ -245,8 +243,8 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
         const int group = (round * 5) % 14;
         m_parser.SeekTime(group * 24 / 30.0f + 0.01f);
         const size_t count = 1 + size_t(round) * 5;
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, count), packets,
-                          GroupStartIndex(packets, group), count);
+        ExpectSamePackets(ParseAll(m_parser, count), packets, GroupStartIndex(packets, group),
+                          count);
     }
 
     // Seeking while the reader waits for room: six key frames of 300 KB, three fit the queue, so
