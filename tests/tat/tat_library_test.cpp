@@ -298,8 +298,11 @@ TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
                             "EVENT_20140301_101500_D", "EVENT_20140301_101600_D"}) {
         SCOPED_TRACE(bad ? bad : "(null)");
         const RecordingInfo q = QueryName(bad);
-        EXPECT_EQ(std::make_tuple(q.ok, q.count0, std::string(q.counts)),
-                  std::make_tuple(0, 0, std::string()));
+        EXPECT_EQ(q.ok, 0);
+        EXPECT_EQ(q.count0, 0);
+        std::string counts(kTatCountsTextBytes, 'x');
+        TatQueryRecording(H(), bad, nullptr, nullptr, nullptr, nullptr, counts.data(), nullptr);
+        EXPECT_EQ(counts[0], '\0') << "the counts text is emptied";
         EXPECT_EQ(std::count(q.desc, q.desc + kTatDescriptionBytes, 0), kTatDescriptionBytes)
             << "the description is zeroed first";
         // Files that are there but hold no recording are found, and then fail to start.
