@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <thread>
