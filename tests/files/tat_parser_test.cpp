@@ -201,18 +201,13 @@ TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrR
     // 11 s at 30 fps: groups 0..13, so 10 s is group 12, which starts in second 9; past the end
     // is the last group. A frame rate of 0 computes with 30. At 25 fps frame 24 is at 0.96 s,
     // which a float holds as a little less. Seeks follow each other after reading to the end.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     const struct {
         int fps;  // as written
         int frames;
         std::vector<std::tuple<float, int, int>> seeks;  // seconds, second told, group
     } recordings[] = {
-        {30,
-         330,
-         {{10.0f, 9, 12},
-          {2.0f, 1, 2},
-          {-3.0f, 0, 0},
-          {1000.0f, 10, 13},
-          {std::numeric_limits<float>::quiet_NaN(), 0, 0}}},
+        {30, 330, {{10.0f, 9, 12}, {2.0f, 1, 2}, {-3.0f, 0, 0}, {1000.0f, 10, 13}, {nan, 0, 0}}},
         {0, 330, {{10.0f, 9, 12}}},
         {25, 100, {{24 / 25.0f, 0, 1}, {48 / 25.0f, 1, 2}, {72 / 25.0f, 2, 3}, {96 / 25.0f, 3, 4}}},
     };
