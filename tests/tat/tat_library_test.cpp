@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -435,7 +436,10 @@ TEST_F(TatLibraryTest, ReadingAndPollingFromTwoThreadsAtOnce) {
     });
     int32_t status;
     std::vector<Packet> got;
-    for (int round = 0; round < 3; ++round) {
+    // Three readings at least, and on until the UI thread has listed alongside.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (int round = 0; round < 3 || (listed == 0 && std::chrono::steady_clock::now() < until);
+         ++round) {
         got = ReadAll(&status);
         TatSeek(H(), 0, 0);
     }
