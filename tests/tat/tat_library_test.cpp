@@ -221,8 +221,7 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     std::vector<uint64_t> sizes;
     ASSERT_EQ(List(H(), d, kTatEvent, 2, &sizes),
               (std::vector<std::string>{NameOf(e1), NameOf(e2)}));
-    EXPECT_EQ(sizes[0], fs::file_size(e1));
-    EXPECT_EQ(sizes[1], fs::file_size(e2));
+    EXPECT_EQ(sizes, (std::vector<uint64_t>{fs::file_size(e1), fs::file_size(e2)}));
     EXPECT_EQ(List(H(), d, kTatEvent, 1), std::vector<std::string>{NameOf(e1)});
     EXPECT_TRUE(List(H(), d, kTatEvent, 0).empty());
 
