@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstring>
+#include <iterator>
 #include <limits>
 #include <thread>
 #include <tuple>
@@ -42,8 +42,8 @@ struct ReadResult {
 
 // ParseMedia until the end (or `maxPackets`), into a buffer of exactly `capacity` bytes so that
 // the address sanitizer sees any write past it.
-ReadResult ParseAll(CTATParser& parser, uint32_t capacity = CTATParser::kBufferBytes,
-                    size_t maxPackets = SIZE_MAX) {
+ReadResult ParseAll(CTATParser& parser, size_t maxPackets = SIZE_MAX,
+                    uint32_t capacity = CTATParser::kBufferBytes) {
     ReadResult result;
     std::vector<uint8_t> buffer(capacity);
     // No recording here holds this many: a stream that runs on past it repeats or invents packets.
@@ -69,26 +69,17 @@ ReadResult ParseAll(CTATParser& parser, uint32_t capacity = CTATParser::kBufferB
     return result;
 }
 
-// Compares what was read with `count` packets written from `first` on (all the rest by
-// default); reports the first mismatch.
-void ExpectSamePackets(const std::vector<ReadBack>& read, const std::vector<Packet>& written,
-                       size_t first = 0, size_t count = SIZE_MAX) {
+// Compares what was read with `count` packets written from `first` on; a read of all the rest
+// (no count) must have reached the end. Reports the first mismatch.
+void ExpectSamePackets(const ReadResult& read, const std::vector<Packet>& written, size_t first = 0,
+                       size_t count = SIZE_MAX) {
+    EXPECT_TRUE(read.ended || count != SIZE_MAX);
     ASSERT_LE(first, written.size());
-    ASSERT_EQ(read.size(), std::min(count, written.size() - first));
-    for (size_t i = 0; i < read.size(); ++i) {
-        ASSERT_EQ(read[i].id, ChunkId(written[first + i])) << "packet " << first + i;
-        ASSERT_EQ(read[i].bytes, written[first + i].data) << "packet " << first + i;
+    ASSERT_EQ(read.packets.size(), std::min(count, written.size() - first));
+    for (size_t i = 0; i < read.packets.size(); ++i) {
+        ASSERT_EQ(read.packets[i].id, ChunkId(written[first + i])) << "packet " << first + i;
+        ASSERT_EQ(read.packets[i].bytes, written[first + i].data) << "packet " << first + i;
     }
-}
-
-// Reads on from the current place and checks that it starts at `group` and runs to the end.
-void ExpectReadsOnFromGroup(CTATParser& parser, const std::vector<Packet>& packets, int group) {
-    SCOPED_TRACE("group " + std::to_string(group));
-    const size_t first = GroupStartIndex(packets, group);
-    ASSERT_LT(first, packets.size());
-    const ReadResult read = ParseAll(parser);
-    EXPECT_TRUE(read.ended);
-    ExpectSamePackets(read.packets, packets, first);
 }
 
 class TatParserTest : public ::testing::Test {
@@ -113,72 +104,10 @@ protected:
     CTATParser m_parser;
 };
 
-TEST_F(TatParserTest, EveryPacketComesBackInOrderWithItsChunkIdAndTheStreamDescription) {
-    const auto packets = MakePackets(90, true, 7);
-    const std::string name = Write(15, packets);
-    ASSERT_TRUE(m_parser.StartReader());
-    MediaInfo info;
-    EXPECT_NE(m_parser.OpenMedia(("/" + name).c_str(), &info), 0u);
-    EXPECT_EQ(std::vector<int>({30, 15, 90, 90}),
-              std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1}));
-    const auto front = m_parser.GetVideoSize(0), rear = m_parser.GetVideoSize(1);
-    EXPECT_EQ(std::vector<int>({1280, 720, 640, 480, 15}),
-              std::vector<int>(
-                  {front.width, front.height, rear.width, rear.height, m_parser.GetFrameRate(1)}));
-    // Audio on every third frame; text on every fifth, 'G', 'M' and 'B' in turn.
-    const TatStreamInfo& counts = m_parser.GetStreamInfo();
-    EXPECT_EQ(std::vector<int>({30, 6, 6}),
-              std::vector<int>({counts.audioCount, counts.gpsCount, counts.accCount}));
-
-    const ReadResult read = ParseAll(m_parser);
-    EXPECT_TRUE(read.ended);
-    ExpectSamePackets(read.packets, packets);
-    EXPECT_TRUE(ParseAll(m_parser).ended) << "the end stays the end";
-}
-
-TEST_F(TatParserTest, DirectReadsCountOnlyGroupStartsAndStopAskingTheLibraryAfterTheEnd) {
-    const auto packets = MakePackets(60, true, 3);
-    const std::string name = Write(15, packets);
-    const auto other = MakePackets(30, true, 4);
-    const std::string otherName = NameOf(Write(45, other));
-
-    m_parser.OpenMedia(name.c_str(), nullptr);  // no reader thread: the caller reads directly
-    std::vector<uint8_t> buffer(CTATParser::kBufferBytes);
-    for (size_t i = 0; i < packets.size(); ++i) {
-        uint32_t size = uint32_t(buffer.size());
-        ASSERT_EQ(m_parser.ReadPacket(buffer.data(), &size), ParserKind(packets[i])) << i;
-        ASSERT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + size), packets[i].data);
-    }
-    EXPECT_EQ(m_parser.GetKind0Count(), 3) << "60 frames hold three group starts";
-
-    uint32_t size = uint32_t(buffer.size());
-    EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
-    EXPECT_EQ(size, 1u);  // the end packet must be visible in a queue
-
-    // A second handle streaming another recording: a read that reached the library now would
-    // deliver one of its packets.
-    TatHandle second = TatCreate();
-    ASSERT_NE(TatRegisterCardFolder(second, m_card.Root().c_str()), 0);
-    const int64_t position = TatLocate(second, kTatContinuous, otherName.c_str());
-    ASSERT_GE(position, 0);
-    TatStartStream(second, kTatContinuous, 0, position);
-    CTATParser::SetLibraryHandle(second);
-    for (int i = 0; i < 3; ++i) {
-        size = uint32_t(buffer.size());
-        EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
-        EXPECT_EQ(size, 0u);
-    }
-    uint8_t stream = 0xFF, kind = 0xFF, flag = 0xFF;
-    size = uint32_t(buffer.size());
-    EXPECT_EQ(TatReadPacket(second, &stream, &kind, &flag, &size, buffer.data(), nullptr),
-              kTatPacket);
-    EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + size), other[0].data);
-    CTATParser::SetLibraryHandle(m_card.Handle());
-    TatDestroy(second);
-}
-
-TEST_F(TatParserTest, SmallCallerBufferGetsOnlyThePacketsThatFitAndLargestPacketsPass) {
-    auto packets = MakePackets(60, true, 11);
+// Through the read-ahead queue into a buffer of any size, into a small one that gets only the
+// packets that fit, and directly without the reader thread: in order, then the end for good.
+TEST_F(TatParserTest, EveryPacketComesBackInOrderThroughTheQueueOrDirectlyThenTheEndStays) {
+    auto packets = MakePackets(90, true, 7);
     // The largest packets the format allows, in the middle.
     const size_t middle = packets.size() / 2;
     const uint32_t t = packets[middle].timeMs;
@@ -186,38 +115,47 @@ TEST_F(TatParserTest, SmallCallerBufferGetsOnlyThePacketsThatFitAndLargestPacket
                    {{0, kTatKindVideo, 0, t, std::vector<uint8_t>(1u << 20, 0x41)},
                     {0, kTatKindText, 0, t, std::vector<uint8_t>(1u << 20, 'B')}});
     const std::string name = Write(15, packets);
-    m_parser.StartReader();
-    m_parser.OpenMedia(name.c_str(), nullptr);
-    const ReadResult whole = ParseAll(m_parser);
-    EXPECT_TRUE(whole.ended);
-    ExpectSamePackets(whole.packets, packets);
+    ASSERT_TRUE(m_parser.StartReader());
+    MediaInfo info;
+    EXPECT_NE(m_parser.OpenMedia(("/" + name).c_str(), &info), 0u);
+    const auto front = m_parser.GetVideoSize(0), rear = m_parser.GetVideoSize(1);
+    // Audio on every third frame; text on every fifth, 'G', 'M' and 'B' in turn.
+    const TatStreamInfo& counts = m_parser.GetStreamInfo();
+    EXPECT_EQ(
+        std::vector<int>({30, 15, 91, 90, 1280, 720, 640, 480, 15, 30, 6, 6}),
+        std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1, front.width,
+                          front.height, rear.width, rear.height, m_parser.GetFrameRate(1),
+                          counts.audioCount, counts.gpsCount, counts.accCount}));
+    ExpectSamePackets(ParseAll(m_parser), packets);
+    EXPECT_TRUE(ParseAll(m_parser).ended) << "the end stays the end";
 
     constexpr uint32_t kSmall = 500;
     std::vector<Packet> fitting;
-    for (const Packet& p : packets)
-        if (p.data.size() <= kSmall)
-            fitting.push_back(p);
+    std::copy_if(packets.begin(), packets.end(), std::back_inserter(fitting),
+                 [](const Packet& p) { return p.data.size() <= kSmall; });
     ASSERT_LT(fitting.size(), packets.size() - 2);
     m_parser.OpenMedia(name.c_str(), nullptr);
-    const ReadResult small = ParseAll(m_parser, kSmall);
-    EXPECT_TRUE(small.ended);
-    ExpectSamePackets(small.packets, fitting);
-}
+    ExpectSamePackets(ParseAll(m_parser, SIZE_MAX, kSmall), fitting);
 
-TEST_F(TatParserTest, RecordingThatCannotBeOpenedEndsAtOnce) {
-    m_parser.StartReader();
-    for (const char* missing :
-         {"/REC_20990101_000000_D.tat", "EVENT_20990101_000000_D, 5", "", "/", ", 9999999999"}) {
-        SCOPED_TRACE(missing);
-        MediaInfo info;
-        info.fps0 = 77;
-        EXPECT_NE(m_parser.OpenMedia(missing, &info), 0u);
-        EXPECT_EQ(info.fps0, 0);
-        EXPECT_EQ(info.frameCount0, 0);
-        const ReadResult read = ParseAll(m_parser);
-        EXPECT_TRUE(read.ended);
-        EXPECT_TRUE(read.packets.empty());
-        EXPECT_EQ(read.idle, 0);
+    m_parser.StopReader();
+    m_parser.OpenMedia(name.c_str(), nullptr);
+    std::vector<uint8_t> buffer(CTATParser::kBufferBytes);
+    for (size_t i = 0; i < packets.size(); ++i) {
+        uint32_t size = uint32_t(buffer.size());
+        ASSERT_EQ(m_parser.ReadPacket(buffer.data(), &size), ParserKind(packets[i])) << i;
+        ASSERT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + size), packets[i].data);
+    }
+    EXPECT_EQ(m_parser.GetKind0Count(), 4) << "90 frames hold four group starts";
+    uint32_t size = uint32_t(buffer.size());
+    EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
+    EXPECT_EQ(size, 1u);  // the end packet must be visible in a queue
+    // The library streams the recording again: a read that reached it now would get a packet.
+    const TatHandle h = m_card.Handle();
+    ASSERT_EQ(TatStartStream(h, kTatContinuous, 0, TatLocate(h, kTatContinuous, name.c_str())), 1);
+    for (int i = 0; i < 3; ++i) {
+        size = uint32_t(buffer.size());
+        EXPECT_EQ(m_parser.ReadPacket(buffer.data(), &size), kPacketEnd);
+        EXPECT_EQ(size, 0u);
     }
 }
 
@@ -230,35 +168,29 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
     for (size_t round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         m_parser.OpenMedia(firstName.c_str(), nullptr);
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 5 + round * 20).packets,
-                          first, 0, 5 + round * 20);
+        ExpectSamePackets(ParseAll(m_parser, 5 + round * 20), first, 0, 5 + round * 20);
         MediaInfo info;
         m_parser.OpenMedia(secondName.c_str(), &info);
         EXPECT_EQ(info.fps1, 0);
-        const ReadResult read = ParseAll(m_parser);
-        EXPECT_TRUE(read.ended);
-        ExpectSamePackets(read.packets, second);
+        ExpectSamePackets(ParseAll(m_parser), second);
     }
     m_parser.OpenMedia(firstName.c_str(), nullptr);
-    EXPECT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 3).packets.size(), 3u);
+    EXPECT_EQ(ParseAll(m_parser, 3).packets.size(), 3u);
     m_parser.CloseMedia();
-    const ReadResult afterClose = ParseAll(m_parser);
-    EXPECT_TRUE(afterClose.ended);
-    EXPECT_TRUE(afterClose.packets.empty());
+    ExpectSamePackets(ParseAll(m_parser), {});
 
     for (size_t cycle = 1; cycle <= 4; ++cycle) {
         SCOPED_TRACE(cycle);
         EXPECT_TRUE(m_parser.StartReader());
         EXPECT_TRUE(m_parser.StartReader());  // a second start leaves the running reader alone
         m_parser.OpenMedia(firstName.c_str(), nullptr);
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, 10 * cycle).packets, first,
-                          0, 10 * cycle);
+        ExpectSamePackets(ParseAll(m_parser, 10 * cycle), first, 0, 10 * cycle);
         m_parser.StopReader();
         // What was read ahead still comes out, in order; then the stopped reader means the end.
         const ReadResult rest = ParseAll(m_parser);
         EXPECT_TRUE(rest.ended);
         EXPECT_EQ(rest.idle, 0);
-        ExpectSamePackets(rest.packets, first, 10 * cycle, rest.packets.size());
+        ExpectSamePackets(rest, first, 10 * cycle, rest.packets.size());
     }
 }
 
@@ -269,18 +201,13 @@ TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrR
     // 11 s at 30 fps: groups 0..13, so 10 s is group 12, which starts in second 9; past the end
     // is the last group. A frame rate of 0 computes with 30. At 25 fps frame 24 is at 0.96 s,
     // which a float holds as a little less. Seeks follow each other after reading to the end.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     const struct {
         int fps;  // as written
         int frames;
         std::vector<std::tuple<float, int, int>> seeks;  // seconds, second told, group
     } recordings[] = {
-        {30,
-         330,
-         {{10.0f, 9, 12},
-          {2.0f, 1, 2},
-          {-3.0f, 0, 0},
-          {1000.0f, 10, 13},
-          {std::numeric_limits<float>::quiet_NaN(), 0, 0}}},
+        {30, 330, {{10.0f, 9, 12}, {2.0f, 1, 2}, {-3.0f, 0, 0}, {1000.0f, 10, 13}, {nan, 0, 0}}},
         {0, 330, {{10.0f, 9, 12}}},
         {25, 100, {{24 / 25.0f, 0, 1}, {48 / 25.0f, 1, 2}, {72 / 25.0f, 2, 3}, {96 / 25.0f, 3, 4}}},
     };
@@ -291,11 +218,11 @@ TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrR
         MediaInfo info;
         m_parser.OpenMedia(Write(minute++, packets, r.fps != 0, r.fps).c_str(), &info);
         EXPECT_EQ(info.fps0, r.fps);
-        ASSERT_EQ(ParseAll(m_parser, CTATParser::kBufferBytes, 50).packets.size(), 50u);
+        ASSERT_EQ(ParseAll(m_parser, 50).packets.size(), 50u);
         for (const auto& [seconds, second, group] : r.seeks) {
             SCOPED_TRACE(seconds);
             EXPECT_EQ(m_parser.SeekTime(seconds), second);
-            ExpectReadsOnFromGroup(m_parser, packets, group);
+            ExpectSamePackets(ParseAll(m_parser), packets, GroupStartIndex(packets, group));
         }
     }
     EXPECT_TRUE(m_parser.SeekSnapsToSecond());
@@ -311,8 +238,8 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
         const int group = (round * 5) % 14;
         m_parser.SeekTime(group * 24 / 30.0f + 0.01f);
         const size_t count = 1 + size_t(round) * 5;
-        ExpectSamePackets(ParseAll(m_parser, CTATParser::kBufferBytes, count).packets, packets,
-                          GroupStartIndex(packets, group), count);
+        ExpectSamePackets(ParseAll(m_parser, count), packets, GroupStartIndex(packets, group),
+                          count);
     }
 
     // Seeking while the reader waits for room: six key frames of 300 KB, three fit the queue, so
@@ -327,7 +254,7 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
         std::this_thread::yield();
     ASSERT_EQ(m_parser.GetKind0Count(), 4);
     m_parser.SeekTime(0.0f);
-    ExpectReadsOnFromGroup(m_parser, big, 0);
+    ExpectSamePackets(ParseAll(m_parser), big);
 }
 
 TEST(TatParserName, NameIsCutAtTheFirstRunOfCommasAndBlanksAndAnIndexMayFollow) {
@@ -371,57 +298,55 @@ TEST(TatParserName, CountsTextFieldsFromTheFirstMismatchOnKeepTheirValues) {
     EXPECT_EQ(CTATParser::ScanCountsText("cntvideo0=1", &info), 0);
 }
 
-TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingFirst) {
-    struct Written {
-        int32_t libraryCategory;
+TEST_F(TatParserTest, CategoryLetterAndIndexPickTheRecordingWithoutAListingOrEndAtOnce) {
+    // The two events are listed oldest first: minute 15 is index 0, minute 45 index 1. Lengths
+    // differ, so that the frame count shows which recording was opened.
+    const struct {
+        int32_t library;
         int minute;
-        int32_t parserCategory;
-        std::vector<Packet> packets;
-        std::string name;
-    };
-    // The two events are listed oldest first: minute 15 is index 0, minute 45 index 1.
-    std::vector<Written> written = {
-        {kTatEvent, 15, CTATParser::kCategoryEvent, {}, {}},
-        {kTatEvent, 45, CTATParser::kCategoryEvent, {}, {}},
-        {kTatContinuous, 15, CTATParser::kCategoryContinuous, {}, {}},
-        {kTatParking, 20, CTATParser::kCategoryParking, {}, {}},
-        {kTatManual, 30, CTATParser::kCategoryManual, {}, {}},
-    };
-    // Lengths that differ, so that the description shows which recording was opened.
-    uint32_t seed = 60;
-    for (Written& w : written) {
-        w.packets = MakePackets(int(20 + 5 * (seed % 6)), true, seed);
-        ++seed;
-        w.name = NameOf(m_card.Record(w.libraryCategory, w.minute, w.packets, true));
+        int32_t parser;
+    } written[] = {{kTatEvent, 15, CTATParser::kCategoryEvent},
+                   {kTatEvent, 45, CTATParser::kCategoryEvent},
+                   {kTatContinuous, 15, CTATParser::kCategoryContinuous},
+                   {kTatParking, 20, CTATParser::kCategoryParking},
+                   {kTatManual, 30, CTATParser::kCategoryManual}};
+    std::vector<std::vector<Packet>> packets;
+    std::vector<std::string> names;
+    for (const auto& w : written) {
+        packets.push_back(MakePackets(20 + 5 * int(names.size()), true, 60 + names.size()));
+        names.push_back(NameOf(m_card.Record(w.library, w.minute, packets.back(), true)));
     }
     m_parser.StartReader();
     EXPECT_EQ(m_parser.GetCategory(), CTATParser::kCategoryContinuous);
-    auto open = [&](const std::string& path, int32_t category, const Written* expected) {
+    // A recording that cannot be opened (which < 0) is described as empty and ends at once.
+    auto open = [&](const std::string& path, int32_t category, int which) {
         SCOPED_TRACE(path);
         MediaInfo info;
-        m_parser.OpenMedia(path.c_str(), &info);
+        info.fps0 = 77;
+        EXPECT_NE(m_parser.OpenMedia(path.c_str(), &info), 0u);
         EXPECT_EQ(m_parser.GetCategory(), category);
-        if (!expected)
-            return;
-        EXPECT_EQ(info.frameCount0,
-                  std::count_if(expected->packets.begin(), expected->packets.end(),
-                                [](const Packet& p) { return p.stream == 0 && p.IsVideo(); }));
-        ExpectSamePackets(ParseAll(m_parser).packets, expected->packets);
+        const ReadResult read = ParseAll(m_parser);
+        ExpectSamePackets(read, which < 0 ? std::vector<Packet>() : packets[size_t(which)]);
+        EXPECT_EQ(std::make_tuple(info.fps0, info.frameCount0),
+                  which < 0 ? std::make_tuple(0, 0) : std::make_tuple(30, 20 + 5 * which));
+        EXPECT_TRUE(which >= 0 || read.idle == 0) << "a missing one ends at once";
     };
 
     // By name: the first letter selects the category, whose folder holds the recording.
-    for (const Written& w : written)
-        open("/" + w.name, w.parserCategory, &w);
+    for (size_t i = 0; i < names.size(); ++i)
+        open("/" + names[i], written[i].parser, int(i));
     // By index within the category of the letter; a letter that is no category keeps the last.
     for (int pick : {0, 1}) {
-        open("/EVT_20140301_101500_D, " + std::to_string(pick), CTATParser::kCategoryEvent,
-             &written[size_t(pick)]);
-        open("DUMMY, " + std::to_string(pick), CTATParser::kCategoryEvent, &written[size_t(pick)]);
+        open("/EVT_20140301_101500_D, " + std::to_string(pick), CTATParser::kCategoryEvent, pick);
+        open("DUMMY, " + std::to_string(pick), CTATParser::kCategoryEvent, pick);
     }
-    open("/MANUAL_X, 0", CTATParser::kCategoryManual, &written[4]);
-    open("PARKING_X, 0", CTATParser::kCategoryParking, &written[3]);
-    open("/x, 0", CTATParser::kCategoryParking, nullptr);  // lower case is no category letter
-    open("RECORD, 0", CTATParser::kCategoryContinuous, &written[2]);
+    open("/MANUAL_X, 0", CTATParser::kCategoryManual, 4);
+    open("PARKING_X, 0", CTATParser::kCategoryParking, 3);
+    open("/x, 0", CTATParser::kCategoryParking, 3);  // lower case is no category letter
+    open("RECORD, 0", CTATParser::kCategoryContinuous, 2);
+    open("/REC_20990101_000000_D.tat", CTATParser::kCategoryContinuous, -1);
+    for (const char* missing : {"EVENT_20990101_000000_D, 5", "", "/", ", 9999999999"})
+        open(missing, CTATParser::kCategoryEvent, -1);
 }
 
 }  // namespace

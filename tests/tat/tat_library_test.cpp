@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <thread>
@@ -137,9 +137,12 @@ TEST_F(TatLibraryTest, ReadsEveryWholePacketInOrderThenEndsForGood) {
     EXPECT_EQ(size_t(TatSkippedPackets(H())), packets.size() - fitting.size());
 }
 
-TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
-    const std::string name = NameOf(m_card.Record(kTatContinuous, 1, MakePackets(50, true), true));
-    const RecordingInfo q = QueryName(name.c_str());
+TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsAndCountsTakenFromTheFile) {
+    const auto packets = MakePackets(50, true);
+    // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
+    const std::string honest = "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4";
+    const RecordingInfo q =
+        QueryName(NameOf(m_card.Record(kTatContinuous, 1, packets, true)).c_str());
     ASSERT_NE(q.ok, 0);
     EXPECT_EQ(std::make_tuple(30, 1280, 720, 50), q.Camera(0));
     EXPECT_EQ(std::make_tuple(15, 640, 480, 50), q.Camera(1));
@@ -148,11 +151,39 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsCountsAndCountsText) {
               std::make_tuple(q.desc[0], q.desc[2], q.desc[5], q.desc[6], GetLE32(q.desc + 8),
                               q.Word(12)));
     // Duration, groups, and nothing else in the 244-byte block.
-    EXPECT_EQ(GetLE32(q.block244), 49u * 1000 / 30);
-    EXPECT_EQ(GetLE32(q.block244 + 4), 3u);
-    EXPECT_EQ(std::count(q.block244 + 8, q.block244 + 244, 0), 236);
-    // 50 frames: audio on every third (17), text on every fifth (10: G M B G M B G M B G).
-    EXPECT_STREQ(q.counts, "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4");
+    EXPECT_EQ(std::make_tuple(49u * 1000 / 30, 3u, 236L, 0xA5),
+              std::make_tuple(GetLE32(q.block244), GetLE32(q.block244 + 4),
+                              std::count(q.block244 + 8, q.block244 + 244, 0), int(q.pastBlock)));
+    EXPECT_EQ(q.counts, honest);
+
+    // Counts the header claims against the file; each lie keeps the header's checksum intact.
+    auto le32 = [](uint32_t v) {
+        std::vector<uint8_t> b(4);
+        PutLE32(b.data(), v);
+        return b;
+    };
+    auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
+    using Patch = std::pair<size_t, std::vector<uint8_t>>;
+    const std::vector<std::vector<Patch>> lies = {
+        {{tatfmt::kHdrCount0, le32(2000000000)},
+         {tatfmt::kHdrCountsText,
+          text("cntVideo0=2000000000; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4")}},
+        {{tatfmt::kHdrCount0, le32(49)}},
+        {{tatfmt::kHdrGps, le32(2000000000)}},
+        {{tatfmt::kHdrCountsText, text("cntVideo0=" + std::string(246, '9'))}},  // no NUL
+    };
+    for (size_t i = 0; i < lies.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string path = m_card.Record(kTatContinuous, 1, packets, true);
+        for (const Patch& patch : lies[i])
+            PatchFile(path, patch.first, patch.second);
+        const std::vector<uint8_t> header = testsupport::ReadBytes(path);
+        PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
+        const RecordingInfo lied = QueryName(NameOf(path).c_str());
+        ASSERT_NE(lied.ok, 0);
+        EXPECT_EQ(lied.count0, 50);
+        EXPECT_EQ(lied.counts, honest);
+    }
 
     // Front camera only; the name without its extension and a leading '/' are accepted too.
     const std::string front = NameOf(m_card.Record(kTatParking, 2, MakePackets(10, false), false));
@@ -190,8 +221,7 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirstWithSizes) {
     std::vector<uint64_t> sizes;
     ASSERT_EQ(List(H(), d, kTatEvent, 2, &sizes),
               (std::vector<std::string>{NameOf(e1), NameOf(e2)}));
-    EXPECT_EQ(sizes[0], fs::file_size(e1));
-    EXPECT_EQ(sizes[1], fs::file_size(e2));
+    EXPECT_EQ(sizes, (std::vector<uint64_t>{fs::file_size(e1), fs::file_size(e2)}));
     EXPECT_EQ(List(H(), d, kTatEvent, 1), std::vector<std::string>{NameOf(e1)});
     EXPECT_TRUE(List(H(), d, kTatEvent, 0).empty());
 
@@ -256,41 +286,6 @@ TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
     EXPECT_EQ(ReadAll(&status, 1).front(), packets[0]);
 }
 
-TEST_F(TatLibraryTest, CountsTheHeaderClaimsAgainstTheFileAreTakenFromTheFile) {
-    const auto packets = MakePackets(50, true);
-    const std::string honest = "cntVideo0=50; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4";
-    auto le32 = [](uint32_t v) {
-        std::vector<uint8_t> b(4);
-        PutLE32(b.data(), v);
-        return b;
-    };
-    auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
-    using Patch = std::pair<size_t, std::vector<uint8_t>>;
-    // Each lie keeps the header's checksum intact.
-    const std::vector<std::vector<Patch>> lies = {
-        {{tatfmt::kHdrCount0, le32(2000000000)},
-         {tatfmt::kHdrCountsText,
-          text("cntVideo0=2000000000; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4")}},
-        {{tatfmt::kHdrCount0, le32(49)}},
-        {{tatfmt::kHdrGps, le32(2000000000)}},
-        {{tatfmt::kHdrCountsText, text("cntVideo0=" + std::string(246, '9'))}},  // no NUL
-    };
-    for (size_t i = 0; i < lies.size(); ++i) {
-        SCOPED_TRACE(i);
-        const std::string path = m_card.Record(kTatContinuous, 1, packets, true);
-        for (const Patch& patch : lies[i])
-            PatchFile(path, patch.first, patch.second);
-        std::vector<uint8_t> header(tatfmt::kHeaderBytes);
-        std::ifstream(path, std::ios::binary)
-            .read(reinterpret_cast<char*>(header.data()), tatfmt::kHeaderBytes);
-        PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
-        const RecordingInfo q = QueryName(NameOf(path).c_str());
-        ASSERT_NE(q.ok, 0);
-        EXPECT_EQ(q.count0, 50);
-        EXPECT_EQ(q.counts, honest);
-    }
-}
-
 TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
     const std::string good = NameOf(m_card.Record(kTatEvent, 6, MakePackets(5, true), true));
     WriteText(m_card.Root() + "/EVENT/EVENT_20140301_101500_D.tat", "this is no recording at all");
@@ -304,6 +299,9 @@ TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
         const RecordingInfo q = QueryName(bad);
         EXPECT_EQ(q.ok, 0);
         EXPECT_EQ(q.count0, 0);
+        std::string counts(kTatCountsTextBytes, 'x');
+        TatQueryRecording(H(), bad, nullptr, nullptr, nullptr, nullptr, counts.data(), nullptr);
+        EXPECT_EQ(counts[0], '\0') << "the counts text is emptied";
         EXPECT_EQ(std::count(q.desc, q.desc + kTatDescriptionBytes, 0), kTatDescriptionBytes)
             << "the description is zeroed first";
         // Files that are there but hold no recording are found, and then fail to start.
@@ -325,7 +323,8 @@ TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
     // The good one is found in any category's folder and by its index in its own.
     EXPECT_GE(TatLocate(H(), kTatManual, good.c_str()), 0);
     EXPECT_EQ(TatLocateAt(H(), kTatEvent, 0), TatLocate(H(), kTatEvent, good.c_str()));
-    const RecordingInfo q = QueryRecording(H(), ("/" + good).c_str(), 0);
+    // By index, a name without a category letter takes the category of the last locate.
+    const RecordingInfo q = QueryRecording(H(), "/x", 0);
     EXPECT_NE(q.ok, 0);
     EXPECT_EQ(q.count0, 5);
     // Null out-pointers are tolerated; a null handle fails.
@@ -436,7 +435,10 @@ TEST_F(TatLibraryTest, ReadingAndPollingFromTwoThreadsAtOnce) {
     });
     int32_t status;
     std::vector<Packet> got;
-    for (int round = 0; round < 3; ++round) {
+    // Three readings at least, and on until the UI thread has listed alongside.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (int round = 0; round < 3 || (listed == 0 && std::chrono::steady_clock::now() < until);
+         ++round) {
         got = ReadAll(&status);
         TatSeek(H(), 0, 0);
     }
@@ -452,22 +454,17 @@ TEST(TatLibraryVolumes, AMountedVolumeWithTheLayoutIsTheCardUntilUnmounted) {
     const std::string root = temp.path() + "/root";
     const std::string mounts = temp.path() + "/mounts";
     ASSERT_TRUE(fs::create_directories(root + "/media/kim/USB"));
-    for (const char* card : {"/media/kim/KX2", "/mnt/sd", "/home/kim/card"}) {
+    for (const char* card : {"/media/kim/KX2", "/mnt/sd"}) {
         fs::create_directories(fs::path(root + card).parent_path());
         ASSERT_TRUE(CreateCardLayout(root + card)) << card;
     }
-    // A card folder in a place that is not removable is no card.
-    WriteText(mounts, "/dev/sda1 / ext4 rw 0 0\n/dev/sdc1 /home/kim/card vfat rw 0 0\n");
-    TatHandle h = TatCreate();
-    TatSetMountsFile(h, mounts.c_str(), root.c_str());
-    char drive = 'x';
-    EXPECT_EQ(TatPollCard(h, &drive), 0);
-    EXPECT_EQ(drive, 0);
-
     // A plain stick first in the walk's order, then the recorder's card.
     WriteText(mounts,
               "/dev/sdb1 /media/kim/USB vfat rw 0 0\n/dev/sdd1 /mnt/sd vfat rw 0 0\n"
               "/dev/sdc1 /media/kim/KX2 vfat rw 0 0\n");
+    TatHandle h = TatCreate();
+    TatSetMountsFile(h, mounts.c_str(), root.c_str());
+    char drive = 'x';
     const char card = TatPollCard(h, &drive);
     ASSERT_NE(card, 0);
     ASSERT_TRUE(WriteRecording(

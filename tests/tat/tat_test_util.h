@@ -91,14 +91,8 @@ inline std::vector<Packet> MakePackets(int frames, bool rear, uint32_t seed = 1,
 
 // Front 1280x720 at `fps0`; rear, when there is one, 640x480 at 15 fps.
 inline TatRecordingDesc MakeDesc(bool rear, int fps0 = 30) {
-    TatRecordingDesc desc;
-    desc.fps0 = fps0;
-    desc.fps1 = rear ? 15 : 0;
-    desc.width0 = 1280;
-    desc.height0 = 720;
-    desc.width1 = rear ? 640 : 0;
-    desc.height1 = rear ? 480 : 0;
-    return desc;
+    return rear ? TatRecordingDesc{fps0, 15, 1280, 720, 640, 480}
+                : TatRecordingDesc{fps0, 0, 1280, 720, 0, 0};
 }
 
 // Writes the packets; finished normally, or cut like a power loss keeping `keepOfLast` bytes
@@ -207,6 +201,7 @@ struct RecordingInfo {
     int32_t count0 = -1, count1 = -1;
     char counts[kTatCountsTextBytes] = {};
     uint8_t block244[244];
+    uint8_t pastBlock = 0xA5;  // nothing may be written past the block
     int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
     // Frame rate, width, height and frame count of the front (0) or rear (1) camera.
     std::tuple<int, int, int, int> Camera(int c) const {

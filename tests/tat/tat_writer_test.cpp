@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "tat/tat_format.h"
 #include "tat/tat_reader.h"
@@ -38,7 +36,6 @@ TEST(TatWriter, RefusesPacketsTheFormatCannotCarry) {
     EXPECT_TRUE(writer.WritePacket(0, kTatKindAudio, 0, data, 3840));
     EXPECT_TRUE(writer.WritePacket(0, kTatKindGroupStart, 0, data, 10));
     EXPECT_TRUE(writer.WritePacket(0, kTatKindText, 0, data, 7));
-    EXPECT_EQ(writer.LastPacketBytes(), tatfmt::kPacketHeaderBytes + 7);
     EXPECT_TRUE(writer.Finish());
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_FALSE(writer.WritePacket(0, kTatKindVideo, 0, data, 10));
@@ -56,8 +53,7 @@ TEST(TatWriter, IndexHoldsEveryGroupWithItsOffsetTimeAndFramesBefore) {
     const auto packets = MakePackets(24 * 4 + 7, true);
     const std::string path = temp.path() + "/i.tat";
     ASSERT_TRUE(WriteRecording(path, packets, true));
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+    const std::vector<uint8_t> file = testsupport::ReadBytes(path);
     ASSERT_GT(file.size(), tatfmt::kHeaderBytes + tatfmt::kTrailerBytes);
     const uint8_t* trailer = file.data() + file.size() - tatfmt::kTrailerBytes;
     ASSERT_EQ(std::memcmp(trailer, tatfmt::kTrailerMagic, 4), 0);
