@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
 
-#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -18,7 +15,6 @@
 #include "widgets/seek_marks.h"
 #include "widgets/skin_button.h"
 #include "widgets/skin_images.h"
-#include "widgets/string_table.h"
 #include "widgets/trans_bitmap.h"
 #include "widgets/window_messages.h"
 
@@ -26,7 +22,6 @@ using namespace locket;
 
 namespace {
 
-constexpr int kEnglish = 0x09;
 constexpr QRgb kGreen = qRgb(0, 200, 0);
 constexpr QRgb kRed = qRgb(220, 0, 0);
 constexpr QRgb kBlue = qRgb(0, 0, 220);
@@ -421,93 +416,4 @@ TEST(SkinButton, MaskShapesTheButtonForDrawingAndClicks) {
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {28, 12})) << "masked out of the stretched picture";
     EXPECT_TRUE(button->GetRegion().contains(QPoint(15, 15)));
     EXPECT_FALSE(button->GetRegion().contains(QPoint(16, 0)));
-}
-
-// Every picture the main window loads, at the size its layout gives it; a missing file, a
-// wrong size or two files claiming one id all show here.
-TEST(SkinImages, EveryImageTheMainWindowUsesLoadsAtItsLayoutSize) {
-    struct Image {
-        int id, width, height;
-    };
-    // clang-format off
-    const Image images[] = {
-        {421, 975, 712},  // window background
-        {143, 64, 64},    // program icon
-        // title bar and full-screen top bar: minimise, close, full screen, previous size
-        {451, 25, 25}, {452, 25, 25}, {434, 25, 25}, {435, 25, 25},
-        {440, 25, 25}, {441, 25, 25}, {502, 25, 25}, {503, 25, 25},
-        // transport: PRE, PLAY, Pause, STOP, NEXT, 10 s back and forward, OPEN
-        {472, 31, 17}, {473, 31, 17}, {469, 15, 17}, {511, 15, 17}, {489, 15, 17}, {490, 15, 17},
-        {460, 31, 17}, {461, 31, 17}, {478, 25, 16}, {479, 25, 16}, {481, 25, 16}, {482, 25, 16},
-        {466, 19, 17}, {467, 19, 17},
-        // settings, capture, zoom, brightness icon, rear mirror, mute
-        {484, 21, 21}, {485, 21, 21}, {425, 30, 20}, {426, 30, 20}, {496, 21, 21}, {497, 21, 21},
-        {424, 24, 25}, {454, 30, 23}, {455, 30, 23}, {495, 27, 22}, {494, 27, 22},
-        // swap (window and full screen), map enlarge, rear and map tabs
-        {431, 161, 24}, {432, 161, 24}, {433, 161, 24}, {517, 161, 24}, {516, 161, 24},
-        {515, 161, 24}, {428, 161, 24}, {429, 161, 24}, {430, 161, 24}, {475, 161, 24},
-        {476, 161, 24}, {477, 161, 24}, {448, 161, 24}, {449, 161, 24}, {450, 161, 24},
-        // categories driving, event, parking, manual, all; file download; list header
-        {463, 65, 24}, {464, 65, 24}, {437, 65, 24}, {438, 65, 24}, {457, 65, 24}, {458, 65, 24},
-        {445, 65, 24}, {446, 65, 24}, {417, 65, 24}, {418, 65, 24}, {505, 140, 25}, {506, 140, 25},
-        {540, 325, 18},
-        // sliders: seek bar (window, full screen), volume and brightness channel, thumb
-        {443, 410, 14}, {444, 410, 14}, {518, 390, 14}, {519, 390, 14},
-        {422, 81, 14}, {423, 81, 14}, {420, 10, 14},
-        // vehicle signals: turn left and right, accelerator, brake, gears, gauges
-        {531, 43, 43}, {536, 43, 43}, {532, 43, 43}, {534, 43, 43},
-        {529, 57, 43}, {530, 57, 43}, {533, 57, 43}, {535, 57, 43},
-        {525, 43, 43}, {523, 43, 43}, {526, 43, 43}, {527, 43, 43}, {524, 43, 43}, {528, 43, 43},
-        {522, 142, 43}, {521, 142, 43}, {520, 142, 43}, {541, 142, 43},
-        // full-screen bars, stretched across the width
-        {537, 16, 40}, {538, 16, 72}, {539, 16, 45},
-    };
-    // clang-format on
-    const QDir skins(QStringLiteral(":/skin"));
-    for (int lang : {kLangKorean, kEnglish}) {
-        SetSkinLanguage(lang);
-        for (const Image& image : images) {
-            EXPECT_EQ(QSize(image.width, image.height), LoadSkinImage(image.id).size())
-                << image.id << " language " << lang;
-            EXPECT_EQ(1, skins.entryList({QStringLiteral("%1-*.svg").arg(image.id)}).size())
-                << image.id;
-        }
-    }
-    SetSkinLanguage(kLangKorean);
-}
-
-// A person reading English sees no Korean word: every image with Korean words has an English
-// twin of the same name, which the English language loads; Korean loads the image as it was.
-TEST(SkinImages, ImagesWithWordsAreEnglishOutsideKorean) {
-    const auto Text = [](const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    };
-    const auto HasHangul = [](const QString& text) {
-        return std::any_of(text.begin(), text.end(),
-                           [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
-    };
-    const QDir korean(QStringLiteral(":/skin"));
-    const QDir english(QStringLiteral(":/skin/en"));
-    int withWords = 0;
-    for (const QString& name : korean.entryList({QStringLiteral("*.svg")}, QDir::Files)) {
-        if (!HasHangul(Text(korean.filePath(name))))
-            continue;
-        ++withWords;
-        SCOPED_TRACE(name.toStdString());
-        ASSERT_TRUE(english.exists(name));
-        EXPECT_FALSE(HasHangul(Text(english.filePath(name))));
-        const int id = name.section(QLatin1Char('-'), 0, 0).toInt();
-        SetSkinLanguage(kLangKorean);
-        const QImage shownInKorean = LoadSkinImage(id);
-        SetSkinLanguage(kEnglish);
-        const QImage shownInEnglish = LoadSkinImage(id);
-        EXPECT_EQ(shownInKorean.size(), shownInEnglish.size());
-        EXPECT_NE(shownInKorean, shownInEnglish);
-    }
-    SetSkinLanguage(kLangKorean);
-    // The five category buttons (normal and pressed), the list header and the background.
-    EXPECT_EQ(withWords, 12);
-    for (const QString& name : english.entryList({QStringLiteral("*.svg")}, QDir::Files))
-        EXPECT_TRUE(korean.exists(name)) << name.toStdString() << " has no Korean original";
 }

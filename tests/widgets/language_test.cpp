@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <utility>
 #include <vector>
 
+#include "widgets/skin_images.h"
 #include "widgets/string_table.h"
 
 using namespace locket;
@@ -14,11 +20,8 @@ namespace {
 constexpr int kEnglish = 0x09;
 
 bool HasHangul(const QString& text) {
-    for (QChar c : text) {
-        if (c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3)
-            return true;
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
 }
 
 }  // namespace
@@ -118,4 +121,73 @@ TEST(StringTable, FormattingFillsDirectivesByTypeAndKeepsWhatItCannotFill) {
     EXPECT_EQ(QStringLiteral("42 0 7 %s %n"),
               FormatText(QStringLiteral("%s %d %d %s %n"), {42, "x", "7"}));
     EXPECT_EQ(QStringLiteral("100% %"), FormatText(QStringLiteral("100%% %"), {}));
+}
+
+// Every picture the main window loads, at the size its layout gives it, in both languages; a
+// missing file, a wrong size or two files claiming one id all show here. A person reading
+// English sees no Korean word: every image with Korean words has an English twin of the same
+// name, which English loads; Korean loads the image as it was.
+TEST(SkinImages, EveryImageLoadsAtItsLayoutSizeAndWithoutKoreanWordsInEnglish) {
+    // clang-format off
+    const std::pair<QSize, std::vector<int>> sizes[] = {
+        {{975, 712}, {421}},  // window background
+        {{64, 64}, {143}},    // program icon
+        // title bar and full-screen top bar: minimise, close, full screen, previous size
+        {{25, 25}, {451, 452, 434, 435, 440, 441, 502, 503}},
+        // transport: PRE, PLAY, Pause, STOP, NEXT, 10 s back and forward, OPEN
+        {{31, 17}, {472, 473, 460, 461}}, {{15, 17}, {469, 511, 489, 490}},
+        {{25, 16}, {478, 479, 481, 482}}, {{19, 17}, {466, 467}},
+        // settings, capture, zoom, brightness icon, rear mirror, mute
+        {{21, 21}, {484, 485, 496, 497}}, {{30, 20}, {425, 426}}, {{24, 25}, {424}},
+        {{30, 23}, {454, 455}}, {{27, 22}, {495, 494}},
+        // swap (window and full screen), map enlarge, rear and map tabs
+        {{161, 24}, {431, 432, 433, 517, 516, 515, 428, 429, 430, 475, 476, 477, 448, 449, 450}},
+        // categories driving, event, parking, manual, all; file download; list header
+        {{65, 24}, {463, 464, 437, 438, 457, 458, 445, 446, 417, 418}},
+        {{140, 25}, {505, 506}}, {{325, 18}, {540}},
+        // sliders: seek bar (window, full screen), volume and brightness channel, thumb
+        {{410, 14}, {443, 444}}, {{390, 14}, {518, 519}}, {{81, 14}, {422, 423}},
+        {{10, 14}, {420}},
+        // vehicle signals: turn left and right, accelerator, brake, gears, gauges
+        {{43, 43}, {531, 536, 532, 534, 525, 523, 526, 527, 524, 528}},
+        {{57, 43}, {529, 530, 533, 535}}, {{142, 43}, {522, 521, 520, 541}},
+        // full-screen bars, stretched across the width
+        {{16, 40}, {537}}, {{16, 72}, {538}}, {{16, 45}, {539}},
+    };
+    // clang-format on
+    const QDir korean(QStringLiteral(":/skin"));
+    const QDir english(QStringLiteral(":/skin/en"));
+    for (int lang : {kLangKorean, kEnglish}) {
+        SetSkinLanguage(lang);
+        for (const auto& [size, ids] : sizes) {
+            for (int id : ids) {
+                EXPECT_EQ(size, LoadSkinImage(id).size()) << id << " language " << lang;
+                EXPECT_EQ(1, korean.entryList({QStringLiteral("%1-*.svg").arg(id)}).size()) << id;
+            }
+        }
+    }
+
+    const auto Text = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    int withWords = 0;
+    for (const QString& name : korean.entryList({QStringLiteral("*.svg")}, QDir::Files)) {
+        if (!HasHangul(Text(korean.filePath(name))))
+            continue;
+        ++withWords;
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(english.exists(name));
+        EXPECT_FALSE(HasHangul(Text(english.filePath(name))));
+        const int id = name.section(QLatin1Char('-'), 0, 0).toInt();
+        SetSkinLanguage(kLangKorean);
+        const QImage shownInKorean = LoadSkinImage(id);
+        SetSkinLanguage(kEnglish);
+        EXPECT_NE(shownInKorean, LoadSkinImage(id));
+    }
+    SetSkinLanguage(kLangKorean);
+    // The five category buttons (normal and pressed), the list header and the background.
+    EXPECT_EQ(withWords, 12);
+    for (const QString& name : english.entryList({QStringLiteral("*.svg")}, QDir::Files))
+        EXPECT_TRUE(korean.exists(name)) << name.toStdString() << " has no Korean original";
 }
