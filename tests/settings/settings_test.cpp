@@ -178,14 +178,6 @@ TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
                       return line == "tat_update=0" ? std::string("tat_update=1") : line;
                   }));
     }
-
-    // A file with the capacity keys only gets [blackbox] with the mark at its end, refused or not.
-    WriteText(path, "[capacity]\r\nconst=40\r\nevent=30\r\npark=20\r\nmanual=20\r\n");
-    SettingsForm form = LoadSettingsForm(path, {2025, 1, 1, 12, 0, 0});
-    EXPECT_EQ(SaveSettingsForm(form, path, nullptr), SaveOutcome::kSharesNot100);
-    EXPECT_EQ(ReadText(path),
-              "[capacity]\r\nconst=40\r\nevent=30\r\npark=20\r\nmanual=20\r\n\r\n"
-              "[blackbox]\r\ntat_update=1\r\n");
 }
 
 TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
@@ -199,7 +191,6 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
         {"power_off_vlt", "11500", 0, "11500"},
         {"power_off_vlt", "11800", 1, "11800"},
         {"power_off_vlt", "12000", 1, "11800"},
-        {"power_off_vlt", "12100", 2, "12100"},
         {"power_off_vlt", "12400", 3, "12400"},
         {"power_off_vlt", "0", 2, "12100"},
         {"const", "25", 1, "20"},
@@ -238,12 +229,13 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
 
     // Values a list does not hold leave it without a selection.
     WriteText(path, "[blackbox]\r\npower_off_vlt=11000\r\n[capacity]\r\nconst=80\r\nevent=5\r\n");
-    SettingsForm form = LoadSettingsForm(path, {2025, 6, 1, 0, 30, 0});
+    SettingsForm form = LoadSettingsForm(path, {2025, 6, 32, 0, 30, 0});
     EXPECT_EQ(form.voltage, -1);
     WriteText(path, "[blackbox]\r\npower_off_vlt=13000\r\n");
     EXPECT_EQ(LoadSettingsForm(path, {}).voltage, -1);
     EXPECT_EQ(form.driving, -1);
     EXPECT_EQ(form.event, -1);
+    EXPECT_EQ(form.day, -1);
     EXPECT_EQ(form.hour, -1) << "the hour list starts at 1";
     // Missing keys: bike mode on, sound and guidance off, version and model "0".
     EXPECT_TRUE(form.bikeMode);

