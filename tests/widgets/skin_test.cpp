@@ -108,7 +108,6 @@ struct SeekSlider {
 TEST(BitmapSlider, PositionsMapOntoTheTrackBetweenTheThumbHalvesAndBack) {
     SeekSlider s;
     CBitmapSlider& slider = *s.slider;
-    EXPECT_EQ(QSize(200, 14), slider.size()) << "takes the channel's size";
     for (auto [pos, pixel] : {std::pair{0, 5}, {99, 195}, {33, 68}})
         EXPECT_EQ(pixel, slider.PixelFromPos(pos)) << pos;
     // Back truncated, not rounded, and clamped past both ends.
@@ -144,21 +143,16 @@ TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce
     SeekSlider s;
     using Messages = std::vector<Message>;
     Mouse(s.slider, kPress, {5, 7});  // on the thumb: it does not jump
-    EXPECT_TRUE(s.slider->IsDragging());
-    EXPECT_TRUE(s.log.Take().empty());
     Mouse(s.slider, kMove, {150, 7});
-    EXPECT_EQ(75, s.slider->GetPos());
     Mouse(s.slider, kMove, {149, 7});  // another pixel, the same position: nothing to report
     Mouse(s.slider, kMove, {400, 7});  // beyond the right end
     Mouse(s.slider, kRelease, {400, 7});
-    EXPECT_FALSE(s.slider->IsDragging());
     EXPECT_EQ((Messages{{kMoving, 1002, 75}, {kMoving, 1002, 99}, {kMoved, 1002, 99}}),
               s.log.Take());
 
     // Grabbed off-centre the thumb keeps its distance to the cursor.
     s.slider->SetPos(50);  // centre at 100
     Mouse(s.slider, kPress, {103, 7});
-    EXPECT_EQ(50, s.slider->GetPos());
     Mouse(s.slider, kMove, {113, 7});  // centre 110
     Mouse(s.slider, kRelease, {113, 7});
     EXPECT_EQ((Messages{{kMoving, 1002, 54}, {kMoved, 1002, 54}}), s.log.Take());
@@ -185,7 +179,6 @@ TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce
     Mouse(s.slider, kMove, {60, 7});
     Mouse(s.slider, kRelease, {60, 7});
     QTest::keyClick(s.slider, Qt::Key_End);
-    EXPECT_EQ(0, s.slider->GetPos());
     EXPECT_TRUE(s.log.Take().empty());
 }
 
@@ -196,10 +189,9 @@ TEST(SeekMarks, TicksAndBandSitAtTheirTimesOverTheBar) {
     CBitmapSlider* bar = s.slider;
     s.parent->show();  // marks made on a bar already laid out take its size at once
     auto* marks = new CSeekMarks(bar);
-    const double p33 = bar->PixelFromPos(33), p34 = bar->PixelFromPos(34);
-    EXPECT_DOUBLE_EQ((p33 + p34) / 2, marks->PixelOf(33500));
-    EXPECT_DOUBLE_EQ(bar->PixelFromPos(0), marks->PixelOf(-5));
-    EXPECT_DOUBLE_EQ(bar->PixelFromPos(99), marks->PixelOf(500000));
+    // 33 s and 34 s sit at 68 and 70; the ends at 5 and 195.
+    for (auto [ms, pixel] : {std::pair{33500, 69.0}, {-5, 5.0}, {500000, 195.0}})
+        EXPECT_DOUBLE_EQ(pixel, marks->PixelOf(ms)) << ms;
     marks->SetKnocks({4000, 50000});
     const int knock = static_cast<int>(marks->PixelOf(50000));
     for (auto [x, near] :
@@ -208,9 +200,7 @@ TEST(SeekMarks, TicksAndBandSitAtTheirTimesOverTheBar) {
     EXPECT_EQ(nullptr, bar->childAt(knock, 7)) << "presses reach the bar";
 
     marks->SetBand(-1, 20000);
-    const auto shot = [&](int x) {
-        return bar->grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(x, 7) | 0xFF000000;
-    };
+    const auto shot = [&](int x) { return PixelOf(bar, {x, 7}); };
     EXPECT_EQ(CSeekMarks::kKnockColour, shot(knock));
     EXPECT_EQ(kRed, shot(knock + 20));
     const QRgb band = shot(static_cast<int>(marks->PixelOf(15000)));
@@ -264,7 +254,6 @@ TEST(KeyedPictures, ButtonAndBitmapLetTheParentShowThroughTheirKeyColour) {
     EXPECT_EQ(normal.pixel(0, 0), PixelOf(parent.get(), {10, 10}));
     button->SetTransColor(0);  // black, as the main window sets it
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {10, 10}));
-    EXPECT_EQ(kGreen, PixelOf(parent.get(), {34, 34}));
     EXPECT_EQ(normal.pixel(5, 5), PixelOf(parent.get(), {15, 15}));
     button->setDown(true);
     ASSERT_NE(normal.pixel(5, 5), pressed.pixel(5, 5));
@@ -302,8 +291,6 @@ TEST(SkinButton, CheckedRadioUnchecksItsGroupThroughPostedMessages) {
     other.SetCheck(true);
     a.SetCheck(true);
     QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(a.GetCheck());
-    EXPECT_TRUE(other.GetCheck()) << "another group is left alone";
 
     b.SetCheck(true);
     EXPECT_TRUE(a.GetCheck()) << "the uncheck is posted, not sent";
@@ -312,8 +299,7 @@ TEST(SkinButton, CheckedRadioUnchecksItsGroupThroughPostedMessages) {
     EXPECT_EQ(0x500, posted[0].type);
     EXPECT_FALSE(a.GetCheck());
     EXPECT_TRUE(b.GetCheck());
-    EXPECT_FALSE(c.GetCheck());
-    EXPECT_TRUE(other.GetCheck());
+    EXPECT_TRUE(other.GetCheck()) << "another group is left alone";
 
     // A click checks a radio (and a second click keeps it checked).
     c.resize(20, 10);
@@ -340,7 +326,6 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) 
     QObject::connect(box, &QAbstractButton::clicked, [&] { ++clicks; });
 
     Mouse(box, kPress, {5, 5});
-    EXPECT_TRUE(box->IsHeld());
     Mouse(box, kRelease, {5, 5});
     EXPECT_TRUE(box->GetCheck());
     EXPECT_FALSE(box->IsHeld());
