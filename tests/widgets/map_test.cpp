@@ -80,16 +80,13 @@ TEST(MapView, ScriptCommandsSplitIntoNameAndStringArguments) {
         {"showMarkers", "showMarkers", {}},
         {"f(a b,,c)", "f", {"a", "b", "c"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.command);
-        std::string name;
-        std::vector<std::string> arguments;
-        EXPECT_TRUE(CMapView::ParseScriptCommand(c.command, &name, &arguments));
-        EXPECT_EQ(c.name, name);
-        EXPECT_EQ(c.arguments, arguments);
-    }
     std::string name;
-    std::vector<std::string> arguments;
+    std::vector<std::string> arguments;  // one for all: each parse starts it afresh
+    for (const Case& c : cases) {
+        EXPECT_TRUE(CMapView::ParseScriptCommand(c.command, &name, &arguments)) << c.command;
+        EXPECT_EQ(c.name, name);
+        EXPECT_EQ(c.arguments, arguments) << c.command;
+    }
     EXPECT_FALSE(CMapView::ParseScriptCommand("javascript:  ('1')", &name, &arguments));
     EXPECT_FALSE(CMapView::ParseScriptCommand("", &name, &arguments));
 

@@ -231,7 +231,8 @@ TEST(BitmapSlider, PaintsActiveChannelUpToTheThumbAndKeysOutTransparentColours) 
     const int left = slider->PixelFromPos(50) - 5;
     EXPECT_EQ(active.pixel(left, 0), shot.pixel(left, 0));
     EXPECT_NE(kMagenta, shot.pixel(left + 9, 13) | 0xFF000000);
-    EXPECT_EQ(LoadSkinImage(420).pixel(5, 7), shot.pixel(left + 5, 7));
+    for (int x : {3, 5})  // on both sides of the centre
+        EXPECT_EQ(LoadSkinImage(420).pixel(x, 7), shot.pixel(left + x, 7)) << x;
 
     // A transparent channel lets the parent show through its key colour.
     QImage holed = Solid(81, 14, kRed);
