@@ -361,8 +361,7 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         {"capacity", "manual", "10"}, {"blackbox", "acc_level", "0"},
         {"blackbox", "motion_level", "5"}, {"blackbox", "mic_in", "0"},
         {"blackbox", "voice_out", "1"}, {"blackbox", "power_off_vlt", "12400"},
-        {"blackbox", "tat_update", "1"}, {"blackbox", "dim_front", "hd"}, {"time", "set", "1"},
-        {"time", "year", "2025"}, {"time", "hour", "1"}, {"time", "sec", "15"}};
+        {"time", "set", "1"}, {"time", "year", "2025"}, {"time", "hour", "1"}, {"time", "sec", "15"}};
     // clang-format on
     for (const auto& [section, key, value] : saved)
         EXPECT_EQ(Value(m_path, section, key), value) << key;
