@@ -407,7 +407,7 @@ TEST_F(SettingDlgTest, ARefusedOrFailedSaveShowsWhyAndKeepsTheDialogOpen) {
         c.change(d.dlg);
         Click(d.dlg, c::kSave);
         EXPECT_EQ(d.dlg.LastMessage(), c.message);
-        EXPECT_NE(d.dlg.result(), QDialog::Accepted);
+        EXPECT_TRUE(d.dlg.isVisible());
         // Nothing of the form reached the file.
         EXPECT_EQ(Value(m_path, "capacity", "const"), "50");
         EXPECT_EQ(Value(m_path, "time", "set"), "0");
