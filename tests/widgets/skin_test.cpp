@@ -105,9 +105,32 @@ struct SeekSlider {
 
 }  // namespace
 
-TEST(BitmapSlider, PositionsMapOntoTheTrackBetweenTheThumbHalvesAndBack) {
+TEST(BitmapSlider, PositionsMapOntoTheTrackAndSeekMarksSitAtTheirTimesOverIt) {
     SeekSlider s;
     CBitmapSlider& slider = *s.slider;
+    // Knock ticks and the clip band over the seek bar, between whole seconds as well; the bar
+    // keeps its mouse and shows through elsewhere.
+    s.parent->show();  // marks made on a bar already laid out take its size at once
+    auto* marks = new CSeekMarks(&slider);
+    // 33 s and 34 s sit at 68 and 70; the ends at 5 and 195.
+    for (auto [ms, pixel] : {std::pair{33500, 69.0}, {-5, 5.0}, {500000, 195.0}})
+        EXPECT_DOUBLE_EQ(pixel, marks->PixelOf(ms)) << ms;
+    marks->SetKnocks({4000, 50000});
+    const int knock = static_cast<int>(marks->PixelOf(50000));
+    for (auto [x, near] :
+         {std::pair{knock + 4, 1}, {knock + 6, -1}, {static_cast<int>(marks->PixelOf(4000)), 0}})
+        EXPECT_EQ(near, marks->KnockNear(x)) << x;
+    EXPECT_EQ(nullptr, slider.childAt(knock, 7)) << "presses reach the bar";
+
+    marks->SetBand(-1, 20000);
+    const auto shot = [&](int x) { return PixelOf(&slider, {x, 7}); };
+    EXPECT_EQ(CSeekMarks::kKnockColour, shot(knock));
+    EXPECT_EQ(kRed, shot(knock + 20));
+    const QRgb band = shot(static_cast<int>(marks->PixelOf(15000)));
+    EXPECT_NE(kRed, band);
+    EXPECT_EQ(band, shot(static_cast<int>(marks->PixelOf(5000)))) << "from the start";
+    EXPECT_EQ(kRed, shot(static_cast<int>(marks->PixelOf(25000))));
+
     for (auto [pos, pixel] : {std::pair{0, 5}, {99, 195}, {33, 68}})
         EXPECT_EQ(pixel, slider.PixelFromPos(pos)) << pos;
     // Back truncated, not rounded, and clamped past both ends.
@@ -137,6 +160,7 @@ TEST(BitmapSlider, PositionsMapOntoTheTrackBetweenTheThumbHalvesAndBack) {
     slider.resize(14, 10);
     EXPECT_EQ(7, slider.PixelFromPos(99));
     EXPECT_EQ(0, slider.PosFromPixel(9));
+    EXPECT_EQ(slider.rect(), marks->geometry()) << "the marks follow the bar's size";
 }
 
 TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce) {
@@ -180,35 +204,6 @@ TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce
     Mouse(s.slider, kRelease, {60, 7});
     QTest::keyClick(s.slider, Qt::Key_End);
     EXPECT_TRUE(s.log.Take().empty());
-}
-
-// Knock ticks and the clip band over the seek bar, between whole seconds as well; the bar
-// keeps its mouse and shows through elsewhere.
-TEST(SeekMarks, TicksAndBandSitAtTheirTimesOverTheBar) {
-    SeekSlider s;
-    CBitmapSlider* bar = s.slider;
-    s.parent->show();  // marks made on a bar already laid out take its size at once
-    auto* marks = new CSeekMarks(bar);
-    // 33 s and 34 s sit at 68 and 70; the ends at 5 and 195.
-    for (auto [ms, pixel] : {std::pair{33500, 69.0}, {-5, 5.0}, {500000, 195.0}})
-        EXPECT_DOUBLE_EQ(pixel, marks->PixelOf(ms)) << ms;
-    marks->SetKnocks({4000, 50000});
-    const int knock = static_cast<int>(marks->PixelOf(50000));
-    for (auto [x, near] :
-         {std::pair{knock + 4, 1}, {knock + 6, -1}, {static_cast<int>(marks->PixelOf(4000)), 0}})
-        EXPECT_EQ(near, marks->KnockNear(x)) << x;
-    EXPECT_EQ(nullptr, bar->childAt(knock, 7)) << "presses reach the bar";
-
-    marks->SetBand(-1, 20000);
-    const auto shot = [&](int x) { return PixelOf(bar, {x, 7}); };
-    EXPECT_EQ(CSeekMarks::kKnockColour, shot(knock));
-    EXPECT_EQ(kRed, shot(knock + 20));
-    const QRgb band = shot(static_cast<int>(marks->PixelOf(15000)));
-    EXPECT_NE(kRed, band);
-    EXPECT_EQ(band, shot(static_cast<int>(marks->PixelOf(5000)))) << "from the start";
-    EXPECT_EQ(kRed, shot(static_cast<int>(marks->PixelOf(25000))));
-    bar->resize(300, 14);
-    EXPECT_EQ(bar->rect(), marks->geometry());
 }
 
 TEST(BitmapSlider, PaintsActiveChannelUpToTheThumbAndKeysOutTransparentColours) {
