@@ -34,12 +34,14 @@ int Count(const QImage& image, QRgb colour, int x0, int x1, int y0, int y1) {
 
 }  // namespace
 
-TEST(GraphStatic, ValuesScaleToHeightClampToPlotAndStayPerControl) {
+TEST(GraphStatic, ValuesScaleToHeightClampToPlotStayPerControlAndFollowResizes) {
     CGraphStatic graph;
+    graph.show();
     graph.resize(200, 100);
+    QApplication::processEvents();
     graph.SetRange(200, 50);
     EXPECT_EQ(4, graph.GridRows());
-    CGraphSeries* s = graph.AddSeries(kBlueRef, 1);
+    CGraphSeries* s = graph.AddSeries(kRedRef, 1);
     for (int v : {150, 500, -10, 190})
         graph.AddValue(s, v);
     // At most the plot height, the widget's height minus 4; at least the baseline.
@@ -61,9 +63,41 @@ TEST(GraphStatic, ValuesScaleToHeightClampToPlotAndStayPerControl) {
     graph.ClearSeries(s);
     EXPECT_EQ(0, s->WriteIndex());
     EXPECT_EQ(0, s->Value(1));
+
+    // A resize redraws without a further change; stored heights stay, new values scale to the
+    // new height.
+    graph.SetRange(100, 25);
+    graph.AddValue(s, 50);
+    EXPECT_EQ(50, s->Value(0));
+    graph.resize(320, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(QSize(320, 200), graph.Picture().size());
+    EXPECT_EQ(198, graph.PlotBottom());
+    EXPECT_EQ(kGrid, At(graph.Picture(), 318, 150));
+    EXPECT_EQ(kRed, At(graph.Picture(), 4, 198 - 50));
+    graph.AddValue(s, 50);
+    EXPECT_EQ(100, s->Value(1));
+    // A hidden widget gets its resize event only when shown; the next change follows anyway.
+    CGraphStatic hidden;
+    hidden.resize(120, 60);
+    hidden.SetGridVisible(true);
+    EXPECT_EQ(QSize(120, 60), hidden.Picture().size());
+
+    // Without a scale the value sits on the baseline instead of dividing by zero; sizes
+    // without a picture do not fail.
+    graph.SetRange(0, 10);
+    graph.AddValue(s, 50);
+    EXPECT_EQ(0, s->Value(2));
+    graph.resize(0, 0);
+    graph.AddValue(s, 5);
+    EXPECT_TRUE(graph.Picture().isNull());
+    graph.resize(3, 3);
+    graph.SetXStep(-7);
+    graph.AddValue(s, 5);
+    EXPECT_EQ(0, s->Value(4));
 }
 
-TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGrid) {
+TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGridAndWraps) {
     CGraphStatic graph;
     graph.resize(300, 100);
     graph.SetRange(100, 25);  // one unit per pixel, 4 rows 24 pixels apart
@@ -73,7 +107,6 @@ TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGrid) {
         graph.AddValue(s, v);
 
     const QImage& p = graph.Picture();
-    ASSERT_EQ(QSize(300, 100), p.size());
     const int left = graph.PlotLeft(), top = graph.PlotTop();
     const int right = graph.PlotRight(), bottom = graph.PlotBottom();
     EXPECT_EQ(QRect(QPoint(4, 2), QPoint(298, 98)),
@@ -95,6 +128,13 @@ TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGrid) {
     EXPECT_EQ(right - left - 40, Count(p, kGrid, left + 41, right, 74, 74));
     for (int y : {0, 1, top, 73, 75, bottom, 99})
         EXPECT_EQ(0, Count(p, kGrid, left + 1, right - 1, y, y)) << y;
+    // No rows when the range holds no whole row, without units per row, or with more rows than
+    // pixels; the sides stay.
+    for (auto [range, units] : {std::pair{10, 50}, {100, 0}, {1000, 1}}) {
+        graph.SetRange(range, units);
+        EXPECT_EQ(0, Count(p, kGrid, left + 1, right - 1, 0, 99)) << range;
+        EXPECT_EQ(kGrid, At(p, left, top + 10)) << range;
+    }
 
     // The widget paints the picture.
     const QImage shot = graph.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -106,87 +146,22 @@ TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGrid) {
     EXPECT_EQ(kBlue, At(graph.Picture(), left + 20, bottom - 20));
     graph.SetSeriesVisible(s, false);
     EXPECT_EQ(0, Count(graph.Picture(), kBlue, 0, 299, 0, 99));
-}
 
-TEST(GraphStatic, WriteIndexWrapsAfter1024AndOnlyElementZeroIsShown) {
-    CGraphStatic graph;
-    graph.resize(400, 100);
+    // After the write index wrapped only element 0 is left to show.
     graph.SetRange(100, 25);
-    graph.SetGridVisible(false);
     graph.SetXStep(5);
-    CGraphSeries* s = graph.AddSeries(kYellowRef, 1);
+    CGraphSeries* wrapped = graph.AddSeries(kYellowRef, 1);
     for (int i = 0; i < CGraphSeries::kValues; ++i)
-        graph.AddValue(s, 10 + i % 50);
-    EXPECT_EQ(0, s->WriteIndex());
-    EXPECT_EQ(10 + 1023 % 50, s->Value(1023));
-
-    const int left = graph.PlotLeft(), bottom = graph.PlotBottom();
-    auto traced = [&] { return Count(graph.Picture(), kYellow, 0, 399, 0, 99); };
+        graph.AddValue(wrapped, 10 + i % 50);
+    EXPECT_EQ(0, wrapped->WriteIndex());
+    EXPECT_EQ(10 + 1023 % 50, wrapped->Value(1023));
+    auto traced = [&] { return Count(graph.Picture(), kYellow, 0, 299, 0, 99); };
     EXPECT_EQ(kYellow, At(graph.Picture(), left, bottom - 10));
     EXPECT_EQ(1, traced()) << "a single point";
-
-    graph.AddValue(s, 60);  // overwrites element 0
+    graph.AddValue(wrapped, 60);  // overwrites element 0
     EXPECT_EQ(kYellow, At(graph.Picture(), left, bottom - 60));
     EXPECT_EQ(1, traced());
-    graph.AddValue(s, 70);
+    graph.AddValue(wrapped, 70);
     EXPECT_EQ(kYellow, At(graph.Picture(), left + 5, bottom - 60));
     EXPECT_EQ(11, traced()) << "two points, ten pixels up and five across";
-}
-
-TEST(GraphStatic, ZeroRowsOrScaleAndDegenerateSizesDrawNoRowsAndDoNotFail) {
-    CGraphStatic graph;
-    graph.resize(100, 50);
-    auto rowPixels = [&] {
-        return Count(graph.Picture(), kGrid, graph.PlotLeft() + 1, graph.PlotRight() - 1, 0, 49);
-    };
-    graph.SetRange(200, 50);
-    EXPECT_GT(rowPixels(), 0);
-    graph.SetRange(10, 50);
-    EXPECT_EQ(0, graph.GridRows());
-    EXPECT_EQ(0, rowPixels());
-    EXPECT_EQ(kGrid, At(graph.Picture(), graph.PlotLeft(), 20)) << "the sides stay";
-    graph.SetRange(100, 0);
-    EXPECT_EQ(0, rowPixels());
-    graph.SetRange(1000, 1);  // 1000 rows in 46 pixels
-    EXPECT_EQ(0, rowPixels());
-
-    // Without a scale the value sits on the baseline instead of dividing by zero.
-    CGraphSeries* s = graph.AddSeries(kRedRef, 3);
-    graph.SetRange(0, 10);
-    graph.AddValue(s, 50);
-    EXPECT_EQ(0, s->Value(0));
-    graph.resize(0, 0);
-    graph.AddValue(s, 5);
-    EXPECT_TRUE(graph.Picture().isNull());
-    graph.resize(3, 3);
-    graph.SetXStep(-7);
-    graph.AddValue(s, 5);
-    EXPECT_EQ(0, s->Value(2));
-}
-
-TEST(GraphStatic, ResizeRebuildsThePictureAndScale) {
-    CGraphStatic graph;
-    graph.show();
-    graph.resize(200, 100);
-    QApplication::processEvents();
-    graph.SetRange(100, 25);
-    CGraphSeries* s = graph.AddSeries(kRedRef, 1);
-    graph.AddValue(s, 50);
-    EXPECT_EQ(50, s->Value(0));
-
-    graph.resize(320, 200);
-    QApplication::processEvents();
-    EXPECT_EQ(QSize(320, 200), graph.Picture().size()) << "redrawn without a further change";
-    EXPECT_EQ(198, graph.PlotBottom());
-    EXPECT_EQ(kGrid, At(graph.Picture(), 318, 150));
-    // Stored heights stay; new values scale to the new height.
-    EXPECT_EQ(kRed, At(graph.Picture(), 4, 198 - 50));
-    graph.AddValue(s, 50);
-    EXPECT_EQ(100, s->Value(1));
-
-    // A hidden widget gets its resize event only when shown; the next change follows anyway.
-    CGraphStatic hidden;
-    hidden.resize(120, 60);
-    hidden.SetGridVisible(true);
-    EXPECT_EQ(QSize(120, 60), hidden.Picture().size());
 }

@@ -1,25 +1,36 @@
-#include "settings/settings_file.h"
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <ctime>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
 #include <filesystem>
 #include <functional>
 
 #include "platform/atomic_file.h"
 #include "platform/private_profile.h"
+#include "settings/setting_dlg.h"
+#include "settings/settings_file.h"
 #include "settings/settings_form.h"
+#include "support/headless_qt.h"
 #include "tat/card_layout.h"
 #include "tat/tat_test_util.h"
+#include "widgets/string_table.h"
 
 using namespace locket;
 namespace fs = std::filesystem;
+namespace c = locket::setting_ctl;
 
 namespace {
 
-using testsupport::ReadText;
-using testsupport::WriteText;
+using locket::testsupport::ReadText;
+using locket::testsupport::WriteText;
 
 std::string Value(const std::string& path, const char* section, const char* key) {
     return GetPrivateProfileString(section, key, "<missing>", 64, path);
@@ -28,7 +39,7 @@ std::string Value(const std::string& path, const char* section, const char* key)
 // The recorder's file on a fresh card, with a comment and a key the viewer does not know.
 const char kRecorderFile[] =
     "[blackbox]\r\nmodel=LOCKET KX2\r\nversion=1.2.07\r\ndim_front=hd\r\npower_off_vlt=11800\r\n"
-    "mic_in=1\r\nvoice_out=1\r\nacc_level=3\r\nmotion_level=3\r\n; kept by the recorder\r\n"
+    "mic_in=1\r\nvoice_out=1\r\nacc_level=5\r\nmotion_level=1\r\n; kept by the recorder\r\n"
     "gps_log=1\r\ntat_update=0\r\n[capacity]\r\nconst=50\r\nevent=20\r\npark=20\r\nmanual=10\r\n"
     "[time]\r\nset=0\r\nyear=2019\r\nmonth=5\r\nday=6\r\nhour=7\r\nmin=8\r\nsec=9\r\n";
 
@@ -49,11 +60,47 @@ SettingsForm ValidForm() {
     return f;
 }
 
+constexpr int kEnglish = 0x09;
+
+QString ListText(const CSettingDlg& dlg, int id) {
+    return dlg.ControlAs<QComboBox>(id)->currentText();
+}
+
+void Click(CSettingDlg& dlg, int id) {
+    QWidget* control = dlg.Control(id);
+    ASSERT_NE(control, nullptr) << id;
+    QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(4, control->height() / 2));
+}
+
+void Choose(CSettingDlg& dlg, int id, const char* entry) {
+    auto* list = dlg.ControlAs<QComboBox>(id);
+    const int index = list->findText(QString::fromLatin1(entry));
+    ASSERT_GE(index, 0) << entry;
+    list->setCurrentIndex(index);
+}
+
+struct Dialog {
+    Dialog(const std::string& path, int langId, ClockTime now = {2025, 3, 4, 13, 14, 15})
+        : dlg(path, langId) {
+        dlg.SetAutoAnswer(1);
+        dlg.OnInitDialog(now);
+        dlg.show();
+    }
+    CSettingDlg dlg;
+};
+
 class SettingsFileTest : public ::testing::Test {
 protected:
     void TearDown() override { SetReplaceFaultHookForTest(nullptr); }
     std::string PathOf(const char* name) const { return m_temp.path() + "/" + name; }
     test::TempFolder m_temp;
+};
+
+// The dialog's tests start from the recorder's file on the card.
+class SettingDlgTest : public SettingsFileTest {
+protected:
+    void SetUp() override { WriteText(m_path, kRecorderFile); }
+    const std::string m_path = PathOf("blackbox.cfg");
 };
 
 }  // namespace
@@ -85,24 +132,14 @@ TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderInOneReplacementAndKeepsEver
         {"tat_update=0", "tat_update=1"},
         {"const=50", "const=40"},
         {"event=20", "event=30"},
-        {"manual=10", "manual=10"},
-        {"mic_in=1", "mic_in=1"},
+        {"acc_level=5", "acc_level=3"},
+        {"motion_level=1", "motion_level=3"},
         {"voice_out=1", "voice_out=0"},
         {"power_off_vlt=11800", "power_off_vlt=12100"}};
     EXPECT_EQ(ReadText(card), RecorderText([&](const std::string& line) {
                   auto it = changed.find(line);
                   return it == changed.end() ? line : it->second;
               }));
-
-    // A card that fails before the rename: the old file whole, no temporary left, and the
-    // save reported as failed.
-    const std::string before = ReadText(card);
-    SetReplaceFaultHookForTest([](const std::string&) { return false; });
-    SettingsForm other = ValidForm();
-    other.voiceOn = true;
-    EXPECT_EQ(SaveSettingsForm(other, card, &field), SaveOutcome::kWriteFailed);
-    EXPECT_EQ(ReadText(card), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_temp.path()), fs::directory_iterator()), 2);
 }
 
 TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
@@ -111,7 +148,7 @@ TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
         const char* what;
         std::function<void(SettingsForm&)> change;
         SaveOutcome outcome;
-        F field = F::kDriving;
+        F field = F::kSecond;  // shares that are all chosen name no field
     };
     const Case cases[] = {
         {"40/30/20/20", [](SettingsForm& f) { f.manual = 1; }, SaveOutcome::kSharesNot100},
@@ -135,21 +172,11 @@ TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
         c.change(form);
         F field = F::kSecond;
         EXPECT_EQ(SaveSettingsForm(form, path, &field), c.outcome);
-        if (c.outcome == SaveOutcome::kFieldNotSelected) {
-            EXPECT_EQ(field, c.field);
-        }
+        EXPECT_EQ(field, c.field);
         EXPECT_EQ(ReadText(path), RecorderText([](const std::string& line) {
                       return line == "tat_update=0" ? std::string("tat_update=1") : line;
                   }));
     }
-
-    // A file with the capacity keys only gets [blackbox] with the mark at its end, refused or not.
-    WriteText(path, "[capacity]\r\nconst=40\r\nevent=30\r\npark=20\r\nmanual=20\r\n");
-    SettingsForm form = LoadSettingsForm(path, {2025, 1, 1, 12, 0, 0});
-    EXPECT_EQ(SaveSettingsForm(form, path, nullptr), SaveOutcome::kSharesNot100);
-    EXPECT_EQ(ReadText(path),
-              "[capacity]\r\nconst=40\r\nevent=30\r\npark=20\r\nmanual=20\r\n\r\n"
-              "[blackbox]\r\ntat_update=1\r\n");
 }
 
 TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
@@ -163,17 +190,11 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
         {"power_off_vlt", "11500", 0, "11500"},
         {"power_off_vlt", "11800", 1, "11800"},
         {"power_off_vlt", "12000", 1, "11800"},
-        {"power_off_vlt", "12100", 2, "12100"},
-        {"power_off_vlt", "12400", 3, "12400"},
         {"power_off_vlt", "0", 2, "12100"},
         {"const", "25", 1, "20"},
-        {"const", "40", 3, "40"},
-        {"acc_level", "2", 2, "3"},
-        {"acc_level", "5", 3, "5"},
         {"acc_level", "1", 1, "1"},
         {"motion_level", "9", 2, "3"},
         {"mic_in", "7", 1, "1"},
-        {"voice_out", "0", 0, "0"},
     };
     const std::string path = PathOf("blackbox.cfg");
     for (const Case& c : cases) {
@@ -185,15 +206,12 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
                   }));
         SettingsForm form = LoadSettingsForm(path, {2025, 6, 1, 12, 0, 0});
         const std::string key = c.key;
-        int& shown = key == "power_off_vlt" ? form.voltage
-                     : key == "const"       ? form.driving
-                     : key == "acc_level"   ? form.shockPos
-                                            : form.motionPos;
-        if (key == "mic_in" || key == "voice_out") {
-            EXPECT_EQ(key == "mic_in" ? form.micOn : form.voiceOn, c.loaded != 0);
-        } else {
-            EXPECT_EQ(shown, c.loaded);
-        }
+        const int shown = key == "power_off_vlt" ? form.voltage
+                          : key == "const"       ? form.driving
+                          : key == "acc_level"   ? form.shockPos
+                          : key == "mic_in"      ? int(form.micOn)
+                                                 : form.motionPos;
+        EXPECT_EQ(shown, c.loaded);
         if (key == "const")
             form.event = 5 - form.driving;  // keeps the sum at 100 with park 20 and manual 10
         ASSERT_EQ(SaveSettingsForm(form, path, nullptr), SaveOutcome::kSaved);
@@ -202,28 +220,18 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
 
     // Values a list does not hold leave it without a selection.
     WriteText(path, "[blackbox]\r\npower_off_vlt=11000\r\n[capacity]\r\nconst=80\r\nevent=5\r\n");
-    SettingsForm form = LoadSettingsForm(path, {2025, 6, 1, 0, 30, 0});
+    SettingsForm form = LoadSettingsForm(path, {2025, 6, 32, 0, 30, 0});
     EXPECT_EQ(form.voltage, -1);
     WriteText(path, "[blackbox]\r\npower_off_vlt=13000\r\n");
     EXPECT_EQ(LoadSettingsForm(path, {}).voltage, -1);
     EXPECT_EQ(form.driving, -1);
     EXPECT_EQ(form.event, -1);
+    EXPECT_EQ(form.day, -1);
     EXPECT_EQ(form.hour, -1) << "the hour list starts at 1";
     // Missing keys: bike mode on, sound and guidance off, version and model "0".
     EXPECT_TRUE(form.bikeMode);
     EXPECT_FALSE(form.micOn);
     EXPECT_EQ(form.version, "0");
-
-    // Bike mode saves 0 whatever the slider shows; time sync off writes set=0 only.
-    WriteText(path, RecorderText());
-    form = ValidForm();
-    form.bikeMode = true;
-    form.shockPos = 3;
-    ASSERT_EQ(SaveSettingsForm(form, path, nullptr), SaveOutcome::kSaved);
-    EXPECT_EQ(Value(path, "blackbox", "acc_level"), "0");
-    EXPECT_EQ(Value(path, "time", "set"), "0");
-    EXPECT_EQ(Value(path, "time", "year"), "2019");
-    EXPECT_EQ(Value(path, "time", "sec"), "9");
 
     // Version and model are cut to 9 and 19 characters.
     WriteText(path, "[blackbox]\r\nversion=1.2.07-beta3\r\nmodel=LOCKET KX2 DUAL CHANNEL\r\n");
@@ -233,14 +241,9 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
 }
 
 TEST_F(SettingsFileTest, TheYearListReachesThePcsYearSoTodayCanBeSaved) {
-    // The PC's date as the C library prints it.
-    const std::time_t clock = std::time(nullptr);
-    char today[16];
-    std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&clock));
+    // The PC's date as Qt reads it.
     const ClockTime pc = PcLocalTime();
-    char read[16];
-    std::snprintf(read, sizeof read, "%04d-%02d-%02d", pc.year, pc.month, pc.day);
-    EXPECT_STREQ(today, read);
+    EXPECT_EQ(QDate::currentDate(), QDate(pc.year, pc.month, pc.day));
 
     const std::string path = PathOf("blackbox.cfg");
     for (const ClockTime now : {PcLocalTime(), ClockTime{2031, 12, 31, 24 - 1, 59, 59}}) {
@@ -279,21 +282,16 @@ TEST_F(SettingsFileTest, RestoreLandsOnlyOnTheTrackedCardWithCrLfLineEnds) {
     EXPECT_EQ(LocateSettingsFile({second, tracked}, tracked, handle), "");
     EXPECT_FALSE(fs::exists(tracked + "/SETTING/blackbox.cfg"));
 
-    struct Case {
-        const char* delivered;
-        const char* restored;
-    };
-    const Case cases[] = {
-        {"[blackbox]\r\nmic_in=1\r\n", "[blackbox]\r\nmic_in=1\r\n"},
-        {"[blackbox]\nmic_in=1\n[time]\r\r\nset=0", "[blackbox]\r\nmic_in=1\r\n[time]\r\nset=0"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.delivered);
+    for (auto [delivered, restored] :
+         {std::pair{"[blackbox]\r\nmic_in=1\r\n", "[blackbox]\r\nmic_in=1\r\n"},
+          {"[blackbox]\nmic_in=1\n[time]\r\r\nset=0",
+           "[blackbox]\r\nmic_in=1\r\n[time]\r\nset=0"}}) {
+        SCOPED_TRACE(delivered);
         fs::remove(tracked + "/SETTING/blackbox.cfg");
-        WriteText(tracked + "/" + kSettingsCopyFile, c.delivered);
+        WriteText(tracked + "/" + kSettingsCopyFile, delivered);
         const std::string found = LocateSettingsFile({second, tracked}, tracked, handle);
         EXPECT_EQ(found, tracked + "/SETTING/blackbox.cfg");
-        EXPECT_EQ(ReadText(found), c.restored);
+        EXPECT_EQ(ReadText(found), restored);
         EXPECT_TRUE(fs::is_empty(second + "/setting"));
     }
 
@@ -307,4 +305,113 @@ TEST_F(SettingsFileTest, RestoreLandsOnlyOnTheTrackedCardWithCrLfLineEnds) {
     fs::remove_all(tracked + "/SETTING");
     EXPECT_EQ(LocateSettingsFile({tracked}, tracked, handle), "");
     TatDestroy(handle);
+}
+
+TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
+    {
+        Dialog d(m_path, kEnglish);
+        CSettingDlg& dlg = d.dlg;
+        EXPECT_EQ(dlg.windowTitle(), "BlackBox Configuration");
+        EXPECT_EQ(dlg.palette().color(QPalette::Highlight), QColor(0xf7, 0x58, 0x2e)) << "orange";
+        EXPECT_EQ(dlg.ControlAs<QGroupBox>(c::kStorageGroup)->title(), "Storage (%)");
+        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kStorageNote)->text(), "Notice) Total Size = 100%");
+        // clang-format off
+        const std::pair<int, const char*> shown[] = {
+            {c::kDrivingList, "50"}, {c::kEventList, "20"}, {c::kParkingList, "20"},
+            {c::kManualList, "10"}, {c::kVoltageList, "11.8v/23.6v"}, {c::kYearList, "2025"},
+            {c::kMonthList, "3"}, {c::kDayList, "4"}, {c::kHourList, "13"},
+            {c::kMinuteList, "14"}, {c::kSecondList, "15"}};
+        // clang-format on
+        for (const auto& [id, text] : shown)
+            EXPECT_EQ(ListText(dlg, id), text) << id;
+        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kFirmware)->text(), "1.2.07");
+        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kModel)->text(), "LOCKET KX2");
+        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kViewerVersion)->text(), "2.5.7");
+        EXPECT_EQ(dlg.ControlAs<QSlider>(c::kShockSlider)->value(), 3);
+        EXPECT_EQ(dlg.ControlAs<QSlider>(c::kMotionSlider)->value(), 1);
+        EXPECT_FALSE(dlg.Control(c::kYearList)->isEnabled());
+
+        // The pairs are two-way switches: a second click on the ticked box keeps it ticked.
+        Click(dlg, c::kMicOn);
+        EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOn)->isChecked());
+        Click(dlg, c::kMicOff);
+        EXPECT_FALSE(dlg.ControlAs<QCheckBox>(c::kMicOn)->isChecked());
+        EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
+        Click(dlg, c::kBikeMode);
+        EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
+        Click(dlg, c::kTimeSync);
+        EXPECT_TRUE(dlg.Control(c::kYearList)->isEnabled());
+        Choose(dlg, c::kDrivingList, "40");
+        Choose(dlg, c::kEventList, "30");
+        Choose(dlg, c::kVoltageList, "12.4v/24.8v");
+        dlg.ControlAs<QSlider>(c::kMotionSlider)->setValue(3);
+        Choose(dlg, c::kHourList, "1");
+        Click(dlg, c::kSave);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    }
+    // clang-format off
+    const char* const saved[][3] = {
+        {"capacity", "const", "40"}, {"capacity", "event", "30"}, {"capacity", "park", "20"},
+        {"capacity", "manual", "10"}, {"blackbox", "acc_level", "0"},
+        {"blackbox", "motion_level", "5"}, {"blackbox", "mic_in", "0"},
+        {"blackbox", "voice_out", "1"}, {"blackbox", "power_off_vlt", "12400"},
+        {"time", "set", "1"}, {"time", "year", "2025"}, {"time", "hour", "1"}, {"time", "sec", "15"}};
+    // clang-format on
+    for (const auto& [section, key, value] : saved)
+        EXPECT_EQ(Value(m_path, section, key), value) << key;
+
+    // Reopened, in Korean: the saved values are what the dialog shows.
+    Dialog d(m_path, kLangKorean);
+    CSettingDlg& dlg = d.dlg;
+    EXPECT_EQ(dlg.windowTitle(), "KX2 환경설정");
+    EXPECT_EQ(dlg.ControlAs<QPushButton>(c::kSave)->text(), "저장");
+    EXPECT_EQ(ListText(dlg, c::kDrivingList), "40");
+    EXPECT_EQ(ListText(dlg, c::kEventList), "30");
+    EXPECT_EQ(ListText(dlg, c::kVoltageList), "12.4v/24.8v");
+    EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
+    EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kBikeMode)->isChecked());
+    EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
+    EXPECT_EQ(dlg.ControlAs<QSlider>(c::kMotionSlider)->value(), 3);
+}
+
+TEST_F(SettingDlgTest, ARefusedOrFailedSaveShowsWhyAndKeepsTheDialogOpen) {
+    struct Case {
+        const char* what;
+        void (*change)(CSettingDlg&);
+        const char* message;
+    };
+    const Case cases[] = {
+        {"shares add up to 110", [](CSettingDlg& d) { Choose(d, c::kDrivingList, "60"); },
+         "Please check storage percetege.\r\nTotal sum should equal 100%"},
+        {"no hour at midnight",
+         [](CSettingDlg& d) {
+             Click(d, c::kTimeSync);
+             d.ControlAs<QComboBox>(c::kHourList)->setCurrentIndex(-1);
+         },
+         "Not saved: no value is selected for Hour.\nPlease choose a value and save again."},
+        {"card refuses the file",
+         [](CSettingDlg&) { SetReplaceFaultHookForTest([](const std::string&) { return false; }); },
+         "The settings could not be saved.\nThe memory card may have been removed or be "
+         "write-protected."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteText(m_path, kRecorderFile);
+        Dialog d(m_path, kEnglish);
+        c.change(d.dlg);
+        Click(d.dlg, c::kSave);
+        EXPECT_EQ(d.dlg.LastMessage(), c.message);
+        EXPECT_TRUE(d.dlg.isVisible());
+        // Nothing of the form reached the file.
+        EXPECT_EQ(Value(m_path, "capacity", "const"), "50");
+        EXPECT_EQ(Value(m_path, "time", "set"), "0");
+        SetReplaceFaultHookForTest(nullptr);
+    }
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testsupport::UseHeadlessQt();
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
 }
