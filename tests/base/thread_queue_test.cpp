@@ -10,7 +10,7 @@
 
 using locket::CThreadQueue;
 
-TEST(ThreadQueue, PopsInOrderWithSizesTagsAndBytesAndSplitsTheHeadOff) {
+TEST(ThreadQueue, PopsInOrderSplitsTheHeadOffAndRefusesWhatDoesNotFitWithoutLosingTheRest) {
     CThreadQueue q;
     q.Init(1000);
     // Packet i: 10 * i bytes counting up from 20 * i, tag i.
@@ -41,12 +41,9 @@ TEST(ThreadQueue, PopsInOrderWithSizesTagsAndBytesAndSplitsTheHeadOff) {
     ASSERT_TRUE(q.Push(nullptr, 0, 3));
     EXPECT_FALSE(q.Pop(out, 4, &size, &tag));
     EXPECT_EQ(1, q.GetCount());
-}
 
-TEST(ThreadQueue, RefusesWhatDoesNotFitWithoutOverrunningOrLosingTheRest) {
-    CThreadQueue q;
-    q.Init(1000);
     // It never holds as many bytes as its capacity.
+    q.Clear();
     unsigned char big[1000], small[5] = {9, 9, 9, 9, 9};
     std::memset(big, 0x55, sizeof big);
     EXPECT_FALSE(q.Push(big, 1000, 0));
@@ -60,9 +57,8 @@ TEST(ThreadQueue, RefusesWhatDoesNotFitWithoutOverrunningOrLosingTheRest) {
     // on with the next one.
     ASSERT_TRUE(q.Push(big, 100, 1));
     ASSERT_TRUE(q.Push(small, 5, 2));
-    unsigned char out[16 + 8];
-    std::memset(out, 0xEE, sizeof out);
-    int size = -1, tag = -1;
+    std::memset(out, 0xEE, 24);
+    size = -1;
     EXPECT_FALSE(q.Pop(out, 16, &size, &tag));
     EXPECT_EQ(0, size);
     EXPECT_EQ(std::vector<unsigned char>(out, out + 24), std::vector<unsigned char>(24, 0xEE));
@@ -73,7 +69,6 @@ TEST(ThreadQueue, RefusesWhatDoesNotFitWithoutOverrunningOrLosingTheRest) {
 
     // A tagged packet too short to carry its head is refused too.
     ASSERT_TRUE(q.Push(small, 3, 0));
-    int head = 0;
     EXPECT_FALSE(q.PopTagged(&head, out, 16, &size, &tag));
     EXPECT_EQ(0, q.GetCount());
 }

@@ -177,7 +177,11 @@ TEST_F(WaveBoxTest, DeviceErrorsTurnTheOutputOffOnlyWhenFatal) {
     EXPECT_TRUE(box.IsUsable());
 }
 
-TEST(WaveBox, PlaysIntoAlsaNullDevice) {
+TEST(WaveBox, PlaysIntoAlsaNullDeviceAndIsSilentWithoutADevice) {
+    CAlsaPcmDevice missing("locket_no_such_device");
+    CWaveBox silent(&missing);
+    EXPECT_FALSE(silent.Open(16, 8000));
+
     CAlsaPcmDevice device("null");
     if (device.Open(16, 8000, 3840, 2) != 0)
         GTEST_SKIP() << "ALSA has no null device here";
