@@ -2,11 +2,8 @@
 // for real; pictures are identified by the frame number the tool draws into them.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,6 +15,7 @@
 #include "engine/media_player.h"
 #include "files/tat_parser.h"
 #include "platform/clock.h"
+#include "support/external_command.h"
 #include "support/temp_dir.h"
 #include "tat/tat_library.h"
 
@@ -37,11 +35,11 @@ public:
              const std::string& secondName = "", const std::string& secondOptions = "")
         : m_name(name) {
         const auto make = [this](const std::string& one, const std::string& with) {
-            const std::string command = LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
-                                        m_root.path() + "' --one " + one + " " + with +
-                                        " --quiet --jobs 1";
-            int status = std::system(command.c_str());
-            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            std::string said;
+            return testsupport::RunCommand(LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
+                                               m_root.path() + "' --one " + one + " " + with +
+                                               " --quiet --jobs 1",
+                                           &said) == 0;
         };
         if (make(name, options) && (secondName.empty() || make(secondName, secondOptions)))
             m_drive = TatRegisterCardFolder(m_handle, m_root.path().c_str());

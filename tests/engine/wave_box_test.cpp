@@ -250,8 +250,7 @@ TEST(MediaSync, FeedsInOrderCutToOneBufferWaitsWhileTwoPacketsWaitAndClears) {
         2000));
     held.gate.Hold(false);
     waiter.join();
-    waiting.ClearAudio();
-    waiting.Stop();
+    waiting.ClearAudio();  // its destructor stops the feeder, waiting for a packet by then
 }
 
 }  // namespace
