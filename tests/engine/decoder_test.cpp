@@ -28,13 +28,6 @@ Painter Grey(int level) {
 Painter Marked(int first = 0) {
     return [first](cv::Mat& m, int index) { PaintFrameMarker(m, first + index); };
 }
-// One level on the left half, another on the right.
-Painter Halves(int left, int right) {
-    return [=](cv::Mat& m, int) {
-        m.colRange(0, m.cols / 2).setTo(cv::Scalar::all(left));
-        m.colRange(m.cols / 2, m.cols).setTo(cv::Scalar::all(right));
-    };
-}
 // Bright top-left quadrant on black: every mirror mode moves it to another corner.
 void CornerMark(cv::Mat& m, int) {
     m(cv::Rect(0, 0, m.cols / 2, m.rows / 2)).setTo(cv::Scalar::all(255));
@@ -112,7 +105,10 @@ TEST_F(DecoderTest, BrightnessAndContrastChangeDrawnPixels) {
         double v = ((luma - 16) * contrast + brightness * 256.0) * 255.0 / 219.0;
         return std::clamp(v, 0.0, 255.0);
     };
-    auto packets = EncodeFootage(kW, kH, 1, Halves(28, 98));  // luma 40 and 100
+    auto packets = EncodeFootage(kW, kH, 1, [](cv::Mat& m, int) {  // luma 40 and 100
+        m.colRange(0, m.cols / 2).setTo(cv::Scalar::all(28));
+        m.colRange(m.cols / 2, m.cols).setTo(cv::Scalar::all(98));
+    });
     Decode(0, &front, packets[0]);
     struct Case {
         int brightness, contrast;
