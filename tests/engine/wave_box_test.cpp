@@ -250,7 +250,8 @@ TEST(MediaSync, FeedsInOrderCutToOneBufferWaitsWhileTwoPacketsWaitAndClears) {
         2000));
     held.gate.Hold(false);
     waiter.join();
-    waiting.ClearAudio();  // its destructor stops the feeder, waiting for a packet by then
+    waiting.ClearAudio();
+    waiting.Stop();
 }
 
 }  // namespace
