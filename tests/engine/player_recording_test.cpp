@@ -71,27 +71,21 @@ Expected ReadThrough(const std::string& name) {
     MediaInfo info;
     parser.OpenMedia(name.c_str(), &info);
     std::vector<uint8_t> buffer(CTATParser::kBufferBytes);
-    bool keySeen = false;
-    int fronts = 0;
     for (;;) {
         char id[5] = {};
         uint32_t size = CTATParser::kBufferBytes;
         if (parser.ParseMedia(id, buffer.data(), &size) < 0)
             break;
-        std::string chunk(id, 4);
+        const std::string chunk(id, 4);
+        const bool keySeen = e.firstKeyIndex >= 0;
         if (chunk == "00dc") {
-            bool key = size >= 5 && (buffer[4] & 0x1F) != 1;
-            if (key && !keySeen) {
-                keySeen = true;
+            if (!keySeen && size >= 5 && (buffer[4] & 0x1F) != 1)
                 e.firstKeyIndex = e.frontPackets;
-            }
             ++e.frontPackets;
-            if (keySeen)
-                ++fronts;
         } else if (keySeen && chunk == "02wb") {
             e.pcm.insert(e.pcm.end(), buffer.begin(), buffer.begin() + size);
         } else if (keySeen && chunk == "03tx") {
-            e.frontsBefore.push_back(fronts);
+            e.frontsBefore.push_back(e.frontPackets - e.firstKeyIndex);
         }
     }
     parser.StopReader();
@@ -302,11 +296,9 @@ TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndSeeksAndStepsLandOnTheSam
     std::vector<int> frames = front.Frames();
     auto jump = std::find(frames.begin(), frames.end(), 120);
     ASSERT_NE(jump, frames.end());
-    std::vector<int> before(frames.begin(), jump);
-    std::vector<int> after(jump, frames.end());
-    EXPECT_EQ(before.front(), 26);
-    EXPECT_TRUE(Consecutive(before));
-    EXPECT_TRUE(Consecutive(after));
+    EXPECT_EQ(frames.front(), 26);
+    EXPECT_TRUE(Consecutive({frames.begin(), jump}));
+    EXPECT_TRUE(Consecutive({jump, frames.end()}));
     EXPECT_FALSE(player.StepFrames(1)) << "nothing open";
     SleepMs(100);
     EXPECT_EQ(events.ends.load(), 0);  // closed while playing: no end event
