@@ -20,7 +20,7 @@ void PaintGradient(CVipImage& img) {
 
 }  // namespace
 
-TEST(VipImage, AllocatesPaddedRowsAndRefusesEmptySizes) {
+TEST(VipImage, AllocatesPaddedRowsSavesAJpegThatReadsBackAndRefusesEmptySizes) {
     CVipImage img;
     EXPECT_TRUE(img.IsEmpty());
     ASSERT_TRUE(img.Allocate(5, 3));
@@ -29,6 +29,20 @@ TEST(VipImage, AllocatesPaddedRowsAndRefusesEmptySizes) {
     EXPECT_TRUE(img.IsEmpty());
     EXPECT_TRUE(img.Mat().empty());
     EXPECT_FALSE(img.SaveImage("/tmp/never.jpg"));
+
+    ASSERT_TRUE(img.Allocate(64, 48));
+    img.Mat().setTo(cv::Scalar(30, 120, 220));
+    auto path = std::filesystem::temp_directory_path() / "locket_image_test.jpg";
+    ASSERT_TRUE(img.SaveImage(path.string()));
+    cv::Mat back = cv::imread(path.string(), cv::IMREAD_COLOR);
+    std::filesystem::remove(path);
+    ASSERT_EQ(64, back.cols);
+    ASSERT_EQ(48, back.rows);
+    cv::Vec3b px = back.at<cv::Vec3b>(20, 30);
+    EXPECT_NEAR(30, px[0], 6);
+    EXPECT_NEAR(120, px[1], 6);
+    EXPECT_NEAR(220, px[2], 6);
+    EXPECT_FALSE(img.SaveImage("/nonexistent-dir/x.jpg"));
 }
 
 TEST(VipImage, CopyIsPrivateBeforeWriteAndFlipMirrors) {
@@ -52,22 +66,4 @@ TEST(VipImage, CopyIsPrivateBeforeWriteAndFlipMirrors) {
     CVipImage d = a;
     d.Flip(-1);
     EXPECT_EQ(ma.at<cv::Vec3b>(0, 0), d.ConstMat().at<cv::Vec3b>(2, 4));
-}
-
-TEST(VipImage, SaveImageWritesAJpegThatReadsBack) {
-    CVipImage img(64, 48);
-    cv::Mat m = img.Mat();
-    m.setTo(cv::Scalar(30, 120, 220));
-    auto path = std::filesystem::temp_directory_path() / "locket_image_test.jpg";
-    ASSERT_TRUE(img.SaveImage(path.string()));
-    cv::Mat back = cv::imread(path.string(), cv::IMREAD_COLOR);
-    std::filesystem::remove(path);
-    ASSERT_EQ(64, back.cols);
-    ASSERT_EQ(48, back.rows);
-    cv::Vec3b px = back.at<cv::Vec3b>(20, 30);
-    EXPECT_NEAR(30, px[0], 6);
-    EXPECT_NEAR(120, px[1], 6);
-    EXPECT_NEAR(220, px[2], 6);
-
-    EXPECT_FALSE(img.SaveImage("/nonexistent-dir/x.jpg"));
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -10,7 +9,7 @@
 
 using locket::CThreadQueue;
 
-TEST(ThreadQueue, PopsInOrderWithSizesTagsAndBytesAndSplitsTheHeadOff) {
+TEST(ThreadQueue, PopsInOrderSplitsTheHeadOffAndRefusesWhatDoesNotFitWithoutLosingTheRest) {
     CThreadQueue q;
     q.Init(1000);
     // Packet i: 10 * i bytes counting up from 20 * i, tag i.
@@ -41,12 +40,9 @@ TEST(ThreadQueue, PopsInOrderWithSizesTagsAndBytesAndSplitsTheHeadOff) {
     ASSERT_TRUE(q.Push(nullptr, 0, 3));
     EXPECT_FALSE(q.Pop(out, 4, &size, &tag));
     EXPECT_EQ(1, q.GetCount());
-}
 
-TEST(ThreadQueue, RefusesWhatDoesNotFitWithoutOverrunningOrLosingTheRest) {
-    CThreadQueue q;
-    q.Init(1000);
     // It never holds as many bytes as its capacity.
+    q.Clear();
     unsigned char big[1000], small[5] = {9, 9, 9, 9, 9};
     std::memset(big, 0x55, sizeof big);
     EXPECT_FALSE(q.Push(big, 1000, 0));
@@ -60,9 +56,8 @@ TEST(ThreadQueue, RefusesWhatDoesNotFitWithoutOverrunningOrLosingTheRest) {
     // on with the next one.
     ASSERT_TRUE(q.Push(big, 100, 1));
     ASSERT_TRUE(q.Push(small, 5, 2));
-    unsigned char out[16 + 8];
-    std::memset(out, 0xEE, sizeof out);
-    int size = -1, tag = -1;
+    std::memset(out, 0xEE, 24);
+    size = -1;
     EXPECT_FALSE(q.Pop(out, 16, &size, &tag));
     EXPECT_EQ(0, size);
     EXPECT_EQ(std::vector<unsigned char>(out, out + 24), std::vector<unsigned char>(24, 0xEE));
@@ -73,7 +68,6 @@ TEST(ThreadQueue, RefusesWhatDoesNotFitWithoutOverrunningOrLosingTheRest) {
 
     // A tagged packet too short to carry its head is refused too.
     ASSERT_TRUE(q.Push(small, 3, 0));
-    int head = 0;
     EXPECT_FALSE(q.PopTagged(&head, out, 16, &size, &tag));
     EXPECT_EQ(0, q.GetCount());
 }
@@ -82,42 +76,37 @@ TEST(ThreadQueue, ConcurrentProducerAndConsumerKeepOrderAndBytes) {
     CThreadQueue q;
     q.Init(4096);
     constexpr int kPackets = 5000;
-    // A queue that loses or jams packets stalls one side; the consumer gives up after this
-    // long without a packet, and the producer with it.
-    constexpr auto kStall = std::chrono::seconds(5);
-    std::atomic<bool> stop{false};
+    const auto packet = [](int i) {
+        std::vector<unsigned char> v(1 + (i * 37) % 600);
+        for (size_t j = 0; j < v.size(); ++j)
+            v[j] = static_cast<unsigned char>(i + j);
+        return v;
+    };
+    // A queue that loses or jams packets stalls both sides until the deadline.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto late = [&] { return std::chrono::steady_clock::now() > deadline; };
     std::thread producer([&] {
-        std::vector<unsigned char> buf(600);
-        for (int i = 0; i < kPackets && !stop; ++i) {
-            int size = 1 + (i * 37) % 600;
-            for (int j = 0; j < size; ++j)
-                buf[j] = static_cast<unsigned char>(i + j);
-            while (!q.Push(buf.data(), size, i) && !stop)
+        for (int i = 0; i < kPackets; ++i) {
+            const std::vector<unsigned char> v = packet(i);
+            while (!q.Push(v.data(), static_cast<int>(v.size()), i) && !late())
                 std::this_thread::yield();
         }
     });
     std::vector<unsigned char> out(600);
     int next = 0, bad = 0;
-    auto lastPacket = std::chrono::steady_clock::now();
-    while (next < kPackets) {
+    while (next < kPackets && !late()) {
         int size = 0, tag = 0;
         if (!q.Pop(out.data(), 600, &size, &tag)) {
-            if (std::chrono::steady_clock::now() - lastPacket > kStall)
-                break;
             std::this_thread::yield();
             continue;
         }
-        lastPacket = std::chrono::steady_clock::now();
-        if (tag != next || size != 1 + (next * 37) % 600)
+        if (tag != next ||
+            std::vector<unsigned char>(out.begin(), out.begin() + size) != packet(next))
             ++bad;
-        for (int j = 0; j < size; ++j)
-            if (out[j] != static_cast<unsigned char>(next + j))
-                ++bad;
         ++next;
     }
-    stop = true;
     producer.join();
-    ASSERT_EQ(kPackets, next) << "no packet for 5 s: the queue lost some";
+    ASSERT_EQ(kPackets, next) << "the queue lost packets or jammed";
     EXPECT_EQ(0, bad);
     EXPECT_EQ(0, q.GetCount());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "base/single_thread.h"
@@ -14,7 +15,11 @@ TEST(WaitEvent, SignalBeforeWaitIsNotLostAndIsTakenOnce) {
     CWaitEvent ev;
     ev.SetEvent();
     EXPECT_EQ(CWaitEvent::kSignalled, ev.WaitEvent(0));
+    // A timeout and a sleep each last at least as long as asked.
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CWaitEvent::kTimeout, ev.WaitEvent(20));
+    SleepMs(20);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
 
     std::thread t([&] {
         SleepMs(20);

@@ -7,8 +7,6 @@
 #include <climits>
 #include <cstring>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -132,12 +130,16 @@ protected:
         player.SetPacing(pacing);
         ASSERT_TRUE(StartPlayer(&player, &parser, &decoder, audio, &events));
     }
-    void TearDown() override { player.Shutdown(); }
+    void TearDown() override {
+        held.gate.Hold(false);  // the player stops only once its sound output lets it go
+        player.Shutdown();
+    }
 
     CFakeParser parser;
     CFrontLog decoder;
     CFakeAudio audio;
     CFakeAudio slow{true};  // takes as long as a device to play each packet
+    CHeldAudio held;
     CPlayerEvents events;
     CTRSMediaPlayer player;
 };
@@ -279,12 +281,6 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
         parser.AddFront(i % 30 == 0);
         parser.AddAudio(std::vector<uint8_t>(320, 1));
     }
-    CHeldAudio held;
-    // The player stops before the output it writes to goes, however the test ends.
-    std::unique_ptr<void, std::function<void(void*)>> stop(&held, [&](void*) {
-        held.gate.Hold(false);
-        player.Shutdown();
-    });
     Wire(&held, false);
     player.Open("REC_20260101_120000_F.tat");
     // The first picture comes after the preroll's 21, whose sound is queued by then: the

@@ -150,7 +150,7 @@ TEST(PrivateProfile, ReadsCutToTheCallersSize) {
     testsupport::TempDir folder("ini");
     const std::string path = folder.File("config.cfg");
     WriteText(path,
-              "[config]\r\nbrightness=-5\r\nmodel=ABCDEFGHIJKLMNOPQRSTUVW\r\nnum=12ab\r\n"
+              "[config]\r\nbrightness=-5\r\nmodel=ABCDEFGHIJKLMNOPQRSTUVW\r\nnum=102ab\r\n"
               "empty=\r\n");
 
     char buf[24];
@@ -173,7 +173,7 @@ TEST(PrivateProfile, ReadsCutToTheCallersSize) {
               "-200");
 
     EXPECT_EQ(GetPrivateProfileInt("config", "brightness", 7, path), -5);
-    EXPECT_EQ(GetPrivateProfileInt("config", "num", 7, path), 12);
+    EXPECT_EQ(GetPrivateProfileInt("config", "num", 7, path), 102);
     EXPECT_EQ(GetPrivateProfileInt("config", "model", 7, path), 0);
     EXPECT_EQ(GetPrivateProfileInt("config", "empty", 7, path), 7);
     EXPECT_EQ(GetPrivateProfileInt("config", "volume", 50, path), 50);

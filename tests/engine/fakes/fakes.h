@@ -1,6 +1,4 @@
-// Shared by the engine tests: a wait for a condition, a sound output that keeps what it is given,
-// a gate that holds threads up, a video window that keeps every picture drawn into it, a
-// recorder of a player's events and a decoder that only notes the front pictures.
+// The engine tests' stand-ins for a player's sound output, windows, events and decoder.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,8 +35,7 @@ public:
 
     bool Open(int bits, int rate) override {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_bits = bits;
-        m_rate = rate;
+        m_bytesPerSecond = bits / 8 * rate;
         return true;
     }
     int Close() override { return 1; }
@@ -47,7 +45,9 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_bytes.insert(m_bytes.end(), data, data + size);
             m_writes.push_back(size);
-            bytesPerSecond = m_bits / 8 * m_rate;
+            if (!firstWrite)
+                firstWrite = std::chrono::steady_clock::now();
+            bytesPerSecond = m_bytesPerSecond;
         }
         if (m_realTime && bytesPerSecond > 0)
             std::this_thread::sleep_for(
@@ -63,12 +63,12 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_writes;
     }
+    std::optional<std::chrono::steady_clock::time_point> firstWrite;  // read once writes ended
 
 private:
     const bool m_realTime;
     mutable std::mutex m_mutex;
-    int m_bits = 0;
-    int m_rate = 0;
+    int m_bytesPerSecond = 0;
     std::vector<uint8_t> m_bytes;
     std::vector<int> m_writes;
 };
@@ -133,9 +133,7 @@ struct DrawnPicture {
 class CFakeVideoWindow : public VVideoWindow {
 public:
     CFakeVideoWindow(int width, int height, PixelLayout layout = PixelLayout::kBgr24)
-        : m_layout(layout) {
-        m_size = {width, height};
-    }
+        : m_layout(layout), m_size{width, height} {}
 
     WindowSize GetSize() const override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -172,9 +170,8 @@ public:
         return m_drawn;
     }
     std::vector<int> Frames() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
         std::vector<int> frames;
-        for (const DrawnPicture& p : m_drawn)
+        for (const DrawnPicture& p : Drawn())
             frames.push_back(p.Frame());
         return frames;
     }
