@@ -112,36 +112,23 @@ TEST(Trips, NamesGiveLocalSeconds) {
 }
 
 TEST(Trips, GroupsRecordingsThatFollowEachOther) {
-    // name, start offset (s), length (ms) -> trip
-    struct Member {
-        const char* name;
-        int64_t start;
-        int64_t durationMs;
-        int trip;
+    // name, start (s), length (ms), trip
+    std::vector<TripMember> trip = {
+        {"REC_c", 120, 60000, 0},     {"REC_a", 0, 60000, 0},
+        {"REC_b", 60, 60000, 0},      {"EVENT_x", 90, 20000, 0},  // inside the drive
+        {"REC_d", 185, 60000, 0},  // five seconds after the end: joins
+        {"REC_e", 251, 60000, 0},  // six seconds after: a new trip
+        {"PARKING_p", 900, 30000, 0},
     };
-    const std::vector<Member> members = {
-        {"REC_c", 120, 60000, 1},     {"REC_a", 0, 60000, 1},
-        {"REC_b", 60, 60000, 1},      {"EVENT_x", 90, 20000, 1},  // inside the drive
-        {"REC_d", 185, 60000, 1},  // five seconds after the end: joins
-        {"REC_e", 251, 60000, 2},  // six seconds after: a new trip
-        {"PARKING_p", 900, 30000, 3},
-    };
-    std::vector<TripMember> trip;
-    for (const Member& m : members)
-        trip.push_back({m.name, m.start, m.durationMs, 0});
     GroupTrips(&trip);
-    std::vector<std::string> order;
+    std::string order;
+    std::vector<int> trips;
     for (const TripMember& t : trip) {
-        order.push_back(t.name);
-        for (const Member& m : members) {
-            if (t.name == m.name) {
-                EXPECT_EQ(m.trip, t.trip) << m.name;
-            }
-        }
+        order += t.name + " ";
+        trips.push_back(t.trip);
     }
-    EXPECT_EQ((std::vector<std::string>{"REC_a", "REC_b", "EVENT_x", "REC_c", "REC_d", "REC_e",
-                                        "PARKING_p"}),
-              order);
+    EXPECT_EQ("REC_a REC_b EVENT_x REC_c REC_d REC_e PARKING_p ", order);
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1, 2, 3}), trips);
 }
 
 TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {

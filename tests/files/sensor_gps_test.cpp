@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -28,45 +29,43 @@ int LocalYear(int64_t t) {
 
 }  // namespace
 
-TEST(GpsData, RmcSentenceGivesKoreanTimePositionSpeedAndDate) {
+TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
     UseZone("KST-9");
-    const CGPSData fix("G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
-    EXPECT_EQ(
-        std::make_tuple(21, 35, 19, 1, 23, 3, 94),
-        std::make_tuple(fix.hour, fix.minute, fix.second, fix.valid, fix.day, fix.month, fix.year));
-    EXPECT_DOUBLE_EQ(4807.038, fix.latitude);
-    EXPECT_DOUBLE_EQ(1131.0, fix.longitude);
-    EXPECT_NEAR(48.1173, fix.GetLatitudeDeg(), 1e-9);
-    EXPECT_NEAR(11.516666666666667, fix.GetLongitudeDeg(), 1e-9);
+    struct Case {
+        const char* sentence;
+        std::tuple<int, int, int, int, int, int, int> hmsValidDmy;
+        std::array<double, 5> latLonDegreesCourse;  // raw latitude, raw longitude, both in degrees
+    };
+    // South, west and an empty hemisphere are negative, in the whole and the minute parts alike;
+    // an empty course is a field of its own, so the date still lands in place.
+    const Case cases[] = {
+        {"G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A",
+         {21, 35, 19, 1, 23, 3, 94},
+         {4807.038, 1131.0, 48.1173, 11.516666666666667, 84.4f}},
+        {"G$GPRMC,000000.00,V,3352.128,S,15112.558,W,0.0,,010124",
+         {9, 0, 0, 0, 1, 1, 24},
+         {-3352.128, -15112.558, -(33 + 52.128 / 60), -(151 + 12.558 / 60), 0.0}},
+        {"G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624",
+         {10, 2, 3, 1, 15, 6, 24},
+         {-3730.0, -12700.0, -37.5, -127.0, 90.0}},
+        {"G$GPRMC,010203,a,3730.000,n,12700.000,e,10,90,150624",
+         {10, 2, 3, 0, 15, 6, 24},
+         {-3730.0, -12700.0, -37.5, -127.0, 90.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sentence);
+        const CGPSData fix(c.sentence);
+        EXPECT_EQ(c.hmsValidDmy, std::make_tuple(fix.hour, fix.minute, fix.second, fix.valid,
+                                                 fix.day, fix.month, fix.year));
+        const double got[] = {fix.latitude, fix.longitude, fix.GetLatitudeDeg(),
+                              fix.GetLongitudeDeg(), fix.course};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_NEAR(c.latLonDegreesCourse[i], got[i], 1e-9) << i;
+    }
+    const CGPSData fix(cases[0].sentence);
     // Knots to km/h, kept in single precision.
     EXPECT_EQ(static_cast<double>(static_cast<float>(22.4 * 1.852)), fix.GetSpeedKmh());
-    EXPECT_EQ(static_cast<double>(84.4f), fix.course);
     EXPECT_EQ(764426119, fix.timestamp);  // 1994-03-23 21:35:19 in Korea, 12:35:19 UTC
-}
-
-TEST(GpsData, SouthWestAndEmptyHemispheresAreNegativeAndVoidFixIsNotValid) {
-    const CGPSData southWest("G$GPRMC,000000.00,V,3352.128,S,15112.558,W,0.0,,010124");
-    EXPECT_EQ(0, southWest.valid);
-    EXPECT_DOUBLE_EQ(-3352.128, southWest.latitude);
-    EXPECT_DOUBLE_EQ(-15112.558, southWest.longitude);
-    // The sign carries through the whole and the minute parts alike.
-    EXPECT_NEAR(-(33 + 52.128 / 60), southWest.GetLatitudeDeg(), 1e-9);
-    EXPECT_NEAR(-(151 + 12.558 / 60), southWest.GetLongitudeDeg(), 1e-9);
-    // The empty course is a field of its own, so the date still lands in place.
-    EXPECT_EQ(0.0, southWest.course);
-    EXPECT_EQ(std::make_tuple(1, 1, 24),
-              std::make_tuple(southWest.day, southWest.month, southWest.year));
-
-    const CGPSData empty("G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624");
-    EXPECT_EQ(1, empty.valid);
-    EXPECT_DOUBLE_EQ(-3730.0, empty.latitude);
-    EXPECT_DOUBLE_EQ(-12700.0, empty.longitude);
-    EXPECT_EQ(15, empty.day);
-
-    const CGPSData lowerCase("G$GPRMC,010203,a,3730.000,n,12700.000,e,10,90,150624");
-    EXPECT_EQ(0, lowerCase.valid);
-    EXPECT_LT(lowerCase.latitude, 0.0);
-    EXPECT_LT(lowerCase.longitude, 0.0);
 }
 
 TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
