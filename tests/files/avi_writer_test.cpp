@@ -1,7 +1,5 @@
 // Files as the writer lays them out, checked against offsets and values written out here, also
 // when the disk fills up; and the file sink under the writer.
-#include <string_view>
-
 #include "avi_test_support.h"
 
 using namespace avi_test;
@@ -9,60 +7,54 @@ using locket::CAVIWriter;
 
 namespace {
 
-// A little-endian word or a fourcc expected at an offset.
-struct Field {
-    Field(size_t o, uint32_t w) : off(o), word(w) {}
-    Field(size_t o, std::string_view s) : off(o), id(s) {}
-    size_t off;
-    uint32_t word = 0;
-    std::string_view id;
-};
+using Words = std::vector<uint32_t>;
 
-void ExpectAt(const Bytes& b, size_t base, std::initializer_list<Field> fields) {
-    for (const Field& f : fields) {
-        if (f.id.empty()) {
-            EXPECT_EQ(f.word, U32(b, base + f.off)) << "at " << base + f.off;
-        } else {
-            EXPECT_EQ(f.id, Str4(b, base + f.off)) << "at " << base + f.off;
-        }
-    }
+// The little-endian word a fourcc is stored as.
+uint32_t F(const char (&id)[5]) {
+    return U32(Bytes(id, id + 4), 0);
 }
 
+// `n` consecutive little-endian words from `at`.
+Words WordsAt(const Bytes& b, size_t at, size_t n) {
+    Words words;
+    for (size_t i = 0; i < n; ++i)
+        words.push_back(U32(b, at + 4 * i));
+    return words;
+}
+
+// From offset 8 on; "RIFF" and its size are checked apart.
 void ExpectMainHeader(const Bytes& b, uint32_t hdrlSize, uint32_t totalFrames) {
-    ExpectAt(b, 0, {{0, "RIFF"},  {8, "AVI "},       {12, "LIST"}, {16, hdrlSize}, {20, "hdrl"},
-                    {24, "avih"}, {28, 56},          {32, 0},      {36, 0},        {40, 0},
-                    {44, 0x110},  {48, totalFrames}, {52, 0},      {56, 4},        {60, 0},
-                    {64, 320},    {68, 240},         {72, 0},      {76, 0},        {80, 0},
-                    {84, 0}});
+    EXPECT_EQ("RIFF", Str4(b, 0));
+    EXPECT_EQ((Words{F("AVI "),   F("LIST"), hdrlSize, F("hdrl"), F("avih"), 56,  0, 0, 0, 0x110,
+                     totalFrames, 0,         4,        0,         320,       240, 0, 0, 0, 0}),
+              WordsAt(b, 8, 20));
 }
 
 // Stream lists: "LIST", size, "strl", the 56-byte strh at +20, "strf" at +76, its data at +84.
 void ExpectVideoList(const Bytes& b, size_t at, uint32_t rate, uint32_t length, uint32_t suggested,
                      uint32_t w, uint32_t h) {
-    ExpectAt(b, at, {{0, "LIST"},   {4, 116},     {8, "strl"}, {12, "strh"},      {16, 56},
-                     {20, "vids"},  {24, "AVC1"}, {28, 0},     {32, 0},           {36, 0},
-                     {40, 1000},    {44, rate},   {48, 0},     {52, length},      {56, suggested},
-                     {60, 0},       {64, 0},      {68, 0},     {72, w | h << 16}, {76, "strf"},
-                     {80, 40},      {84, 40},     {88, w},     {92, h},           {96, 0},
-                     {100, "AVC1"}, {104, 0},     {108, 0},    {112, 0},          {116, 0},
-                     {120, 0}});
+    EXPECT_EQ((Words{F("LIST"), 116,       F("strl"),   F("strh"), 56, F("vids"), F("AVC1"), 0,
+                     0,         0,         1000,        rate,      0,  length,    suggested, 0,
+                     0,         0,         w | h << 16, F("strf"), 40, 40,        w,         h,
+                     0,         F("AVC1"), 0,           0,         0,  0,         0}),
+              WordsAt(b, at, 31))
+        << "video list at " << at;
 }
 
 void ExpectAudioList(const Bytes& b, size_t at, uint32_t length) {
     // 8 kHz mono 16-bit PCM: format tag 1 and 1 channel, block align 2 and 16 bits per sample.
-    ExpectAt(b, at, {{0, "LIST"},  {4, 92},       {8, "strl"}, {12, "strh"}, {16, 56},
-                     {20, "auds"}, {24, 0},       {28, 0},     {32, 0},      {36, 0},
-                     {40, 2},      {44, 16000},   {48, 0},     {52, length}, {56, 2000},
-                     {60, 0},      {64, 2},       {68, 0},     {72, 0},      {76, "strf"},
-                     {80, 16},     {84, 0x10001}, {88, 8000},  {92, 16000},  {96, 2 | 16 << 16}});
+    EXPECT_EQ(
+        (Words{F("LIST"), 92,        F("strl"), F("strh"), 56,     F("auds"), 0,           0, 0,
+               0,         2,         16000,     0,         length, 2000,      0,           2, 0,
+               0,         F("strf"), 16,        0x10001,   8000,   16000,     2 | 16 << 16}),
+        WordsAt(b, at, 25));
 }
 
 void ExpectTextList(const Bytes& b, size_t at, uint32_t length, uint32_t suggested) {
-    ExpectAt(b, at,
-             {{0, "LIST"},  {4, 76},      {8, "strl"},     {12, "strh"}, {16, 56},   {20, "txts"},
-              {24, "XBLB"}, {28, 0},      {32, 0},         {36, 0},      {40, 1000}, {44, 100000},
-              {48, 0},      {52, length}, {56, suggested}, {60, 0},      {64, 0},    {68, 0},
-              {72, 0},      {76, "strf"}, {80, 0}});
+    EXPECT_EQ(
+        (Words{F("LIST"), 76, F("strl"), F("strh"), 56, F("txts"), F("XBLB"), 0, 0,         0, 1000,
+               100000,    0,  length,    suggested, 0,  0,         0,         0, F("strf"), 0}),
+        WordsAt(b, at, 21));
 }
 
 // Writes (payload, kind) pairs; each must be taken.
@@ -108,7 +100,7 @@ TEST(AviWriter, OneCamera_ProvisionalHeaderUntilCloseAndSharedIds) {
     const Bytes text = Payload(5, 4), v1 = Payload(64, 5);
     Add(w, {{&v0, 0}, {&pcm, 2}, {&rear, 1}, {&text, 3}, {&v1, 0}});
     // The file as it stands while recording goes on: placeholders, no counts, an index promised.
-    ExpectAt(b, 0, {{4, "0000"}, {400, "0000"}});
+    EXPECT_EQ((Words{F("0000"), F("0000")}), (Words{U32(b, 4), U32(b, 400)}));
     ExpectMainHeader(b, 376, 0);
     ExpectVideoList(b, 88, 30000, 1, 0, 320, 240);
     ExpectAudioList(b, 212, 0);
@@ -180,7 +172,8 @@ TEST(AviWriter, NoAudioDropsTheAudioList_ChecksumTrailerSumsWholeWordsOfPaddedPa
     ExpectMainHeader(b, 276, 3);
     ExpectTextList(b, 212, 1, 4);
     // Chunks of 16, 14 and 12 bytes from 308, then an index of three entries.
-    ExpectAt(b, 308 + 42, {{0, "idx1"}, {56, "chk1"}, {60, 4}, {64, 1 + 2 + 0x100 + 0x00FFFFFF}});
+    EXPECT_EQ("idx1", Str4(b, 308 + 42));
+    EXPECT_EQ((Words{F("chk1"), 4, 1 + 2 + 0x100 + 0x00FFFFFF}), WordsAt(b, 308 + 42 + 56, 3));
     EXPECT_EQ(3u, Walk(b).size());
 }
 
@@ -327,7 +320,7 @@ TEST(AviWriter, FreeFunctionsAndStdioSinkOnDisk) {
     EXPECT_TRUE(locket::AviAddData("abc", 3, 1));
     EXPECT_EQ(4u + 8 + 500 + 8 + 16 + 8 + 16, locket::AviClose());
     const Bytes b = ReadBytes(path);
-    ExpectAt(b, 336 + 84, {{4, 11025}, {8, 22050}});
+    EXPECT_EQ((Words{11025, 22050}), WordsAt(b, 336 + 88, 2));
     EXPECT_EQ((Chunks{{"01dc", {'a', 'b', 'c'}}}), Walk(b));
     locket::AviSetDualVideo(false);
     locket::AviSetAudioRate(8000);
