@@ -293,9 +293,14 @@ TEST(AviWriter, FilesPass2GiBAndEndWholeBefore4GiB) {
     while (w.AddData(payload.data(), uint32_t(payload.size()), 0))
         ++chunks;
     EXPECT_TRUE(w.Full());
+    // A last chunk is taken when it fits to the byte with its index entry and room for a
+    // checksum trailer; one more byte (two with the pad) is refused.
+    const uint32_t room = uint32_t(0xFFFFFFFFull - file->size - 8 - (8 + 16 * (chunks + 1) + 12));
+    ASSERT_LT(room, payload.size());
+    EXPECT_FALSE(w.AddData(payload.data(), (room & ~1u) + 1, 0));
+    EXPECT_TRUE(w.AddData(payload.data(), room & ~1u, 0));
+    ++chunks;
     const uint64_t data = file->size;
-    // One chunk more, with its index and room for a checksum trailer, would not fit.
-    EXPECT_GT(data + (8 + payload.size()) + 8 + 16 * (chunks + 1) + 12, 0xFFFFFFFFull);
     const uint32_t riff = w.Close();
     EXPECT_TRUE(w.LastCloseOk());
     EXPECT_EQ(file->size, data + 8 + 16 * chunks);
