@@ -48,7 +48,8 @@ public:
         return true;
     }
     uint32_t Write(const void* data, uint32_t count) override {
-        ++writes;
+        if (++writes == halfWrite)
+            count /= 2;
         const size_t n = std::min<size_t>(count, m_pos >= m_limit ? 0 : m_limit - m_pos);
         const size_t stored = m_pos >= m_keep ? 0 : std::min(n, m_keep - m_pos);
         if (m_store->size() < m_pos + stored)
@@ -79,6 +80,7 @@ public:
     }
 
     int writes = 0;
+    int halfWrite = 0;        // this write (counted from 1) stores only half its bytes
     int32_t closeResult = 0;  // what Close reports, e.g. a flush the disk refused
     size_t size = 0;          // the file's length, stored or not
 

