@@ -33,8 +33,9 @@ TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(au.data(), au.size()));
     const std::vector<uint8_t> p = {0, 0, 1, 0x41, 7};
     EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));
-    const uint8_t shortest[] = {0, 0, 1, 0x65};
+    const uint8_t shortest[] = {0, 0, 1, 0x65}, parameterSetsOnly[] = {0, 0, 1, 0x67, 1};
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(shortest, sizeof shortest));
+    EXPECT_FALSE(CMP4Writer::IsKeyFrame(parameterSetsOnly, sizeof parameterSetsOnly));
     // A start code with nothing after it ends the unit before it and makes none.
     EXPECT_EQ(std::vector<std::vector<uint8_t>>{{0x65}}, Units({0, 0, 1, 0x65, 0, 0, 1}));
     CMP4Writer writer;
@@ -86,13 +87,16 @@ TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
     ASSERT_TRUE(writer.Close());
 
     std::string probe;
-    ASSERT_EQ(0, Shell("ffprobe -v error -show_entries stream=codec_name,nb_frames,sample_rate:"
-                       "format_tags=creation_time,com.apple.quicktime.model -of compact " +
-                           mp4,
-                       &probe));
-    EXPECT_NE(std::string::npos, probe.find("stream|codec_name=h264|nb_frames=120\n"
-                                            "stream|codec_name=h264|nb_frames=120\n"
-                                            "stream|codec_name=aac|sample_rate=8000|"))
+    ASSERT_EQ(
+        0, Shell("ffprobe -v error -show_entries stream=codec_name,nb_frames,sample_rate,duration:"
+                 "format_tags=creation_time,com.apple.quicktime.model -of compact " +
+                     mp4,
+                 &probe));
+    // Every picture, and the 4 s of sound to the last sample the encoder held back.
+    EXPECT_NE(std::string::npos,
+              probe.find("stream|codec_name=h264|duration=4.000000|nb_frames=120\n"
+                         "stream|codec_name=h264|duration=4.000000|nb_frames=120\n"
+                         "stream|codec_name=aac|sample_rate=8000|duration=4.000000|"))
         << probe;
     EXPECT_NE(std::string::npos, probe.find("2024-03-01T23:30:00")) << probe;
     EXPECT_NE(std::string::npos, probe.find("model=KX2")) << probe;
