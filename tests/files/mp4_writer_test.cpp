@@ -46,11 +46,8 @@ TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
     TempDir card;
     ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "4", "--count", "1", "--only", "REC", "--size",
                                        "96x64", "--rear-size", "64x48", "--rear"}));
-    const auto paths = Recordings(card.path(), "REC");
-    ASSERT_EQ(1u, paths.size());
-    std::vector<test::Packet> media = test::ReadPackets(paths[0]);
+    std::vector<test::Packet> media = test::ReadPackets(Recordings(card.path(), "REC").at(0));
     std::erase_if(media, [](const test::Packet& p) { return p.kind == kTatKindText; });
-    ASSERT_FALSE(media.empty());
     const auto firstRear = std::find_if(media.begin(), media.end(),
                                         [](const test::Packet& p) { return p.stream == 1; });
     ASSERT_NE(media.end(), firstRear);
@@ -64,12 +61,10 @@ TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
     ASSERT_EQ((std::vector<int>{0, 1, 2}), (std::vector<int>{front, rear, audio}));
     TempDir out;
     const std::string mp4 = out.File("clip.mp4");
-    CMP4Writer::Metadata meta;
-    meta.title = "REC one";
-    meta.make = "Locket";
-    meta.model = "KX2";
-    meta.creationTimeUtc = 1709335800;  // 2024-03-01 23:30:00 UTC
-    ASSERT_TRUE(writer.Create(mp4, meta));
+    // 2024-03-01 23:30:00 UTC
+    ASSERT_TRUE(writer.Create(
+        mp4,
+        {.title = "REC one", .make = "Locket", .model = "KX2", .creationTimeUtc = 1709335800}));
     int64_t frames[2] = {0, 0};
     std::vector<uint8_t> frontStream;
     for (const test::Packet& r : media) {

@@ -21,9 +21,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(MakeCard(m_card.path(), {"--seconds", "12", "--count", "1", "--only", "REC",
                                              "--size", "32x32", "--no-rear", "--fps", "2"}));
-        const auto paths = Recordings(m_card.path(), "REC");
-        ASSERT_EQ(1u, paths.size());
-        ASSERT_TRUE(ReadSensorLog(paths[0], &m_log));
+        ASSERT_TRUE(ReadSensorLog(Recordings(m_card.path(), "REC").at(0), &m_log));
         const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
         m_log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
     }
