@@ -81,35 +81,30 @@ TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
 }
 
 TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
-    struct Case {
-        const char* latitude;
-        const char* longitude;
-        bool valid;
+    const std::pair<const char*, bool> cases[] = {
+        {"4807.038,N,01131.000,E", true},
+        {"4807,N,01131,E", true},
+        {"9000.000,S,18000.000,W", true},
+        {"48O7.038,N,01131.000,E", false},
+        {"4807.038,N,0113l.000,E", false},
+        {"48.07.038,N,01131.000,E", false},
+        {"-4807.038,N,01131.000,E", false},
+        {"4807.038,N,+01131.000,E", false},
+        {" 4807.038,N,01131.000,E", false},
+        {"4807.038e0,N,01131.000,E", false},
+        {"nan,N,inf,E", false},
+        {".,N,01131.000,E", false},
+        {",N,01131.000,E", false},
+        {"4807.038,N,,E", false},
+        {"9000.001,N,01131.000,E", false},
+        {"4807.038,N,18000.01,E", false},
+        {"4807.038,N,99999.000,W", false},
     };
-    const Case cases[] = {
-        {"4807.038,N", "01131.000,E", true},
-        {"4807,N", "01131,E", true},
-        {"9000.000,S", "18000.000,W", true},
-        {"48O7.038,N", "01131.000,E", false},
-        {"4807.038,N", "0113l.000,E", false},
-        {"48.07.038,N", "01131.000,E", false},
-        {"-4807.038,N", "01131.000,E", false},
-        {"4807.038,N", "+01131.000,E", false},
-        {" 4807.038,N", "01131.000,E", false},
-        {"4807.038e0,N", "01131.000,E", false},
-        {"nan,N", "inf,E", false},
-        {".,N", "01131.000,E", false},
-        {",N", "01131.000,E", false},
-        {"4807.038,N", ",E", false},
-        {"9000.001,N", "01131.000,E", false},
-        {"4807.038,N", "18000.01,E", false},
-        {"4807.038,N", "99999.000,W", false},
-    };
-    for (const Case& c : cases) {
-        const std::string sentence = std::string("G$GPRMC,123519,A,") + c.latitude + "," +
-                                     c.longitude + ",022.4,084.4,230394";
+    for (const auto& [position, valid] : cases) {
+        const std::string sentence =
+            std::string("G$GPRMC,123519,A,") + position + ",022.4,084.4,230394";
         const CGPSData fix(sentence);
-        EXPECT_EQ(c.valid, fix.valid == 1) << sentence;
+        EXPECT_EQ(valid, fix.valid == 1) << sentence;
         // Validity aside, the fields still follow the number rules.
         EXPECT_EQ(23, fix.day) << sentence;
     }
