@@ -20,13 +20,6 @@ void UseZone(const char* zone) {
     tzset();
 }
 
-int LocalYear(int64_t t) {
-    const std::time_t value = static_cast<std::time_t>(t);
-    std::tm out{};
-    localtime_r(&value, &out);
-    return out.tm_year + 1900;
-}
-
 }  // namespace
 
 TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
@@ -75,9 +68,10 @@ TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
     EXPECT_EQ(99, newYear.year);
     EXPECT_EQ(946702800, newYear.timestamp);  // 2000-01-01 05:00:00
 
-    EXPECT_EQ(2069, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp));
-    EXPECT_EQ(1970, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp));
-    EXPECT_EQ(2000, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp));
+    // Two-digit years: 69 is 2069, 70 is 1970 (09:00 of each day, as the hour comes out).
+    EXPECT_EQ(3124256400, CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp);  // 2069-01-01
+    EXPECT_EQ(118800, CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp);      // 1970-01-02
+    EXPECT_EQ(946717200, CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp);   // 2000-01-01
 }
 
 TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
