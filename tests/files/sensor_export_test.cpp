@@ -25,12 +25,6 @@ protected:
         const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
         m_log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
     }
-    int ValidFixesIn(uint32_t from, uint32_t to) const {
-        int n = 0;
-        for (const TimedFix& f : m_log.Fixes())
-            n += f.fix.valid && f.timeMs >= from && f.timeMs < to;
-        return n;
-    }
 
     TempDir m_card;
     TempDir m_out;
@@ -53,18 +47,18 @@ TEST(GpxWriter, FixTimeIsUtcAndNamesAreEscaped) {
 
 TEST_F(SensorExport, GpxIsValidAndGpsbabelReadsEveryValidFixOfTheRange) {
     ASSERT_GE(m_log.Fixes().size(), 12u);
-    struct Range {
-        uint32_t from, to;
-    };
-    for (const Range r : {Range{0, UINT32_MAX}, Range{3000, 7000}}) {
+    const std::pair<uint32_t, uint32_t> ranges[] = {{0, UINT32_MAX}, {3000, 7000}};
+    for (const auto& [from, to] : ranges) {
         const std::string gpx = m_out.File("track.gpx");
-        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), r.from, r.to, "REC <&> \"one\"")));
+        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), from, to, "REC <&> \"one\"")));
         std::string out;
         EXPECT_EQ(0, Shell("xmllint --noout --schema " + kSchema + " " + gpx, &out)) << out;
         ASSERT_EQ(0, Shell("gpsbabel -t -i gpx -f " + gpx + " -o unicsv -F -", &out)) << out;
         // unicsv: a header line, then one line per point.
-        const int lines = static_cast<int>(std::count(out.begin(), out.end(), '\n'));
-        EXPECT_EQ(ValidFixesIn(r.from, r.to), lines - 1) << out;
+        int valid = 0;
+        for (const TimedFix& f : m_log.Fixes())
+            valid += f.fix.valid && f.timeMs >= from && f.timeMs < to;
+        EXPECT_EQ(valid + 1, std::count(out.begin(), out.end(), '\n')) << out;
         EXPECT_NE(std::string::npos, out.find("37.5")) << out;  // Seoul
     }
 }
