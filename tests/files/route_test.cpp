@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,63 +18,46 @@ std::string Rmc(char status, const char* lat = "3733.960", const char* lon = "12
            ",E,43.2,90.0,010324,,,A";
 }
 
-TEST(Route, KeepsValidFixesAndBreaksWhereTheFixWasLost) {
-    struct Fix {
-        std::string packet;
-        int32_t timeMs;
-    };
-    struct Case {
-        const char* what;
-        std::vector<Fix> fixes;
-        std::vector<int32_t> times;  // of the points kept
-        std::vector<bool> breaks;
-    };
-    const Case cases[] = {
-        {"steady",
-         {{Rmc('A'), 0}, {Rmc('A'), 1000}, {Rmc('A'), 2000}},
-         {0, 1000, 2000},
-         {true, false, false}},
-        {"invalid and foreign packets dropped",
-         {{Rmc('A'), 0},
-          {Rmc('V'), 1000},
-          {"M\x01\x02\x03", 1500},
-          {"G$GPGGA,1,2", 1600},
-          {Rmc('A'), 2000}},
-         {0, 2000},
-         {true, false}},
-        {"a gap of exactly the limit joins, a longer one breaks",
-         {{Rmc('A'), 0}, {Rmc('A'), 5000}, {Rmc('A'), 10001}},
-         {0, 5000, 10001},
-         {true, false, true}},
-        {"lost for six seconds",
-         {{Rmc('A'), 0}, {Rmc('V'), 1000}, {Rmc('A'), 6001}},
-         {0, 6001},
-         {true, true}},
-        {"time going back breaks",
-         {{Rmc('A'), 3000}, {Rmc('A'), 1000}},
-         {3000, 1000},
-         {true, true}},
-        {"off the globe", {{Rmc('A', "9130.000"), 0}}, {}, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::vector<RoutePoint> route;
-        for (const Fix& fix : c.fixes)
-            AppendRouteTextPacket(&route, reinterpret_cast<const uint8_t*>(fix.packet.data()),
-                                  fix.packet.size(), fix.timeMs);
-        std::vector<int32_t> times;
-        std::vector<bool> breaks;
-        for (const RoutePoint& p : route) {
-            times.push_back(p.timeMs);
-            breaks.push_back(p.breaksBefore);
-        }
-        EXPECT_EQ(c.times, times);
-        EXPECT_EQ(c.breaks, breaks);
-    }
+// The route of packets written as a kind and a time: "A1000" is a valid fix at 1 s, V a void
+// one, X one off the globe, M a g-sensor packet, G another sentence.
+std::vector<RoutePoint> RouteOf(const std::string& packets) {
     std::vector<RoutePoint> route;
-    const std::string fix = Rmc('A');
-    ASSERT_TRUE(
-        AppendRouteTextPacket(&route, reinterpret_cast<const uint8_t*>(fix.data()), fix.size(), 0));
+    std::istringstream in(packets);
+    for (std::string p; in >> p;) {
+        const std::string packet = p[0] == 'M'   ? "M\x01\x02\x03"
+                                   : p[0] == 'G' ? "G$GPGGA,1,2"
+                                   : p[0] == 'X' ? Rmc('A', "9130.000")
+                                                 : Rmc(p[0]);
+        const size_t before = route.size();
+        EXPECT_EQ(route.size() == before + 1,
+                  AppendRouteTextPacket(&route, reinterpret_cast<const uint8_t*>(packet.data()),
+                                        packet.size(), std::stoi(p.substr(1))))
+            << p;
+    }
+    return route;
+}
+
+TEST(Route, KeepsValidFixesAndBreaksWhereTheFixWasLost) {
+    // The times of the points kept, "|" before one that starts a new line.
+    const std::pair<const char*, const char*> cases[] = {
+        {"A0 A1000 A2000", "|0 1000 2000 "},
+        {"A0 V1000 M1500 G1600 A2000", "|0 2000 "},
+        {"A0 A5000 A10001", "|0 5000 |10001 "},  // a gap of exactly the limit joins
+        {"A0 V1000 A6001", "|0 |6001 "},         // lost for six seconds
+        {"A3000 A1000", "|3000 |1000 "},         // time going back
+        {"X0", ""},
+    };
+    for (const auto& [packets, drawn] : cases) {
+        std::string points;
+        for (const RoutePoint& p : RouteOf(packets)) {
+            if (p.breaksBefore)
+                points += '|';
+            points += std::to_string(p.timeMs) + " ";
+        }
+        EXPECT_EQ(drawn, points) << packets;
+    }
+    const std::vector<RoutePoint> route = RouteOf("A0");
+    ASSERT_EQ(1u, route.size());
     EXPECT_NEAR(37.566, route[0].latitudeDeg, 1e-6);
     EXPECT_NEAR(126.9779, route[0].longitudeDeg, 1e-6);
     EXPECT_NEAR(43.2 * 1.852, route[0].speedKmh, 1e-5);
@@ -83,7 +67,6 @@ TEST(Route, DistancesAlongTheGlobe) {
     // One degree along a meridian, and along the equator, of a sphere of 6371008.8 m.
     EXPECT_NEAR(111195.08, GreatCircleMeters(0, 0, 1, 0), 0.01);
     EXPECT_NEAR(111195.08, GreatCircleMeters(0, 179.5, 0, -179.5), 0.01);
-    EXPECT_DOUBLE_EQ(0, GreatCircleMeters(37.5, 127, 37.5, 127));
     EXPECT_NEAR(20015114.4, GreatCircleMeters(90, 0, -90, 0), 1);
     // Seoul City Hall to Busan City Hall.
     EXPECT_NEAR(325.0, GreatCircleMeters(37.5665, 126.9780, 35.1798, 129.0750) / 1000, 1.0);
@@ -112,36 +95,23 @@ TEST(Trips, NamesGiveLocalSeconds) {
 }
 
 TEST(Trips, GroupsRecordingsThatFollowEachOther) {
-    // name, start offset (s), length (ms) -> trip
-    struct Member {
-        const char* name;
-        int64_t start;
-        int64_t durationMs;
-        int trip;
+    // name, start (s), length (ms), trip
+    std::vector<TripMember> trip = {
+        {"REC_c", 120, 60000, 0},     {"REC_a", 0, 60000, 0},
+        {"REC_b", 60, 60000, 0},      {"EVENT_x", 90, 20000, 0},  // inside the drive
+        {"REC_d", 185, 60000, 0},  // five seconds after the end: joins
+        {"REC_e", 251, 60000, 0},  // six seconds after: a new trip
+        {"PARKING_p", 900, 30000, 0},
     };
-    const std::vector<Member> members = {
-        {"REC_c", 120, 60000, 1},     {"REC_a", 0, 60000, 1},
-        {"REC_b", 60, 60000, 1},      {"EVENT_x", 90, 20000, 1},  // inside the drive
-        {"REC_d", 185, 60000, 1},  // five seconds after the end: joins
-        {"REC_e", 251, 60000, 2},  // six seconds after: a new trip
-        {"PARKING_p", 900, 30000, 3},
-    };
-    std::vector<TripMember> trip;
-    for (const Member& m : members)
-        trip.push_back({m.name, m.start, m.durationMs, 0});
     GroupTrips(&trip);
-    std::vector<std::string> order;
+    std::string order;
+    std::vector<int> trips;
     for (const TripMember& t : trip) {
-        order.push_back(t.name);
-        for (const Member& m : members) {
-            if (t.name == m.name) {
-                EXPECT_EQ(m.trip, t.trip) << m.name;
-            }
-        }
+        order += t.name + " ";
+        trips.push_back(t.trip);
     }
-    EXPECT_EQ((std::vector<std::string>{"REC_a", "REC_b", "EVENT_x", "REC_c", "REC_d", "REC_e",
-                                        "PARKING_p"}),
-              order);
+    EXPECT_EQ("REC_a REC_b EVENT_x REC_c REC_d REC_e PARKING_p ", order);
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1, 2, 3}), trips);
 }
 
 TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {

@@ -21,17 +21,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(MakeCard(m_card.path(), {"--seconds", "12", "--count", "1", "--only", "REC",
                                              "--size", "32x32", "--no-rear", "--fps", "2"}));
-        const auto paths = Recordings(m_card.path(), "REC");
-        ASSERT_EQ(1u, paths.size());
-        ASSERT_TRUE(ReadSensorLog(paths[0], &m_log));
+        ASSERT_TRUE(ReadSensorLog(Recordings(m_card.path(), "REC").at(0), &m_log));
         const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
         m_log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
-    }
-    int ValidFixesIn(uint32_t from, uint32_t to) const {
-        int n = 0;
-        for (const TimedFix& f : m_log.Fixes())
-            n += f.fix.valid && f.timeMs >= from && f.timeMs < to;
-        return n;
     }
 
     TempDir m_card;
@@ -42,42 +34,31 @@ protected:
 }  // namespace
 
 TEST(GpxWriter, FixTimeIsUtcAndNamesAreEscaped) {
-    struct Case {
-        int year, month, day, hour;
-        const char* utc;
+    const std::pair<const char*, const char*> cases[] = {
+        {"000007,A,,,,,,,010324", "2024-03-01T00:00:07Z"},  // the recorder's hour is UTC + 9
+        {"230007,A,,,,,,,010324", "2024-03-01T23:00:07Z"},  // hour 32, as the parser gives it
+        {"080007,A,,,,,,,311299", "1999-12-31T08:00:07Z"},
+        {"000007,A,,,,,,,010024", ""},  // no month
     };
-    const Case cases[] = {
-        {24, 3, 1, 9, "2024-03-01T00:00:07Z"},   // the recorder's hour is UTC + 9
-        {24, 3, 1, 32, "2024-03-01T23:00:07Z"},  // not normalised by the parser
-        {99, 12, 31, 17, "1999-12-31T08:00:07Z"},
-        {24, 0, 1, 9, ""},  // no date
-    };
-    for (const Case& c : cases) {
-        CGPSData fix;
-        fix.year = c.year;
-        fix.month = c.month;
-        fix.day = c.day;
-        fix.hour = c.hour;
-        fix.second = 7;
-        EXPECT_EQ(c.utc, FixTimeUtc(fix)) << c.hour;
-    }
-    EXPECT_EQ("a&amp;b&lt;c&gt;&quot;&apos;", XmlEscape("a&b<c>\"'\x01"));
+    for (const auto& [fields, utc] : cases)
+        EXPECT_EQ(utc, FixTimeUtc(CGPSData(std::string("G$GPRMC,") + fields))) << fields;
+    EXPECT_EQ("a&amp;b&lt;c&gt;&quot;&apos;\t\n", XmlEscape("a&b<c>\"'\x01\t\n"));
 }
 
 TEST_F(SensorExport, GpxIsValidAndGpsbabelReadsEveryValidFixOfTheRange) {
     ASSERT_GE(m_log.Fixes().size(), 12u);
-    struct Range {
-        uint32_t from, to;
-    };
-    for (const Range r : {Range{0, UINT32_MAX}, Range{3000, 7000}}) {
+    const std::pair<uint32_t, uint32_t> ranges[] = {{0, UINT32_MAX}, {3000, 7000}};
+    for (const auto& [from, to] : ranges) {
         const std::string gpx = m_out.File("track.gpx");
-        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), r.from, r.to, "REC <&> \"one\"")));
+        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), from, to, "REC <&> \"one\"")));
         std::string out;
         EXPECT_EQ(0, Shell("xmllint --noout --schema " + kSchema + " " + gpx, &out)) << out;
         ASSERT_EQ(0, Shell("gpsbabel -t -i gpx -f " + gpx + " -o unicsv -F -", &out)) << out;
         // unicsv: a header line, then one line per point.
-        const int lines = static_cast<int>(std::count(out.begin(), out.end(), '\n'));
-        EXPECT_EQ(ValidFixesIn(r.from, r.to), lines - 1) << out;
+        int valid = 0;
+        for (const TimedFix& f : m_log.Fixes())
+            valid += f.fix.valid && f.timeMs >= from && f.timeMs < to;
+        EXPECT_EQ(valid + 1, std::count(out.begin(), out.end(), '\n')) << out;
         EXPECT_NE(std::string::npos, out.find("37.5")) << out;  // Seoul
     }
 }
@@ -99,21 +80,19 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
     std::string out;
     ASSERT_EQ(0, Shell("python3 " + m_out.File("read.py") + " " + csv, &out)) << out;
     size_t g = 0, s = 0;
-    for (const auto& v : m_log.GSensor())
-        g += v.timeMs >= 2000 && v.timeMs < 5000;
-    for (const auto& v : m_log.Signals())
-        s += v.timeMs >= 2000 && v.timeMs < 5000;
-    ASSERT_EQ(30u, g);
-    ASSERT_EQ(6u, s);
-    // The axes in g, summed over the range as the script sums them.
-    double sums[3] = {0, 0, 0};
+    double sums[3] = {0, 0, 0};  // the axes in g, summed over the range as the script sums them
     for (const auto& v : m_log.GSensor()) {
         if (v.timeMs >= 2000 && v.timeMs < 5000) {
+            ++g;
             sums[0] += v.g.x / 20.0;
             sums[1] += v.g.y / 20.0;
             sums[2] += v.g.z / 20.0;
         }
     }
+    for (const auto& v : m_log.Signals())
+        s += v.timeMs >= 2000 && v.timeMs < 5000;
+    ASSERT_EQ(30u, g);
+    ASSERT_EQ(6u, s);
     char axes[96];
     std::snprintf(axes, sizeof axes, "%.2f %.2f %.2f\n", sums[0], sums[1], sums[2]);
     const size_t header = SensorCsvHeader().size();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -19,54 +20,45 @@ void UseZone(const char* zone) {
     tzset();
 }
 
-int LocalYear(int64_t t) {
-    const std::time_t value = static_cast<std::time_t>(t);
-    std::tm out{};
-    localtime_r(&value, &out);
-    return out.tm_year + 1900;
-}
-
 }  // namespace
 
-TEST(GpsData, RmcSentenceGivesKoreanTimePositionSpeedAndDate) {
+TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
     UseZone("KST-9");
-    const CGPSData fix("G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A");
-    EXPECT_EQ(
-        std::make_tuple(21, 35, 19, 1, 23, 3, 94),
-        std::make_tuple(fix.hour, fix.minute, fix.second, fix.valid, fix.day, fix.month, fix.year));
-    EXPECT_DOUBLE_EQ(4807.038, fix.latitude);
-    EXPECT_DOUBLE_EQ(1131.0, fix.longitude);
-    EXPECT_NEAR(48.1173, fix.GetLatitudeDeg(), 1e-9);
-    EXPECT_NEAR(11.516666666666667, fix.GetLongitudeDeg(), 1e-9);
+    struct Case {
+        const char* sentence;
+        std::tuple<int, int, int, int, int, int, int> hmsValidDmy;
+        std::array<double, 5> latLonDegreesCourse;  // raw latitude, raw longitude, both in degrees
+    };
+    // South, west and an empty hemisphere are negative, in the whole and the minute parts alike;
+    // an empty course is a field of its own, so the date still lands in place.
+    const Case cases[] = {
+        {"G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A",
+         {21, 35, 19, 1, 23, 3, 94},
+         {4807.038, 1131.0, 48.1173, 11.516666666666667, 84.4f}},
+        {"G$GPRMC,000000.00,V,3352.128,S,15112.558,W,0.0,,010124",
+         {9, 0, 0, 0, 1, 1, 24},
+         {-3352.128, -15112.558, -(33 + 52.128 / 60), -(151 + 12.558 / 60), 0.0}},
+        {"G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624",
+         {10, 2, 3, 1, 15, 6, 24},
+         {-3730.0, -12700.0, -37.5, -127.0, 90.0}},
+        {"G$GPRMC,010203,a,3730.000,n,12700.000,e,10,90,150624",
+         {10, 2, 3, 0, 15, 6, 24},
+         {-3730.0, -12700.0, -37.5, -127.0, 90.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sentence);
+        const CGPSData fix(c.sentence);
+        EXPECT_EQ(c.hmsValidDmy, std::make_tuple(fix.hour, fix.minute, fix.second, fix.valid,
+                                                 fix.day, fix.month, fix.year));
+        const double got[] = {fix.latitude, fix.longitude, fix.GetLatitudeDeg(),
+                              fix.GetLongitudeDeg(), fix.course};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_NEAR(c.latLonDegreesCourse[i], got[i], 1e-9) << i;
+    }
+    const CGPSData fix(cases[0].sentence);
     // Knots to km/h, kept in single precision.
     EXPECT_EQ(static_cast<double>(static_cast<float>(22.4 * 1.852)), fix.GetSpeedKmh());
-    EXPECT_EQ(static_cast<double>(84.4f), fix.course);
     EXPECT_EQ(764426119, fix.timestamp);  // 1994-03-23 21:35:19 in Korea, 12:35:19 UTC
-}
-
-TEST(GpsData, SouthWestAndEmptyHemispheresAreNegativeAndVoidFixIsNotValid) {
-    const CGPSData southWest("G$GPRMC,000000.00,V,3352.128,S,15112.558,W,0.0,,010124");
-    EXPECT_EQ(0, southWest.valid);
-    EXPECT_DOUBLE_EQ(-3352.128, southWest.latitude);
-    EXPECT_DOUBLE_EQ(-15112.558, southWest.longitude);
-    // The sign carries through the whole and the minute parts alike.
-    EXPECT_NEAR(-(33 + 52.128 / 60), southWest.GetLatitudeDeg(), 1e-9);
-    EXPECT_NEAR(-(151 + 12.558 / 60), southWest.GetLongitudeDeg(), 1e-9);
-    // The empty course is a field of its own, so the date still lands in place.
-    EXPECT_EQ(0.0, southWest.course);
-    EXPECT_EQ(std::make_tuple(1, 1, 24),
-              std::make_tuple(southWest.day, southWest.month, southWest.year));
-
-    const CGPSData empty("G$GPRMC,010203,A,3730.000,,12700.000,,10,90,150624");
-    EXPECT_EQ(1, empty.valid);
-    EXPECT_DOUBLE_EQ(-3730.0, empty.latitude);
-    EXPECT_DOUBLE_EQ(-12700.0, empty.longitude);
-    EXPECT_EQ(15, empty.day);
-
-    const CGPSData lowerCase("G$GPRMC,010203,a,3730.000,n,12700.000,e,10,90,150624");
-    EXPECT_EQ(0, lowerCase.valid);
-    EXPECT_LT(lowerCase.latitude, 0.0);
-    EXPECT_LT(lowerCase.longitude, 0.0);
 }
 
 TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
@@ -76,41 +68,37 @@ TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
     EXPECT_EQ(99, newYear.year);
     EXPECT_EQ(946702800, newYear.timestamp);  // 2000-01-01 05:00:00
 
-    EXPECT_EQ(2069, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp));
-    EXPECT_EQ(1970, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp));
-    EXPECT_EQ(2000, LocalYear(CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp));
+    // Two-digit years: 69 is 2069, 70 is 1970 (09:00 of each day, as the hour comes out).
+    EXPECT_EQ(3124256400, CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp);  // 2069-01-01
+    EXPECT_EQ(118800, CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp);      // 1970-01-02
+    EXPECT_EQ(946717200, CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp);   // 2000-01-01
 }
 
 TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
-    struct Case {
-        const char* latitude;
-        const char* longitude;
-        bool valid;
+    const std::pair<const char*, bool> cases[] = {
+        {"4807.038,N,01131.000,E", true},
+        {"4807,N,01131,E", true},
+        {"9000.000,S,18000.000,W", true},
+        {"48O7.038,N,01131.000,E", false},
+        {"4807.038,N,0113l.000,E", false},
+        {"48.07.038,N,01131.000,E", false},
+        {"-4807.038,N,01131.000,E", false},
+        {"4807.038,N,+01131.000,E", false},
+        {" 4807.038,N,01131.000,E", false},
+        {"4807.038e0,N,01131.000,E", false},
+        {"nan,N,inf,E", false},
+        {".,N,01131.000,E", false},
+        {",N,01131.000,E", false},
+        {"4807.038,N,,E", false},
+        {"9000.001,N,01131.000,E", false},
+        {"4807.038,N,18000.01,E", false},
+        {"4807.038,N,99999.000,W", false},
     };
-    const Case cases[] = {
-        {"4807.038,N", "01131.000,E", true},
-        {"4807,N", "01131,E", true},
-        {"9000.000,S", "18000.000,W", true},
-        {"48O7.038,N", "01131.000,E", false},
-        {"4807.038,N", "0113l.000,E", false},
-        {"48.07.038,N", "01131.000,E", false},
-        {"-4807.038,N", "01131.000,E", false},
-        {"4807.038,N", "+01131.000,E", false},
-        {" 4807.038,N", "01131.000,E", false},
-        {"4807.038e0,N", "01131.000,E", false},
-        {"nan,N", "inf,E", false},
-        {".,N", "01131.000,E", false},
-        {",N", "01131.000,E", false},
-        {"4807.038,N", ",E", false},
-        {"9000.001,N", "01131.000,E", false},
-        {"4807.038,N", "18000.01,E", false},
-        {"4807.038,N", "99999.000,W", false},
-    };
-    for (const Case& c : cases) {
-        const std::string sentence = std::string("G$GPRMC,123519,A,") + c.latitude + "," +
-                                     c.longitude + ",022.4,084.4,230394";
+    for (const auto& [position, valid] : cases) {
+        const std::string sentence =
+            std::string("G$GPRMC,123519,A,") + position + ",022.4,084.4,230394";
         const CGPSData fix(sentence);
-        EXPECT_EQ(c.valid, fix.valid == 1) << sentence;
+        EXPECT_EQ(valid, fix.valid == 1) << sentence;
         // Validity aside, the fields still follow the number rules.
         EXPECT_EQ(23, fix.day) << sentence;
     }
