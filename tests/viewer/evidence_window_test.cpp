@@ -28,7 +28,13 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     CEvidenceControls* evidence = w.Evidence();
     ASSERT_NE(nullptr, evidence);
     ASSERT_TRUE(w.OpenRecording(QString::fromStdString(name)));
-    ASSERT_TRUE(WaitFor([&] { return !evidence->Knocks().empty(); }, 10000));
+    // Pause is taken only once the player plays.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return !evidence->Knocks().empty() &&
+                   w.Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying;
+        },
+        10000));
     w.OnPause();
     ASSERT_TRUE(WaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
     ASSERT_TRUE(w.Player().StepFrames(-1000));
