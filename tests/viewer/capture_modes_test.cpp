@@ -1,11 +1,5 @@
 // Still capture, full screen and the magnifier in the main window.
-#include <QLabel>
-
-#include <fstream>
-
-#include "viewer/control_ids.h"
 #include "viewer/video_rect.h"
-#include "viewer/video_view.h"
 #include "viewer/zoom_dlg.h"
 #include "viewer_test_support.h"
 

@@ -1,12 +1,8 @@
-#include <QLabel>
 #include <QMenu>
-#include <QTreeWidget>
 
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/evidence_controls.h"
-#include "viewer/video_view.h"
 #include "viewer_test_support.h"
-#include "widgets/bitmap_slider.h"
 #include "widgets/seek_marks.h"
 
 namespace locket::viewertest {

@@ -1,14 +1,7 @@
 // Playing recordings in the main window: pictures, time, sensor overlays, the transport, the
 // keys, the advance at the end and the placement of pictures and map.
-#include <QLabel>
-#include <QTreeWidget>
-
 #include "files/vehicle_signals.h"
-#include "support/frame_marker.h"
-#include "viewer/control_ids.h"
-#include "viewer/video_view.h"
 #include "viewer_test_support.h"
-#include "widgets/bitmap_slider.h"
 #include "widgets/graph_static.h"
 #include "widgets/map_view.h"
 #include "widgets/skin_images.h"

@@ -2,19 +2,15 @@
 // poll, the recording list and the settings button.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include "platform/private_profile.h"
 #include "settings/setting_dlg.h"
 #include "tat/card_layout.h"
-#include "viewer/control_ids.h"
 #include "viewer/progress_dlg.h"
 #include "viewer/viewer_app.h"
 #include "viewer_test_support.h"
-#include "widgets/bitmap_slider.h"
 #include "widgets/skin_button.h"
 
 namespace locket::viewertest {
