@@ -91,8 +91,8 @@ inline std::string PathOn(const std::string& card, const std::string& name) {
 }
 
 struct WindowOptions {
-    std::string card;        // empty: no card
-    std::string configText;  // written to config.cfg first when not empty
+    std::string card{};        // empty: no card
+    std::string configText{};  // written to config.cfg first when not empty
     int langId = 0x09;
 };
 
@@ -134,7 +134,7 @@ protected:
 
     void OpenOn(const std::string& card, int rows = static_cast<int>(SharedCardNames().size()),
                 const std::string& configText = "") {
-        window = std::make_unique<Window>(WindowOptions{card, configText});
+        window = std::make_unique<Window>(WindowOptions{.card = card, .configText = configText});
         ASSERT_TRUE(window->WaitForList(rows));
     }
 
