@@ -172,8 +172,8 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
 
 // Cancel, card removal and STOP while the second of three files is copied.
 TEST_F(Export, InterruptionsDuringTheSecondFile) {
-    enum class Act { kCancel, kPullCard, kStop };
-    for (Act act : {Act::kCancel, Act::kPullCard, Act::kStop}) {
+    enum class Act { kCancel, kPullCard, kPullCardAndOpen, kStop };
+    for (Act act : {Act::kCancel, Act::kPullCard, Act::kPullCardAndOpen, Act::kStop}) {
         SCOPED_TRACE(static_cast<int>(act));
         std::filesystem::remove_all(out);
         std::filesystem::create_directory(out);
@@ -192,11 +192,13 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
             case Act::kCancel:
                 w().ProgressDlg()->CancelButton()->click();
                 break;
-            case Act::kPullCard: {
+            case Act::kPullCard:
+            case Act::kPullCardAndOpen: {
                 std::filesystem::rename(card, card + ".pulled");
                 ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
                 EXPECT_FALSE(w().ProgressDlg()->isVisible());
-                // Back in, a clip asked for while the stopped copy still runs waits for it.
+                // Back in, a clip or a recording asked for while the stopped copy still runs
+                // waits for it.
                 std::filesystem::rename(card + ".pulled", card);
                 ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
                 bool busyWhenAsked = true;
@@ -209,12 +211,19 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
                     list->visualItemRect(list->topLevelItem(0)).center());
                 ASSERT_NE(w().Evidence()->ContextMenu(), nullptr);
                 // Lets the held copy go on later: a window that does not wait asks for the
-                // folder while it is still held.
+                // folder, or opens the recording, while it is still held.
                 std::thread releaser([&] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(500));
                     release.release();
                 });
-                w().Evidence()->ContextMenu()->actions().at(1)->trigger();
+                if (act == Act::kPullCard) {
+                    w().Evidence()->ContextMenu()->actions().at(1)->trigger();
+                } else {
+                    w().Evidence()->ContextMenu()->close();
+                    w().OnListDoubleClick(0);
+                    busyWhenAsked = w().ExportWorker()->IsBusy();
+                    EXPECT_EQ(w().CurrentRow(), 0);
+                }
                 releaser.join();
                 EXPECT_FALSE(busyWhenAsked);
                 w().SetPathAnswer([this] { return QString::fromStdString(out); });
@@ -224,7 +233,7 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
                 Click(w(), ctl::kStop);
                 break;
         }
-        if (act != Act::kPullCard)
+        if (act == Act::kCancel || act == Act::kStop)
             release.release();
         ASSERT_TRUE(Finished());
         EXPECT_FALSE(w().ProgressDlg()->isVisible());
