@@ -289,6 +289,7 @@ TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksum
     EXPECT_EQ(RecordedUnits(source, 1, 2400, 6000), Mp4Units(mp4, 1));
 
     std::string printed;
+    EXPECT_TRUE(testsupport::ReadText(out + "/" + stem + ".gpx").ends_with("</gpx>\n"));
     ASSERT_EQ(0, evidence_test::Shell("grep -c '<trkpt' " + out + "/" + stem + ".gpx", &printed));
     EXPECT_EQ("3\n", printed) << "fixes at 3, 4 and 5 s";
     ASSERT_EQ(0, evidence_test::Shell("grep -c g-sensor " + out + "/" + stem + ".csv", &printed));
