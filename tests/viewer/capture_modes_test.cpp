@@ -1,11 +1,6 @@
 // Still capture, full screen and the magnifier in the main window.
-#include <QLabel>
-
-#include <fstream>
-
-#include "viewer/control_ids.h"
+#include "viewer/evidence_controls.h"
 #include "viewer/video_rect.h"
-#include "viewer/video_view.h"
 #include "viewer/zoom_dlg.h"
 #include "viewer_test_support.h"
 
@@ -186,6 +181,9 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
         EXPECT_FALSE(w().Control(id)->isVisible()) << id;
     for (const auto& [id, x] : categories)
         EXPECT_FALSE(w().Control(id)->isVisible()) << id;
+    // The speed readout follows the total time to its place.
+    const QRect total = w().Control(ctl::kTotalTime)->geometry();
+    EXPECT_EQ(w().Evidence()->SpeedLabel()->pos(), QPoint(total.right() + 3, total.y()));
 
     QTest::keyClick(w().Control(ctl::kSeekSlider), Qt::Key_Return);
     ASSERT_TRUE(WaitFor([&] { return !w().isFullScreen(); }));

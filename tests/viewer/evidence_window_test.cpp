@@ -1,12 +1,8 @@
-#include <QLabel>
 #include <QMenu>
-#include <QTreeWidget>
 
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/evidence_controls.h"
-#include "viewer/video_view.h"
 #include "viewer_test_support.h"
-#include "widgets/bitmap_slider.h"
 #include "widgets/seek_marks.h"
 
 namespace locket::viewertest {
@@ -20,18 +16,28 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
                                "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
     const std::string name =
         std::filesystem::directory_iterator(card.path() + "/EVENT")->path().filename();
-    WindowOptions options;
-    options.card = card.path();
-    Window window(options);
+    Window window({.card = card.path()});
     ASSERT_TRUE(window.WaitForList(1));
     CRavuraVezedaDlg& w = *window;
     CEvidenceControls* evidence = w.Evidence();
     ASSERT_NE(nullptr, evidence);
     ASSERT_TRUE(w.OpenRecording(QString::fromStdString(name)));
-    ASSERT_TRUE(WaitFor([&] { return !evidence->Knocks().empty(); }, 10000));
+    // Pause is taken only once the player plays.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return !evidence->Knocks().empty() &&
+                   w.Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying;
+        },
+        10000));
     w.OnPause();
     ASSERT_TRUE(WaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
     ASSERT_TRUE(w.Player().StepFrames(-1000));
+    // Chooses an entry of the picture's menu.
+    const auto Choose = [&](int entry) {
+        emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
+        ASSERT_NE(nullptr, evidence->ContextMenu());
+        evidence->ContextMenu()->actions().at(entry)->trigger();
+    };
     const auto Key = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(&w, static_cast<Qt::Key>(key), modifiers);
     };
@@ -125,9 +131,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     Key(Qt::Key_O);
     TempDir out;
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
-    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
-    ASSERT_NE(nullptr, evidence->ContextMenu());
-    evidence->ContextMenu()->actions().at(0)->trigger();
+    Choose(0);
     const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
     ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
     std::string probe;
@@ -138,15 +142,13 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     // From the key picture before the start mark (picture 24) to the end of picture 90.
     EXPECT_NEAR(std::stod(probe), (91 - 24) / 30.0, 0.05) << probe;
 
-    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
-    evidence->ContextMenu()->actions().at(1)->trigger();
+    Choose(1);
     ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
     EXPECT_TRUE(std::filesystem::exists(stem + ".gpx"));
 
     // A folder that cannot take files: the window names what was not written.
     w.SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
-    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
-    evidence->ContextMenu()->actions().at(2)->trigger();
+    Choose(2);
     ASSERT_TRUE(WaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
     EXPECT_TRUE(w.LastMessage().contains(
         "missing/" + QString::fromStdString(std::filesystem::path(stem).filename().string()) +
@@ -160,8 +162,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     ASSERT_TRUE(DamageMiddle(source, 4096, 7));
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     Key(Qt::Key_Escape);
-    emit w.FrontView()->customContextMenuRequested(QPoint(10, 10));
-    evidence->ContextMenu()->actions().at(0)->trigger();
+    Choose(0);
     const bool told =
         WaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
     ASSERT_TRUE(evidence_test::WriteText(source, recorded));

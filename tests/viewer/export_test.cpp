@@ -1,11 +1,8 @@
 // Export of ticked recordings to AVI files, in the window and from the command line: the AVI
 // extractor must read back the recording's own packets.
-#include <sys/wait.h>
-
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include <atomic>
 #include <semaphore>
@@ -14,10 +11,8 @@
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "support/external_command.h"
-#include "tat/card_layout.h"
 #include "tat/tat_test_util.h"
 #include "tools/locket-record/recording_writer.h"
-#include "viewer/control_ids.h"
 #include "viewer/evidence_controls.h"
 #include "viewer/export_worker.h"
 #include "viewer/progress_dlg.h"
@@ -33,8 +28,7 @@ using testsupport::RunCommand;
 // Front, rear and audio packets of a recording as the file reader delivers them.
 Packets SourcePackets(const std::string& card, const std::string& name) {
     Packets packets;
-    for (const test::Packet& p :
-         test::ReadPackets(card + "/" + CategoryFolder(CategoryOfName(name)) + "/" + name)) {
+    for (const test::Packet& p : test::ReadPackets(PathOn(card, name))) {
         if (p.kind != kTatKindText)
             packets.emplace_back(p.kind == kTatKindAudio ? 2 : p.stream, p.data);
     }
@@ -68,21 +62,16 @@ std::string AviName(const std::string& name) {
     return name.substr(0, name.rfind('.')) + ".avi";
 }
 
-class Export : public ::testing::Test {
+class Export : public CardWindowTest {
 protected:
     void SetUp() override {
         card = dir.path() + "/card";
         out = dir.path() + "/out";
         std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
         std::filesystem::create_directory(out);
-        WindowOptions options;
-        options.card = card;
-        window = std::make_unique<Window>(options);
-        ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
+        OpenOn(card);
         w().SetPathAnswer([this] { return QString::fromStdString(out); });
     }
-
-    CRavuraVezedaDlg& w() { return **window; }
 
     // Ticks rows 0, 1 and 2 (two cameras, one camera, two cameras on the shared card) and
     // returns their names.
@@ -119,7 +108,6 @@ protected:
 
     TempDir dir;
     std::string card, out;
-    std::unique_ptr<Window> window;
     std::atomic<bool> held{false};
     std::binary_semaphore release{0};
 };
@@ -159,13 +147,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     out = dir.path() + "/again";
     std::filesystem::create_directory(out);
     TickThree();
-    const auto path = [&](const std::string& name) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(card))
-            if (entry.path().filename() == name)
-                return entry.path().string();
-        return std::string();
-    };
-    ASSERT_TRUE(DamageMiddle(path(names[1]), 4096, 7));
+    ASSERT_TRUE(DamageMiddle(PathOn(card, names[1]), 4096, 7));
     Click(w(), ctl::kDownload);
     ASSERT_TRUE(Finished());
     const std::string incomplete = IncompletePath(AviName(names[1]));
@@ -190,8 +172,8 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
 
 // Cancel, card removal and STOP while the second of three files is copied.
 TEST_F(Export, InterruptionsDuringTheSecondFile) {
-    enum class Act { kCancel, kPullCard, kStop };
-    for (Act act : {Act::kCancel, Act::kPullCard, Act::kStop}) {
+    enum class Act { kCancel, kPullCard, kPullCardAndOpen, kStop };
+    for (Act act : {Act::kCancel, Act::kPullCard, Act::kPullCardAndOpen, Act::kStop}) {
         SCOPED_TRACE(static_cast<int>(act));
         std::filesystem::remove_all(out);
         std::filesystem::create_directory(out);
@@ -210,11 +192,13 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
             case Act::kCancel:
                 w().ProgressDlg()->CancelButton()->click();
                 break;
-            case Act::kPullCard: {
+            case Act::kPullCard:
+            case Act::kPullCardAndOpen: {
                 std::filesystem::rename(card, card + ".pulled");
                 ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
                 EXPECT_FALSE(w().ProgressDlg()->isVisible());
-                // Back in, a clip asked for while the stopped copy still runs waits for it.
+                // Back in, a clip or a recording asked for while the stopped copy still runs
+                // waits for it.
                 std::filesystem::rename(card + ".pulled", card);
                 ASSERT_TRUE(window->WaitForList(static_cast<int>(SharedCardNames().size())));
                 bool busyWhenAsked = true;
@@ -227,12 +211,19 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
                     list->visualItemRect(list->topLevelItem(0)).center());
                 ASSERT_NE(w().Evidence()->ContextMenu(), nullptr);
                 // Lets the held copy go on later: a window that does not wait asks for the
-                // folder while it is still held.
+                // folder, or opens the recording, while it is still held.
                 std::thread releaser([&] {
                     std::this_thread::sleep_for(std::chrono::milliseconds(500));
                     release.release();
                 });
-                w().Evidence()->ContextMenu()->actions().at(1)->trigger();
+                if (act == Act::kPullCard) {
+                    w().Evidence()->ContextMenu()->actions().at(1)->trigger();
+                } else {
+                    w().Evidence()->ContextMenu()->close();
+                    w().OnListDoubleClick(0);
+                    busyWhenAsked = w().ExportWorker()->IsBusy();
+                    EXPECT_EQ(w().CurrentRow(), 0);
+                }
                 releaser.join();
                 EXPECT_FALSE(busyWhenAsked);
                 w().SetPathAnswer([this] { return QString::fromStdString(out); });
@@ -242,7 +233,7 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
                 Click(w(), ctl::kStop);
                 break;
         }
-        if (act != Act::kPullCard)
+        if (act == Act::kCancel || act == Act::kStop)
             release.release();
         ASSERT_TRUE(Finished());
         EXPECT_FALSE(w().ProgressDlg()->isVisible());
@@ -265,9 +256,9 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
     w().ExportWorker()->SetFrameHook({});
 }
 
-// The command line converts without a window and tells by its status whether every recording
-// was written.
-TEST(ExportCommand, ConvertsTheNamedOrListedRecordingsAndFailsOnADamagedOne) {
+// The command line exports without a window, AVI files of named or listed recordings or a clip
+// of one, and tells by its status whether every file was written whole.
+TEST(ExportCommand, WritesTheAskedFilesAndExitsByWhetherEveryOneIsWhole) {
     TempDir dir;
     const std::string card = dir.path() + "/card";
     std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
@@ -278,52 +269,88 @@ TEST(ExportCommand, ConvertsTheNamedOrListedRecordingsAndFailsOnADamagedOne) {
     const std::string lost = *std::find_if(names.begin() + 2, names.end(), [](const auto& name) {
         return !name.starts_with("PARKING_");  // the category case stays whole
     });
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(card)) {
-        if (entry.path().filename() == lost) {
-            ASSERT_TRUE(DamageMiddle(entry.path().string(), 4096, 7));
-        }
+    ASSERT_TRUE(DamageMiddle(PathOn(card, lost), 4096, 7));
+    // Clips are asked for by the name with or without its extension.
+    const std::string two = *std::find_if(names.begin(), names.end(), [&](const auto& name) {
+        return name.find("_D") != std::string::npos && name != lost;
+    });
+    const std::string clip = two.substr(0, two.rfind('.'));
+    const std::string lostClip = lost.substr(0, lost.rfind('.'));
+    std::vector<std::string> parking;
+    for (const std::string& name : names) {
+        if (name.starts_with("PARKING_"))
+            parking.push_back(AviName(name));
     }
-    const std::string incomplete = IncompletePath(AviName(lost));
     const std::string viewer = std::string(LOCKET_BUILD_DIR) + "/viewer/locket-viewer";
+    const std::string out = dir.path() + "/out";
+    const std::string avi = viewer + " --export " + out + " --card " + card + " ";
+    const std::string mp4 = viewer + " --export-clip " + out + " --card " + card + " ";
+    const std::string incomplete = IncompletePath(AviName(lost));
     struct Case {
-        std::string args;
+        std::string command;
         int status;
-        size_t recordings, files;
-        std::vector<std::string> printed;
+        std::vector<std::string> files, printed;
+        int recordings;  // progress lines
     };
     const Case cases[] = {
-        {names[0] + " " + names[1], 0, 2, 2, {names[0], names[1]}},
-        {"--category 2", 0, 2, 2, {"PARKING_"}},
-        {names[0] + " " + damaged, 1, 2, 1, {names[0], damaged + ": not written"}},
-        {lost, 1, 1, 1, {"/" + incomplete + ": incomplete, ", " front"}},
+        {avi + names[0] + " " + names[1],
+         0,
+         {AviName(names[0]), AviName(names[1])},
+         {names[0], "[2/2] " + names[1]},
+         2},
+        {avi + "--category 2", 0, parking, {"PARKING_"}, 2},
+        {avi + names[0] + " " + damaged, 1, {AviName(names[0])}, {damaged + ": not written"}, 2},
+        {avi + lost, 1, {incomplete}, {"/" + incomplete + ": incomplete, ", " front"}, 1},
+        {mp4 + clip + " --from 0.5 --to 2 --gpx --csv",
+         0,
+         {clip + ".csv", clip + ".gpx", clip + ".mp4", clip + ".sha256"},
+         {},
+         0},
+        {viewer + " --export-clip " + out + " --card=" + card + " --split " + two,
+         0,
+         {clip + ".mp4", clip + ".sha256", clip + "_rear.mp4"},
+         {},
+         0},
+        {mp4 + lostClip, 1, {lostClip + ".incomplete.mp4", lostClip + ".incomplete.sha256"}, {}, 0},
+        {mp4 + "EVENT_20990101_000000_D", 1, {}, {}, 0},
+        {viewer + " --export-clip " + out + " --card " + dir.path() + " " + clip, 2, {}, {}, 0},
+        {mp4 + clip + " --from x", 2, {}, {}, 0},
+        {mp4 + clip + " --from 3 --to 2", 2, {}, {}, 0},
+        {mp4, 2, {}, {}, 0},
+        {mp4 + clip + " --speed 2", 2, {}, {}, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args);
-        const std::string out = dir.path() + "/out";
+        SCOPED_TRACE(c.command);
         std::filesystem::remove_all(out);
         std::filesystem::create_directory(out);
         std::string printed;
-        EXPECT_EQ(
-            RunCommand(viewer + " --export " + out + " --card " + card + " " + c.args + " 2>&1",
-                       &printed),
-            c.status)
-            << printed;
-        size_t files = 0;
+        EXPECT_EQ(RunCommand(c.command + " 2>&1", &printed), c.status) << printed;
+        std::vector<std::string> files;
         for (const auto& entry : std::filesystem::directory_iterator(out)) {
-            ++files;
-            EXPECT_GT(CountKind(AviPackets(entry.path().string()), 0), 0u) << entry.path();
+            files.push_back(entry.path().filename().string());
+            if (entry.path().extension() == ".avi") {
+                EXPECT_GT(CountKind(AviPackets(entry.path().string()), 0), 0u) << entry.path();
+            }
         }
-        EXPECT_EQ(files, c.files);
+        std::vector<std::string> expected = c.files;
+        std::sort(files.begin(), files.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(files, expected);
         for (const std::string& text : c.printed)
             EXPECT_NE(printed.find(text), std::string::npos) << text << " in " << printed;
         // One progress line per recording among the library's trace lines.
-        size_t lines = 0;
+        int lines = 0;
         std::istringstream text(printed);
         for (std::string line; std::getline(text, line);)
             lines += line.size() > 1 && line[0] == '[' && std::isdigit(line[1]);
         EXPECT_EQ(lines, c.recordings);
+        if (std::count(expected.begin(), expected.end(), clip + ".sha256")) {
+            EXPECT_EQ(RunCommand("cd " + out + " && sha256sum --quiet -c " + clip + ".sha256 2>&1",
+                                 &printed),
+                      0)
+                << printed;
+        }
     }
-    EXPECT_TRUE(std::filesystem::exists(dir.path() + "/out/" + incomplete));
 }
 
 }  // namespace

@@ -1,13 +1,7 @@
 // The window's trips: the list's trip column, the advance within a trip, a click on the route
 // and the speed unit.
-#include <gtest/gtest.h>
-
 #include <QHeaderView>
-#include <QLabel>
-#include <QTest>
-#include <QTreeWidget>
 
-#include "viewer/main_window.h"
 #include "viewer_test_support.h"
 #include "widgets/map_view.h"
 #include "widgets/skin_images.h"
@@ -40,16 +34,9 @@ const std::string& TripCard() {
     return card;
 }
 
-class Trips : public ::testing::Test {
+class Trips : public CardWindowTest {
 protected:
-    void SetUp() override {
-        WindowOptions options;
-        options.card = TripCard();
-        options.configText = "[config]\nspeedunit=mph\n";
-        window = std::make_unique<Window>(options);
-        ASSERT_TRUE(window->WaitForList(5));
-    }
-    CRavuraVezedaDlg& w() { return **window; }
+    void SetUp() override { OpenOn(TripCard(), 5, "[config]\nspeedunit=mph\n"); }
     int RowOf(const char* name) {
         for (int row = 0; row < w().RowCount(); ++row) {
             if (w().RowName(row) == QLatin1String(name))
@@ -63,8 +50,6 @@ protected:
         const int open = w().MapView()->OpenInTrip();
         return open >= 0 && open < static_cast<int>(trip.size()) ? trip[open].name : "";
     }
-
-    std::unique_ptr<Window> window;
 };
 
 TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit) {

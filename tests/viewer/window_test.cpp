@@ -2,19 +2,15 @@
 // poll, the recording list and the settings button.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include "platform/private_profile.h"
 #include "settings/setting_dlg.h"
 #include "tat/card_layout.h"
-#include "viewer/control_ids.h"
 #include "viewer/progress_dlg.h"
 #include "viewer/viewer_app.h"
 #include "viewer_test_support.h"
-#include "widgets/bitmap_slider.h"
 #include "widgets/skin_button.h"
 
 namespace locket::viewertest {
@@ -34,9 +30,7 @@ TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
         {"[config]\nbrightness=-6\nvolume=abc\n", 0, 50, 32767},
     };
     for (const Case& c : cases) {
-        WindowOptions options;
-        options.configText = c.file ? c.file : "";
-        Window window(options);
+        Window window({.configText = c.file ? c.file : ""});
         SCOPED_TRACE(c.file ? c.file : "(none)");
         EXPECT_EQ(window->ControlAs<CBitmapSlider>(ctl::kBrightSlider)->GetPos(), c.brightness);
         EXPECT_EQ(window->ControlAs<CBitmapSlider>(ctl::kVolumeSlider)->GetPos(), c.volume);
@@ -68,9 +62,7 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
     };
     QImage categoryButtons[2];
     for (const Case& c : cases) {
-        WindowOptions options;
-        options.langId = c.langId;
-        Window window(options);
+        Window window({.langId = c.langId});
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Brindle Road Locket KX2"));
         auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
         EXPECT_EQ(list->headerItem()->text(0), QString::fromUtf8(c.typeHeader));
@@ -144,9 +136,7 @@ TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
     const auto& names = SharedCardNames();
     ASSERT_EQ(names.size(), 8u);
 
-    WindowOptions options;
-    options.card = card;
-    Window window(options);
+    Window window({.card = card});
     ASSERT_TRUE(window.WaitForList(static_cast<int>(names.size())));
     auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
     for (int row = 0; row < window->RowCount(); ++row) {
@@ -200,9 +190,7 @@ TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenT
         "[blackbox]\nmic_in=0\n[capacity]\nconst=40\nevent=30\npark=20\nmanual=10\n"));
     const std::string file = std::filesystem::canonical(card).string() + "/SETTING/blackbox.cfg";
 
-    WindowOptions options;
-    options.card = card;
-    Window window(options);
+    Window window({.card = card});
     ASSERT_TRUE(WaitFor([&] { return window->CardDrive() != 0; }));
     Click(*window, ctl::kSettings);
     CSettingDlg* dlg = window->SettingsDialog();

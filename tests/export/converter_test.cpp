@@ -1,6 +1,7 @@
 // Both converters on the same recordings: what they leave in the folder when every packet was
 // copied, when packets were lost (a damaged stretch, the recording gone mid-file) and when they
-// were stopped, and that a partial copy never takes the place of a file already there.
+// were stopped, and that a partial copy never takes the place of a file already there; the clip
+// converter's cut, tracks, sensor files and checksums.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,8 +15,10 @@
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
 #include "files/evidence_test_support.h"
+#include "files/mp4_writer.h"
 #include "files/recording_listing.h"
 #include "files/recording_names.h"
+#include "tat/tat_test_util.h"
 
 namespace locket {
 namespace {
@@ -42,14 +45,48 @@ std::vector<std::string> FileNames(const std::string& folder) {
     return names;
 }
 
-// Two 10-second recordings of 30 fps; the second has 64 KiB of noise in its middle.
+// The NAL units of one camera's pictures recorded in [fromMs, toMs).
+std::vector<std::vector<uint8_t>> RecordedUnits(const std::string& path, int stream,
+                                                uint32_t fromMs, uint32_t toMs) {
+    std::vector<std::vector<uint8_t>> units;
+    for (const test::Packet& p : test::ReadPackets(path)) {
+        if (p.stream != stream || p.timeMs < fromMs || p.timeMs >= toMs || !p.IsVideo())
+            continue;
+        for (const auto& [at, n] : AnnexBUnits(p.data.data(), p.data.size()))
+            units.emplace_back(at, at + n);
+    }
+    return units;
+}
+
+// The NAL units of video track `track` of an MP4, as ffmpeg gives them back.
+std::vector<std::vector<uint8_t>> Mp4Units(const std::string& mp4, int track) {
+    const std::string scratch = mp4 + ".h264";
+    std::string out;
+    EXPECT_EQ(0, evidence_test::Shell("ffmpeg -v error -y -i " + mp4 + " -map 0:v:" +
+                                          std::to_string(track) + " -c copy -f h264 " + scratch,
+                                      &out))
+        << out;
+    const std::string bytes = testsupport::ReadText(scratch);
+    fs::remove(scratch);
+    std::vector<std::vector<uint8_t>> units;
+    for (const auto& [p, n] :
+         AnnexBUnits(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+        units.emplace_back(p, p + n);
+    return units;
+}
+
+constexpr const char* kTracks = "-show_entries stream=codec_type,codec_name:format=duration";
+
+// Two 10-second recordings of 30 fps; the second has 4 KiB of noise in its middle, the first
+// has both cameras.
 class Converter : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_card = new TempFolder;
         s_made = evidence_test::MakeCard(
             s_card->path() + "/card",
-            {"--only", "REC", "--count", "2", "--seconds", "10", "--damage=65536"});
+            {"--only", "REC", "--count", "2", "--seconds", "10", "--size", "160x96", "--rear-size",
+             "96x64", "--min-kib", "520", "--damage=4096"});
     }
     static void TearDownTestSuite() { delete s_card; }
 
@@ -58,12 +95,14 @@ protected:
         card = dir.path() + "/card";
         out = dir.path() + "/out";
         fs::copy(s_card->path() + "/card", card, fs::copy_options::recursive);
+        fs::create_directory(out);
         ASSERT_TRUE(avi.UseCard(card));
         ASSERT_TRUE(clip.UseCard(card));
         const auto names = avi.ListRecordings(kAllCategories);
         ASSERT_EQ(names.size(), 2u);
         intact = names[0];
         damaged = names[1];
+        ASSERT_TRUE(RecordingHasRear(intact));
     }
 
     static TempFolder* s_card;
@@ -76,6 +115,8 @@ protected:
 
 TempFolder* Converter::s_card = nullptr;
 bool Converter::s_made = false;
+
+class ClipExport : public Converter {};
 
 // Stopped and incomplete copies take their name only where it is free; a whole copy replaces.
 TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAFile) {
@@ -176,8 +217,8 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
             // the picture size from the pictures themselves.
             CAVIExtractor reader;
             ASSERT_NE(0u, reader.OpenMedia(report.file.c_str(), nullptr));
-            EXPECT_EQ(reader.GetVideoSize(1).width, 640);
-            EXPECT_EQ(reader.GetVideoSize(1).height, 360);
+            EXPECT_EQ(reader.GetVideoSize(1).width, 96);
+            EXPECT_EQ(reader.GetVideoSize(1).height, 64);
             EXPECT_EQ(Probe(report.file, "-select_streams v:1 -show_entries stream=r_frame_rate"),
                       "30/1\n");
         }
@@ -210,6 +251,109 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
                 << printed;
         }
     }
+}
+
+TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksums) {
+    CClipConverter::Options o;
+    o.fromMs = 2500;
+    o.toMs = 6000;
+    o.gpx = o.csv = true;
+    int lastFrame = 0, lastTotal = 0;
+    // The name as typed: a leading slash, no extension, the camera letter in lower case.
+    const std::string stem = CClipConverter::BaseName(intact);
+    std::string typed = "/" + stem;
+    typed.back() = 'd';
+    ASSERT_EQ(Result::kWritten, clip.Export(typed, out, o, {}, [&](int frame, int total) {
+        lastFrame = frame;
+        lastTotal = total;
+    }));
+    // Groups of 24 pictures at 30 per second start every 800 ms.
+    EXPECT_EQ(2400u, clip.ClipStartMs());
+    EXPECT_EQ(6000u, clip.ClipEndMs());
+    EXPECT_EQ(108, lastFrame);
+    EXPECT_EQ(108, lastTotal);
+    EXPECT_EQ(
+        (std::vector<std::string>{stem + ".csv", stem + ".gpx", stem + ".mp4", stem + ".sha256"}),
+        FileNames(out));
+    EXPECT_EQ(4u, clip.Written().size());
+    EXPECT_TRUE(clip.NotWritten().empty());
+
+    const std::string source = card + "/REC/" + intact;
+    const std::string mp4 = out + "/" + stem + ".mp4";
+    const std::string probe = Probe(mp4, kTracks);
+    EXPECT_EQ(0u, probe.find("h264,video\nh264,video\naac,audio\n")) << probe;
+    const double duration = std::stod(probe.substr(probe.rfind(",audio\n") + 7));
+    EXPECT_GE(duration, 3.5 - 0.05) << "never shorter than asked";
+    EXPECT_LE(duration, 3.5 + 0.8 + 0.05) << "at most one group longer";
+    EXPECT_EQ(RecordedUnits(source, 0, 2400, 6000), Mp4Units(mp4, 0));
+    EXPECT_EQ(RecordedUnits(source, 1, 2400, 6000), Mp4Units(mp4, 1));
+
+    std::string printed;
+    EXPECT_TRUE(testsupport::ReadText(out + "/" + stem + ".gpx").ends_with("</gpx>\n"));
+    ASSERT_EQ(0, evidence_test::Shell("grep -c '<trkpt' " + out + "/" + stem + ".gpx", &printed));
+    EXPECT_EQ("3\n", printed) << "fixes at 3, 4 and 5 s";
+    ASSERT_EQ(0, evidence_test::Shell("grep -c g-sensor " + out + "/" + stem + ".csv", &printed));
+    EXPECT_EQ("36\n", printed);
+    EXPECT_EQ(0,
+              evidence_test::Shell("cd " + out + " && sha256sum -c " + stem + ".sha256", &printed))
+        << printed;
+    EXPECT_NE(std::string::npos, printed.find("/" + intact + ": OK")) << printed;
+    EXPECT_NE(std::string::npos, printed.find(stem + ".csv: OK")) << printed;
+}
+
+TEST_F(ClipExport, SplitPutsTheRearCameraInAFileOfItsOwn) {
+    CClipConverter::Options o;
+    o.split = true;
+    ASSERT_EQ(Result::kWritten, clip.Export(intact, out, o));
+    const std::string stem = out + "/" + CClipConverter::BaseName(intact);
+    EXPECT_EQ(0u, Probe(stem + ".mp4", kTracks).find("h264,video\naac,audio\n"));
+    EXPECT_EQ(0u, Probe(stem + "_rear.mp4", kTracks).find("h264,video\n"));
+    EXPECT_EQ(RecordedUnits(card + "/REC/" + intact, 1, 0, UINT32_MAX),
+              Mp4Units(stem + "_rear.mp4", 0));
+    std::string printed;
+    EXPECT_EQ(0,
+              evidence_test::Shell("cd " + out + " && sha256sum -c " + stem + ".sha256", &printed))
+        << printed;
+}
+
+TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
+    int asked = 0;
+    CClipConverter::Options o;
+    o.gpx = true;
+    EXPECT_EQ(Result::kStopped, clip.Export(intact, out, o, [&] { return ++asked < 50; }));
+    EXPECT_TRUE(FileNames(out).empty());
+    EXPECT_TRUE(clip.NotWritten().empty());
+
+    EXPECT_EQ(Result::kNotFound, clip.Export("REC_20990101_000000_D", out, o));
+    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(clip.ClipStartMs(), clip.ClipEndMs()));
+    EXPECT_EQ(Result::kNotFound, clip.Export("../REC/" + intact, out, o));
+    EXPECT_EQ(Result::kNotCreated, clip.Export(intact, out + "/missing", o));
+    EXPECT_EQ(1u, clip.NotWritten().size());
+    EXPECT_TRUE(FileNames(out).empty());
+    EXPECT_FALSE(CClipConverter().UseCard(out));
+}
+
+TEST_F(ClipExport, ChromiumPlaysTheClipToItsEnd) {
+    CClipConverter::Options o;
+    o.fromMs = 7000;
+    ASSERT_EQ(Result::kWritten, clip.Export(intact, out, o));
+    const std::string page = out + "/play.html";
+    ASSERT_TRUE(testsupport::WriteText(
+        page,
+        "<!doctype html><video src=\"" + CClipConverter::BaseName(intact) +
+            ".mp4\" muted autoplay onended=\"console.log('CLIP ended');window.close()\" "
+            "onerror=\"console.log('CLIP error '+this.error.code);window.close()\"></video>"));
+    // The browser writes the page's console to its log; the page closes itself at the end.
+    std::string printed;
+    evidence_test::Shell(
+        "timeout 90 chromium --headless=new --no-sandbox --disable-gpu --no-first-run "
+        "--user-data-dir=" +
+            dir.path() + "/profile" +
+            " --autoplay-policy=no-user-gesture-required --enable-logging=stderr "
+            "--allow-file-access-from-files file://" +
+            page + " 2>&1 | grep -m1 -o 'CLIP [a-z]*[ 0-9]*'",
+        &printed);
+    EXPECT_NE(std::string::npos, printed.find("CLIP ended")) << printed;
 }
 
 }  // namespace
