@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -297,6 +298,7 @@ TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndSeeksAndStepsLandOnTheSam
     auto jump = std::find(frames.begin(), frames.end(), 120);
     ASSERT_NE(jump, frames.end());
     EXPECT_EQ(frames.front(), 26);
+    EXPECT_LT(*std::prev(jump), 119) << "jumped, not played on";
     EXPECT_TRUE(Consecutive({frames.begin(), jump}));
     EXPECT_TRUE(Consecutive({jump, frames.end()}));
     EXPECT_FALSE(player.StepFrames(1)) << "nothing open";
