@@ -36,6 +36,9 @@ TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
     const uint8_t shortest[] = {0, 0, 1, 0x65}, parameterSetsOnly[] = {0, 0, 1, 0x67, 1};
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(shortest, sizeof shortest));
     EXPECT_FALSE(CMP4Writer::IsKeyFrame(parameterSetsOnly, sizeof parameterSetsOnly));
+    // 00 07 01 inside a parameter set is no start code.
+    const uint8_t falseStart[] = {0, 0, 1, 0x67, 0, 7, 1, 0x65, 0, 0, 1, 0x41};
+    EXPECT_FALSE(CMP4Writer::IsKeyFrame(falseStart, sizeof falseStart));
     // A start code with nothing after it ends the unit before it and makes none.
     EXPECT_EQ(std::vector<std::vector<uint8_t>>{{0x65}}, Units({0, 0, 1, 0x65, 0, 0, 1}));
     CMP4Writer writer;
