@@ -12,18 +12,10 @@
 
 using namespace locket;
 
-namespace {
-
-// Time stamps are local time; the tests that check them pick the zone.
-void UseZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-}
-
-}  // namespace
-
 TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
-    UseZone("KST-9");
+    // Time stamps are local time, so the test picks the zone.
+    setenv("TZ", "KST-9", 1);
+    tzset();
     struct Case {
         const char* sentence;
         std::tuple<int, int, int, int, int, int, int> hmsValidDmy;
@@ -58,20 +50,20 @@ TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
     const CGPSData fix(cases[0].sentence);
     // Knots to km/h, kept in single precision.
     EXPECT_EQ(static_cast<double>(static_cast<float>(22.4 * 1.852)), fix.GetSpeedKmh());
-    EXPECT_EQ(764426119, fix.timestamp);  // 1994-03-23 21:35:19 in Korea, 12:35:19 UTC
-}
 
-TEST(GpsData, LateUtcHourRollsIntoNextDayAndYearWindowSplitsAt70) {
-    UseZone("UTC0");
+    // A late UTC hour rolls into the next day; two-digit years split at 70.
     const CGPSData newYear("G$GPRMC,200000,A,3730.0,N,12700.0,E,0,0,311299");
-    EXPECT_EQ(29, newYear.hour);
-    EXPECT_EQ(99, newYear.year);
-    EXPECT_EQ(946702800, newYear.timestamp);  // 2000-01-01 05:00:00
-
-    // Two-digit years: 69 is 2069, 70 is 1970 (09:00 of each day, as the hour comes out).
-    EXPECT_EQ(3124256400, CGPSData("G$GPRMC,000000,A,,,,,,,010169").timestamp);  // 2069-01-01
-    EXPECT_EQ(118800, CGPSData("G$GPRMC,000000,A,,,,,,,020170").timestamp);      // 1970-01-02
-    EXPECT_EQ(946717200, CGPSData("G$GPRMC,000000,A,,,,,,,010100").timestamp);   // 2000-01-01
+    EXPECT_EQ(std::make_tuple(29, 99), std::make_tuple(newYear.hour, newYear.year));
+    const std::pair<const CGPSData, int64_t> stamps[] = {
+        {fix, 764426119},      // 1994-03-23 21:35:19 in Korea, 12:35:19 UTC
+        {newYear, 946670400},  // 2000-01-01 05:00:00 in Korea
+        {CGPSData("G$GPRMC,000000,A,,,,,,,010169"), 3124224000},  // 2069-01-01 09:00:00 in Korea
+        {CGPSData("G$GPRMC,000000,A,,,,,,,020170"), 86400},       // 1970-01-02 09:00:00
+        {CGPSData("G$GPRMC,000000,A,,,,,,,010100"), 946684800},   // 2000-01-01 09:00:00
+    };
+    for (const auto& [stamped, seconds] : stamps)
+        EXPECT_EQ(seconds, stamped.timestamp)
+            << stamped.day << "." << stamped.month << "." << stamped.year;
 }
 
 TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "files/text_data.h"
@@ -49,7 +50,8 @@ TEST(TextData, GSensorKeepsFirstSamplePerSecondFromSecondOne) {
 
     const std::vector<CGSensorData> all = track.GetGSensor();
     ASSERT_EQ(3u, all.size());
-    EXPECT_EQ(CGSensorData(0x80, 0x00, 0xFF), all[0]);
+    EXPECT_EQ(std::make_tuple(0, 128, -127), std::tie(all[0].x, all[0].y, all[0].z))
+        << "each axis is stored as 128 minus its raw byte";
     EXPECT_EQ(CGSensorData(100, 100, 100), all[1]);
     EXPECT_EQ(CGSensorData(120, 120, 120), all[2]);
     EXPECT_EQ(std::vector<CGSensorData>(all.begin() + 1, all.end()), track.GetGSensor(1, 10));
@@ -79,16 +81,30 @@ TEST(TextData, OnlyValidRmcFixesAreKeptInArrivalOrder) {
     EXPECT_FALSE(track.GetNewestGps(&newest));
 }
 
-TEST(TextData, SignalPacketsReplaceAllSevenValues) {
+TEST(TextData, SignalPacketsReplaceAllSevenValuesReadUntilAFieldLacksItsEquals) {
+    constexpr int32_t A = kSignalAbsent;
+    const struct {
+        const char* text;
+        SignalValues expected;  // rpm, wat, spd, Accel, Break, TurnSig, GearPos
+    } cases[] = {
+        {" rpm = 900 ; GearPos=3;Foo=1", {900, A, A, A, A, A, 3}},
+        {"rpm=1;wat=2;spd=3;Accel=4;Break=5;TurnSig=-1;GearPos=7", {1, 2, 3, 4, 5, -1, 7}},
+        // Each packet starts from absent; a field without '=', or an empty one, ends the decoding.
+        {"rpm=900;Accel;spd=40", {900, A, A, A, A, A, A}},
+        {"rpm=1;;wat=2", {1, A, A, A, A, A, A}},
+        {";rpm=1", {A, A, A, A, A, A, A}},
+        // Keys are case-sensitive; values follow atoi and saturate.
+        {"RPM=900;break=1;wat=-12.7;spd=abc;Accel=;TurnSig=1=2;=5", {A, -12, 0, 0, A, 1, A}},
+        {"rpm=123456789012", {2147483647, A, A, A, A, A, A}},
+        {"spd=1;spd=2", {A, A, 2, A, A, A, A}},  // a later field of the same key wins
+        {"", {A, A, A, A, A, A, A}},             // only the type byte: an empty record
+    };
     CTextData track;
     EXPECT_EQ(NoSignals(), track.GetSignals());
-    EXPECT_EQ(kTextSignals, Feed(track, "Brpm=900;Accel", 0));
-    EXPECT_EQ(900, track.GetSignals()[kSignalRpm]);
-    EXPECT_EQ(kTextSignals, Feed(track, "Bspd=40", 0));
-    EXPECT_EQ(kSignalAbsent, track.GetSignals()[kSignalRpm]) << "each packet starts from absent";
-    EXPECT_EQ(40, track.GetSignals()[kSignalSpd]);
-    EXPECT_EQ(kTextSignals, Feed(track, "B", 0)) << "only the type byte: an empty record";
-    EXPECT_EQ(NoSignals(), track.GetSignals());
+    for (const auto& c : cases) {
+        EXPECT_EQ(kTextSignals, Feed(track, std::string("B") + c.text, 0)) << c.text;
+        EXPECT_EQ(c.expected, track.GetSignals()) << '"' << c.text << '"';
+    }
 }
 
 TEST(TextData, PlayerAppendsWhileGuiReadsAndClears) {
