@@ -13,12 +13,8 @@ namespace {
 std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, int, int>>& list) {
     std::vector<TimedGSensor> out;
     for (const auto& [t, x, y, z] : list) {
-        TimedGSensor s;
-        s.timeMs = t;
-        s.g.x = x;
-        s.g.y = y;
-        s.g.z = z;
-        out.push_back(s);
+        out.push_back({t, {}});
+        std::tie(out.back().g.x, out.back().g.y, out.back().g.z) = std::tie(x, y, z);
     }
     return out;
 }
