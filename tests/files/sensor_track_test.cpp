@@ -38,15 +38,13 @@ TEST(TextData, GSensorKeepsFirstSamplePerSecondFromSecondOne) {
     EXPECT_EQ(kTextGSensor, FeedM(track, 100, 100, 100, 5400));
     EXPECT_EQ(kTextGSensor, FeedM(track, 120, 120, 120, 5500));
     EXPECT_EQ(kTextIgnored, FeedM(track, 120, 120, 120, 3000));
-    const uint8_t shortM[] = {'M', 1, 2};
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(shortM, 3, 60000)) << "no sample in it";
-    // Only an upper-case type byte counts, and only in a packet with bytes in it.
-    EXPECT_EQ(kTextIgnored, track.AddTextPacket(nullptr, 10, 9000));
-    const uint8_t signals[] = {'B', 0};
-    for (int size : {0, -1})
-        EXPECT_EQ(kTextIgnored, track.AddTextPacket(signals, size, 9000)) << size;
-    for (const char* bad : {"X123", "m\x01\x02\x03"})
-        EXPECT_EQ(kTextIgnored, Feed(track, bad, 9000)) << bad;
+    // Too short for a sample; only an upper-case type byte counts, in a packet with bytes in it.
+    const std::pair<const char*, int> ignored[] = {
+        {"M\x01\x02", 3}, {nullptr, 10}, {"B", 0}, {"B", -1}, {"X123", 4}, {"m\x01\x02\x03", 4}};
+    for (const auto& [bytes, size] : ignored)
+        EXPECT_EQ(kTextIgnored,
+                  track.AddTextPacket(reinterpret_cast<const uint8_t*>(bytes), size, 60000))
+            << size;
 
     const std::vector<CGSensorData> all = track.GetGSensor();
     ASSERT_EQ(3u, all.size());
