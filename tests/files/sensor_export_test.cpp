@@ -26,22 +26,6 @@ std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, in
 
 const std::string kSchema = std::string(LOCKET_SOURCE_DIR) + "/tests/files/schema/gpx11.xsd";
 
-// One recording of the tool, read back, with an invalid fix added at its end.
-class SensorExport : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(MakeCard(m_card.path(), {"--seconds", "12", "--count", "1", "--only", "REC",
-                                             "--size", "32x32", "--no-rear", "--fps", "2"}));
-        ASSERT_TRUE(ReadSensorLog(Recordings(m_card.path(), "REC").at(0), &m_log));
-        const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
-        m_log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
-    }
-
-    TempDir m_card;
-    TempDir m_out;
-    CSensorLog m_log;
-};
-
 }  // namespace
 
 TEST(KnockFinder, JumpsAtOrAboveThresholdCountOnceWhileRinging) {
@@ -113,27 +97,34 @@ TEST(GpxWriter, FixTimeIsUtcAndNamesAreEscaped) {
     EXPECT_EQ("a&amp;b&lt;c&gt;&quot;&apos;\t\n", XmlEscape("a&b<c>\"'\x01\t\n"));
 }
 
-TEST_F(SensorExport, GpxIsValidAndGpsbabelReadsEveryValidFixOfTheRange) {
-    ASSERT_GE(m_log.Fixes().size(), 12u);
+// One recording of the tool, read back, with an invalid fix added at its end: its GPX is valid
+// and gpsbabel reads every valid fix of the range; Python's csv module reads one row per record.
+TEST(SensorExport, GpxAndCsvOfARangeReadBackByOutsideReaders) {
+    TempDir card, dir;
+    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "12", "--count", "1", "--only", "REC", "--size",
+                                       "32x32", "--no-rear", "--fps", "2"}));
+    CSensorLog log;
+    ASSERT_TRUE(ReadSensorLog(Recordings(card.path(), "REC").at(0), &log));
+    const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
+    log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
+    ASSERT_GE(log.Fixes().size(), 12u);
     const std::pair<uint32_t, uint32_t> ranges[] = {{0, UINT32_MAX}, {3000, 7000}};
     for (const auto& [from, to] : ranges) {
-        const std::string gpx = m_out.File("track.gpx");
-        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), from, to, "REC <&> \"one\"")));
+        const std::string gpx = dir.File("track.gpx");
+        ASSERT_TRUE(WriteText(gpx, GpxDocument(log.Fixes(), from, to, "REC <&> \"one\"")));
         std::string out;
         EXPECT_EQ(0, Shell("xmllint --noout --schema " + kSchema + " " + gpx, &out)) << out;
         ASSERT_EQ(0, Shell("gpsbabel -t -i gpx -f " + gpx + " -o unicsv -F -", &out)) << out;
         // unicsv: a header line, then one line per point.
         int valid = 0;
-        for (const TimedFix& f : m_log.Fixes())
+        for (const TimedFix& f : log.Fixes())
             valid += f.fix.valid && f.timeMs >= from && f.timeMs < to;
         EXPECT_EQ(valid + 1, std::count(out.begin(), out.end(), '\n')) << out;
         EXPECT_NE(std::string::npos, out.find("37.5")) << out;  // Seoul
     }
-}
 
-TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
-    const std::string csv = m_out.File("sensors.csv");
-    ASSERT_TRUE(WriteText(csv, SensorCsvDocument(m_log, 2000, 5000)));
+    const std::string csv = dir.File("sensors.csv");
+    ASSERT_TRUE(WriteText(csv, SensorCsvDocument(log, 2000, 5000)));
     // Python's csv module: rows, distinct widths, rows per kind, and the fix of the first row.
     const std::string script =
         "import csv,sys\n"
@@ -144,12 +135,12 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
         "print(all(r[13] for r in rows[1:]), sum(float(r[5] or 0)>=0 for r in rows[1:]))\n"
         "g=[r for r in rows[1:] if r[1]=='g-sensor']\n"
         "print(' '.join('%.2f' % sum(float(r[c]) for r in g) for c in (2,3,4)))\n";
-    ASSERT_TRUE(WriteText(m_out.File("read.py"), script));
+    ASSERT_TRUE(WriteText(dir.File("read.py"), script));
     std::string out;
-    ASSERT_EQ(0, Shell("python3 " + m_out.File("read.py") + " " + csv, &out)) << out;
+    ASSERT_EQ(0, Shell("python3 " + dir.File("read.py") + " " + csv, &out)) << out;
     size_t g = 0, s = 0;
     double sums[3] = {0, 0, 0};  // the axes in g, summed over the range as the script sums them
-    for (const auto& v : m_log.GSensor()) {
+    for (const auto& v : log.GSensor()) {
         if (v.timeMs >= 2000 && v.timeMs < 5000) {
             ++g;
             sums[0] += v.g.x / 20.0;
@@ -157,7 +148,7 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
             sums[2] += v.g.z / 20.0;
         }
     }
-    for (const auto& v : m_log.Signals())
+    for (const auto& v : log.Signals())
         s += v.timeMs >= 2000 && v.timeMs < 5000;
     ASSERT_EQ(30u, g);
     ASSERT_EQ(6u, s);
