@@ -58,16 +58,24 @@ int Exercise(const std::string& path, uint32_t capacity = 4096) {
 
 }  // namespace
 
-TEST(AviExtractor, EveryPacketComesBackWithKindSizeAndBytes_NoneLargerThanTheBuffer) {
+// Both layouts through one extractor: properties, every packet, the front frame positions of
+// the index, and seeking by time, which needs the index of the file open.
+TEST(AviExtractor, EveryPacketComesBackAndTheIndexSeeksToTheFrontFrames) {
     TempDir dir;
+    std::vector<Bytes> front;
+    for (const Packet& p : MakeRecording(false))
+        if (p.kind == 0)
+            front.push_back(p.data);
+    CAVIExtractor x;
+    MediaInfo info;  // reused: each file's index replaces the last one's
     for (bool dual : {false, true}) {
         SCOPED_TRACE(dual ? "two cameras" : "one camera");
         const std::string path = dir.File(dual ? "d.avi" : "s.avi");
         const auto packets = MakeRecording(dual);
         WritePackets(path, packets, dual);
 
-        CAVIExtractor x;
         ASSERT_NE(0u, x.OpenMedia(path.c_str(), nullptr));
+        EXPECT_EQ(-1, x.SeekTime(0.5f)) << "no index, or the last file's";
         uint32_t bits = 0, rate = 0;
         const int format = int(x.GetAudioFormat(&bits, &rate));
         EXPECT_EQ(std::vector<int>({320, 240, dual ? 160 : 0, 30, dual ? 15 : 0, 8000, 16, 8000,
@@ -87,82 +95,53 @@ TEST(AviExtractor, EveryPacketComesBackWithKindSizeAndBytes_NoneLargerThanTheBuf
         uint32_t size = uint32_t(buf.size());
         EXPECT_EQ(kPacketEnd, x.ReadPacket(buf.data(), &size)) << "the index is no packet";
 
+        // Positions of the front frames as the plain reader meets them, flagged as key frames.
+        ASSERT_NE(0u, x.OpenMedia(path.c_str(), nullptr));
+        const std::string ids = dual ? "00dc01dc02wb03tx" : "00dc00dc01wb02tx";
+        std::vector<uint32_t> fronts;
+        for (size_t i = 0; i < packets.size(); ++i) {
+            const Chunk c = NextChunk(x);
+            ASSERT_EQ(ids.substr(4 * size_t(packets[i].kind), 4), c.id) << "packet " << i;
+            if (packets[i].kind == 0)
+                fronts.push_back(uint32_t(c.pos) | 0x80000000u);
+        }
+        CAVIExtractor indexer;
+        ASSERT_TRUE(indexer.BuildIndex(path.c_str(), &info));
+        EXPECT_EQ(std::vector<int>({30, dual ? 15 : 0, 60, dual ? 30 : 0}),
+                  std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1}));
+        ASSERT_EQ(60u, fronts.size());
+        ASSERT_EQ(60, info.frameOffsets.GetSize());
+        for (int i = 0; i < 60; ++i)
+            EXPECT_EQ(fronts[i], info.frameOffsets[i]) << "frame " << i;
+        EXPECT_EQ(0, indexer.TellRaw()) << "BuildIndex closes the file again";
+
+        ASSERT_NE(0u, x.OpenMedia(path.c_str(), &info));
+        for (float seconds : {1.0f, 0.5f, 1.95f, 0.0f, -0.01f}) {
+            ASSERT_EQ(0, x.SeekTime(seconds)) << seconds;
+            EXPECT_EQ(front[int(30 * seconds)], NextChunk(x).data) << seconds;
+        }
+        const int32_t before = x.TellRaw();
+        EXPECT_EQ(-1, x.SeekTime(2.0f)) << "frame 60 is past the last frame";
+        EXPECT_EQ(-1, x.SeekTime(-1.0f));
+        EXPECT_EQ(before, x.TellRaw()) << "a failed seek leaves the position alone";
+
         // The first chunk has 1501 bytes and needs 1502 on disk; NextChunk checks the guard bytes.
         ASSERT_NE(0u, x.OpenMedia(path.c_str(), nullptr));
         EXPECT_EQ(-1, NextChunk(x, 1501).pos);
     }
-}
-
-TEST(AviExtractor, BuildIndexGivesFrontFramePositionsAndCounts) {
-    TempDir dir;
-    const std::string path = dir.File("d.avi");
-    const auto packets = MakeRecording(true);
-    WritePackets(path, packets, true);
-
-    // Positions of the front frames as the plain reader meets them, flagged as key frames.
-    CAVIExtractor plain;
-    ASSERT_NE(0u, plain.OpenMedia(path.c_str(), nullptr));
-    std::vector<uint32_t> fronts;
-    for (size_t i = 0; i < packets.size(); ++i) {
-        const Chunk c = NextChunk(plain);
-        ASSERT_EQ(kIds[packets[i].kind], c.id) << "packet " << i;
-        if (packets[i].kind == 0)
-            fronts.push_back(uint32_t(c.pos) | 0x80000000u);
-    }
-    // A raw read moves on by the bytes it read.
-    ASSERT_EQ(0, plain.SeekRaw(0, kSeekStart));
+    // A raw read moves on by the bytes it read; with no file nothing is read or sought.
+    ASSERT_EQ(0, x.SeekRaw(0, kSeekStart));
     char riff[4];
-    EXPECT_EQ(4u, plain.ReadRaw(riff, 4));
-    EXPECT_EQ(4, plain.TellRaw());
-    plain.CloseMedia();
-    EXPECT_LT(NextChunk(plain).pos, 0);
-    EXPECT_EQ(-1, plain.SeekRaw(0, kSeekStart)) << "no file: the seek did not happen";
-
-    CAVIExtractor x;
-    MediaInfo info;
-    ASSERT_TRUE(x.BuildIndex(path.c_str(), &info));
-    EXPECT_EQ(std::vector<int>({30, 15, 60, 30}),
-              std::vector<int>({info.fps0, info.fps1, info.frameCount0, info.frameCount1}));
-    ASSERT_EQ(60u, fronts.size());
-    ASSERT_EQ(60, info.frameOffsets.GetSize());
-    for (int i = 0; i < 60; ++i)
-        EXPECT_EQ(fronts[i], info.frameOffsets[i]) << "frame " << i;
-    EXPECT_EQ(0, x.TellRaw()) << "BuildIndex closes the file again";
-
+    EXPECT_EQ(4u, x.ReadRaw(riff, 4));
+    EXPECT_EQ(4, x.TellRaw());
+    x.CloseMedia();
+    EXPECT_LT(NextChunk(x).pos, 0);
+    EXPECT_EQ(-1, x.SeekRaw(0, kSeekStart)) << "no file: the seek did not happen";
     EXPECT_FALSE(x.BuildIndex(dir.File("none.avi").c_str(), &info));
-}
-
-TEST(AviExtractor, SeekTimeLandsOnTheFrameAndFailsPastTheEnd) {
-    TempDir dir;
-    const std::string path = dir.File("s.avi");
-    const auto packets = MakeRecording(false);
-    WritePackets(path, packets, false);
-    std::vector<Bytes> front;
-    for (const Packet& p : packets)
-        if (p.kind == 0)
-            front.push_back(p.data);
-
-    CAVIExtractor x;
-    MediaInfo info;
-    ASSERT_NE(0u, x.OpenMedia(path.c_str(), &info));
-    for (float seconds : {1.0f, 0.5f, 1.95f, 0.0f, -0.01f}) {
-        ASSERT_EQ(0, x.SeekTime(seconds)) << seconds;
-        EXPECT_EQ(front[int(30 * seconds)], NextChunk(x).data) << seconds;
-    }
-    const int32_t before = x.TellRaw();
-    EXPECT_EQ(-1, x.SeekTime(2.0f)) << "frame 60 is past the last frame";
-    EXPECT_EQ(-1, x.SeekTime(-1.0f));
-    EXPECT_EQ(before, x.TellRaw()) << "a failed seek leaves the position alone";
-
-    // Opened without an index, or with another file's index: no seeking.
-    const std::string other = dir.File("o.avi");
-    WritePackets(other, MakeRecording(true), true);
-    ASSERT_NE(0u, x.OpenMedia(other.c_str(), nullptr));
-    EXPECT_EQ(-1, x.SeekTime(0.5f));
 
     // Above 30 fps the rate is reported as 30, but seeking goes by the true rate.
     const std::string fast = dir.File("fast.avi");
-    WritePackets(fast, packets, false, 60);
+    WritePackets(fast, MakeRecording(false), false, 60);
     ASSERT_NE(0u, x.OpenMedia(fast.c_str(), &info));
     EXPECT_EQ(std::make_pair(30, 30), std::make_pair(x.GetFrameRate(0), info.fps0));
     ASSERT_EQ(0, x.SeekTime(0.5f));
@@ -221,30 +200,27 @@ TEST(AviExtractor, ReadAhead_DeliversInOrder_RestartsOnReopenAndSeek_DropsWhatDo
     x.StopReader();
 }
 
-TEST(AviExtractor, EveryTruncationFailsCleanlyAndDeliversOnlyWholeChunks) {
+TEST(AviExtractor,
+     DamagedFiles_CutOnesDeliverWholeChunks_WrongHeadersDoNotOpen_LiesAndNoiseDoNoHarm) {
     TempDir dir;
-    const std::string path = dir.File("cut.avi");
-    const Bytes good = SmallFile(true);
-    // Chunk i is delivered once its payload is whole, even without its pad byte.
+    const std::string path = dir.File("bad.avi");
+    const Bytes dual = SmallFile(true);
+    // Cut anywhere, chunk i is delivered once its payload is whole, even without its pad byte.
     std::vector<size_t> payloadEnds;
     for (size_t i = 0, at = 532; i < 12; at += 8 + ((40 + 3 * i + 1) & ~size_t{1}), ++i)
         payloadEnds.push_back(at + 8 + 40 + 3 * i);
-    for (size_t len = 0; len < good.size(); ++len) {
+    for (size_t len = 0; len < dual.size(); ++len) {
         SCOPED_TRACE("length " + std::to_string(len));
-        WriteFile(path, Bytes(good.begin(), good.begin() + len));
+        WriteFile(path, Bytes(dual.begin(), dual.begin() + len));
         CAVIExtractor x;
         EXPECT_EQ(len >= 532, x.OpenMedia(path.c_str(), nullptr) != 0);
         MediaInfo info;
-        EXPECT_EQ(len == good.size(), x.BuildIndex(path.c_str(), &info));
+        EXPECT_EQ(len == dual.size(), x.BuildIndex(path.c_str(), &info));
         const auto whole = std::count_if(payloadEnds.begin(), payloadEnds.end(),
                                          [&](size_t e) { return e <= len; });
         EXPECT_EQ(int(whole), Exercise(path));
     }
-}
 
-TEST(AviExtractor, DamagedFiles_WrongHeadersDoNotOpen_LiesAndNoiseNeitherOverrunNorLoop) {
-    TempDir dir;
-    const std::string path = dir.File("bad.avi");
     const Bytes good = SmallFile(false);
     const std::pair<size_t, const char*> damages[] = {
         {0, "RIFX"},    // magic
@@ -280,7 +256,6 @@ TEST(AviExtractor, DamagedFiles_WrongHeadersDoNotOpen_LiesAndNoiseNeitherOverrun
             WriteFile(path, b);
             Exercise(path);
         }
-    const Bytes dual = SmallFile(true);
     uint32_t r = 12345;
     for (int round = 0; round < 300; ++round) {
         Bytes b = dual;

@@ -65,7 +65,7 @@ void Add(CAVIWriter& w, std::initializer_list<std::pair<const Bytes*, int>> chun
 
 }  // namespace
 
-TEST(AviWriter, TwoCameras_EveryHeaderFieldChunkAndIndexEntry) {
+TEST(AviWriter, TwoCamerasThenOneCamera_EveryHeaderFieldChunkAndIndexEntryProvisionalUntilClose) {
     Bytes b;
     CAVIWriter w(new MemoryFile(&b));
     Configure(w, true);
@@ -85,19 +85,14 @@ TEST(AviWriter, TwoCameras_EveryHeaderFieldChunkAndIndexEntry) {
     EXPECT_EQ(
         (Chunks{{"00dc", front}, {"01dc", rear}, {"01dc", rear19}, {"02wb", pcm}, {"03tx", text}}),
         Walk(b));
-}
 
-TEST(AviWriter, OneCamera_ProvisionalHeaderUntilCloseAndSharedIds) {
-    Bytes b;
-    CAVIWriter w(new MemoryFile(&b));
-    Configure(w, false);
-    ASSERT_TRUE(w.Create("x.avi"));
-    // Settings made while a file is open wait for the next one.
+    // The next file with one camera; settings made while a file is open wait for the next one.
+    w.SetDualVideo(false);
+    ASSERT_TRUE(w.Create("y.avi"));
     w.SetFrameRate(0, 5);
     w.SetVideoSize(0, 640, 480);
     w.SetDualVideo(true);
-    const Bytes v0 = Payload(101, 1), pcm = Payload(4000, 2), rear = Payload(7, 3);
-    const Bytes text = Payload(5, 4), v1 = Payload(64, 5);
+    const Bytes v0 = Payload(101, 1), v1 = Payload(64, 5);
     Add(w, {{&v0, 0}, {&pcm, 2}, {&rear, 1}, {&text, 3}, {&v1, 0}});
     // The file as it stands while recording goes on: placeholders, no counts, an index promised.
     EXPECT_EQ((Words{F("0000"), F("0000")}), (Words{U32(b, 4), U32(b, 400)}));
@@ -306,8 +301,6 @@ TEST(AviWriter, FilesPass2GiBAndEndWholeBefore4GiB) {
     const uint32_t riff = w.Close();
     EXPECT_TRUE(w.LastCloseOk());
     EXPECT_EQ(file->size, data + 8 + 16 * chunks);
-    EXPECT_GT(file->size, 3ull << 30);
-    EXPECT_LE(file->size, 0xFFFFFFFFull);
     EXPECT_EQ(uint64_t{riff} + 8, file->size);
     EXPECT_EQ(riff, U32(head, 4));
     EXPECT_EQ(chunks, U32(head, 48)) << "total frames";

@@ -1,7 +1,6 @@
-# Knocks and the files a clip is handed over in, checked by readers nobody here wrote.
+# Sensor logs, knocks and the files a clip is handed over in, checked by readers nobody here wrote.
 locket_test(test_files_evidence
   SOURCES
-    knock_finder_test.cpp
     sensor_export_test.cpp
     mp4_writer_test.cpp
   DEPS files locket_record_lib

@@ -25,11 +25,7 @@ std::vector<std::vector<uint8_t>> Units(const std::vector<uint8_t>& annexB) {
 
 TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
     const std::vector<uint8_t> au = {0, 0, 0, 1, 0x67, 1, 2, 0, 0, 1, 0x68, 3, 0, 0, 0, 1, 0x65, 9};
-    const auto units = Units(au);
-    ASSERT_EQ(3u, units.size());
-    EXPECT_EQ((std::vector<uint8_t>{0x67, 1, 2}), units[0]);
-    EXPECT_EQ((std::vector<uint8_t>{0x68, 3}), units[1]);
-    EXPECT_EQ((std::vector<uint8_t>{0x65, 9}), units[2]);
+    EXPECT_EQ((std::vector<std::vector<uint8_t>>{{0x67, 1, 2}, {0x68, 3}, {0x65, 9}}), Units(au));
     EXPECT_TRUE(CMP4Writer::IsKeyFrame(au.data(), au.size()));
     const std::vector<uint8_t> p = {0, 0, 1, 0x41, 7};
     EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));

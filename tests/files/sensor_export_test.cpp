@@ -5,33 +5,85 @@
 #include "evidence_test_support.h"
 #include "files/csv_writer.h"
 #include "files/gpx_writer.h"
+#include "files/knock_finder.h"
 #include "files/sensor_log.h"
 #include "files/sha256_manifest.h"
+#include "tat/tat_test_util.h"
 
 using namespace locket;
 using namespace evidence_test;
 
 namespace {
 
+std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, int, int>>& list) {
+    std::vector<TimedGSensor> out;
+    for (const auto& [t, x, y, z] : list) {
+        out.push_back({t, {}});
+        std::tie(out.back().g.x, out.back().g.y, out.back().g.z) = std::tie(x, y, z);
+    }
+    return out;
+}
+
 const std::string kSchema = std::string(LOCKET_SOURCE_DIR) + "/tests/files/schema/gpx11.xsd";
 
-// One recording of the tool, read back, with an invalid fix added at its end.
-class SensorExport : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(MakeCard(m_card.path(), {"--seconds", "12", "--count", "1", "--only", "REC",
-                                             "--size", "32x32", "--no-rear", "--fps", "2"}));
-        ASSERT_TRUE(ReadSensorLog(Recordings(m_card.path(), "REC").at(0), &m_log));
-        const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
-        m_log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
-    }
-
-    TempDir m_card;
-    TempDir m_out;
-    CSensorLog m_log;
-};
-
 }  // namespace
+
+TEST(KnockFinder, JumpsAtOrAboveThresholdCountOnceWhileRinging) {
+    const int k = kKnockJumpUnits;
+    struct Case {
+        const char* what;
+        std::vector<std::tuple<uint32_t, int, int, int>> samples;
+        std::vector<uint32_t> knocks;
+    };
+    const Case cases[] = {
+        {"nothing", {}, {}},
+        {"one sample", {{0, 100, 100, 100}}, {}},
+        {"just under", {{0, 0, 0, 0}, {100, k - 1, 0, 0}}, {}},
+        {"exactly at", {{0, 0, 0, 0}, {100, 0, -k, 0}}, {100}},
+        {"under, on the diagonal", {{0, 0, 0, 0}, {100, 23, 23, 23}}, {}},
+        {"a slow ramp of big total", {{0, 0, 0, 0}, {100, 30, 0, 0}, {200, 60, 0, 0}}, {}},
+        {"ringing merged",
+         {{0, 0, 0, 0}, {100, 0, 100, 0}, {200, 0, -60, 0}, {300, 0, 40, 0}, {2000, 0, -40, 0}},
+         {100}},
+        {"two knocks apart", {{0, 0, 0, 0}, {100, 0, 0, 90}, {2100, 0, 0, 0}}, {100, 2100}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.knocks, FindKnocks(Samples(c.samples))) << c.what;
+}
+
+// The sensor log's quick pass finds what the packet reader finds, also after damage and on a
+// recording cut by a power loss.
+TEST(SensorLog, HoldsWhatThePacketReaderReadsOnWholeDamagedAndCutRecordings) {
+    const std::vector<const char*> damages[] = {{}, {"--damage=20000"}, {"--power-cut"}};
+    for (const auto& damage : damages) {
+        SCOPED_TRACE(damage.empty() ? "whole" : damage[0]);
+        TempDir card;
+        std::vector<const char*> args = {"--seconds",   "6",     "--count", "1",
+                                         "--only",      "REC",   "--size",  "64x48",
+                                         "--rear-size", "64x48", "--rear"};
+        args.insert(args.end(), damage.begin(), damage.end());
+        ASSERT_TRUE(MakeCard(card.path(), args));
+        const std::string path = Recordings(card.path(), "REC").at(0);
+        CSensorLog quick, reader;
+        ASSERT_TRUE(ReadSensorLog(path, &quick));
+        for (const test::Packet& p : test::ReadPackets(path))
+            if (p.kind == kTatKindText)
+                reader.Add(p.data.data(), p.data.size(), p.timeMs);
+        ASSERT_GT(reader.GSensor().size(), 40u);
+        ASSERT_EQ(reader.GSensor().size(), quick.GSensor().size());
+        for (size_t i = 0; i < reader.GSensor().size(); ++i) {
+            EXPECT_EQ(reader.GSensor()[i].timeMs, quick.GSensor()[i].timeMs);
+            EXPECT_EQ(reader.GSensor()[i].g, quick.GSensor()[i].g);
+        }
+        EXPECT_EQ(reader.Fixes().size(), quick.Fixes().size());
+        EXPECT_EQ(reader.Signals().size(), quick.Signals().size());
+    }
+    CSensorLog log;
+    TempDir dir;
+    ASSERT_TRUE(WriteText(dir.File("not.tat"), std::string(4096, 'x')));
+    EXPECT_FALSE(ReadSensorLog(dir.File("not.tat"), &log));
+    EXPECT_FALSE(ReadSensorLog(dir.File("missing.tat"), &log));
+}
 
 TEST(GpxWriter, FixTimeIsUtcAndNamesAreEscaped) {
     const std::pair<const char*, const char*> cases[] = {
@@ -45,27 +97,34 @@ TEST(GpxWriter, FixTimeIsUtcAndNamesAreEscaped) {
     EXPECT_EQ("a&amp;b&lt;c&gt;&quot;&apos;\t\n", XmlEscape("a&b<c>\"'\x01\t\n"));
 }
 
-TEST_F(SensorExport, GpxIsValidAndGpsbabelReadsEveryValidFixOfTheRange) {
-    ASSERT_GE(m_log.Fixes().size(), 12u);
+// One recording of the tool, read back, with an invalid fix added at its end: its GPX is valid
+// and gpsbabel reads every valid fix of the range; Python's csv module reads one row per record.
+TEST(SensorExport, GpxAndCsvOfARangeReadBackByOutsideReaders) {
+    TempDir card, dir;
+    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "12", "--count", "1", "--only", "REC", "--size",
+                                       "32x32", "--no-rear", "--fps", "2"}));
+    CSensorLog log;
+    ASSERT_TRUE(ReadSensorLog(Recordings(card.path(), "REC").at(0), &log));
+    const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
+    log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
+    ASSERT_GE(log.Fixes().size(), 12u);
     const std::pair<uint32_t, uint32_t> ranges[] = {{0, UINT32_MAX}, {3000, 7000}};
     for (const auto& [from, to] : ranges) {
-        const std::string gpx = m_out.File("track.gpx");
-        ASSERT_TRUE(WriteText(gpx, GpxDocument(m_log.Fixes(), from, to, "REC <&> \"one\"")));
+        const std::string gpx = dir.File("track.gpx");
+        ASSERT_TRUE(WriteText(gpx, GpxDocument(log.Fixes(), from, to, "REC <&> \"one\"")));
         std::string out;
         EXPECT_EQ(0, Shell("xmllint --noout --schema " + kSchema + " " + gpx, &out)) << out;
         ASSERT_EQ(0, Shell("gpsbabel -t -i gpx -f " + gpx + " -o unicsv -F -", &out)) << out;
         // unicsv: a header line, then one line per point.
         int valid = 0;
-        for (const TimedFix& f : m_log.Fixes())
+        for (const TimedFix& f : log.Fixes())
             valid += f.fix.valid && f.timeMs >= from && f.timeMs < to;
         EXPECT_EQ(valid + 1, std::count(out.begin(), out.end(), '\n')) << out;
         EXPECT_NE(std::string::npos, out.find("37.5")) << out;  // Seoul
     }
-}
 
-TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
-    const std::string csv = m_out.File("sensors.csv");
-    ASSERT_TRUE(WriteText(csv, SensorCsvDocument(m_log, 2000, 5000)));
+    const std::string csv = dir.File("sensors.csv");
+    ASSERT_TRUE(WriteText(csv, SensorCsvDocument(log, 2000, 5000)));
     // Python's csv module: rows, distinct widths, rows per kind, and the fix of the first row.
     const std::string script =
         "import csv,sys\n"
@@ -76,12 +135,12 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
         "print(all(r[13] for r in rows[1:]), sum(float(r[5] or 0)>=0 for r in rows[1:]))\n"
         "g=[r for r in rows[1:] if r[1]=='g-sensor']\n"
         "print(' '.join('%.2f' % sum(float(r[c]) for r in g) for c in (2,3,4)))\n";
-    ASSERT_TRUE(WriteText(m_out.File("read.py"), script));
+    ASSERT_TRUE(WriteText(dir.File("read.py"), script));
     std::string out;
-    ASSERT_EQ(0, Shell("python3 " + m_out.File("read.py") + " " + csv, &out)) << out;
+    ASSERT_EQ(0, Shell("python3 " + dir.File("read.py") + " " + csv, &out)) << out;
     size_t g = 0, s = 0;
     double sums[3] = {0, 0, 0};  // the axes in g, summed over the range as the script sums them
-    for (const auto& v : m_log.GSensor()) {
+    for (const auto& v : log.GSensor()) {
         if (v.timeMs >= 2000 && v.timeMs < 5000) {
             ++g;
             sums[0] += v.g.x / 20.0;
@@ -89,7 +148,7 @@ TEST_F(SensorExport, CsvParsesBackWithOneRowPerRecordOfTheRange) {
             sums[2] += v.g.z / 20.0;
         }
     }
-    for (const auto& v : m_log.Signals())
+    for (const auto& v : log.Signals())
         s += v.timeMs >= 2000 && v.timeMs < 5000;
     ASSERT_EQ(30u, g);
     ASSERT_EQ(6u, s);

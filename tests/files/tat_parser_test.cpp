@@ -194,7 +194,7 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
     }
 }
 
-TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrRepeat) {
+TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossRepeatOrStalePacket) {
     m_parser.StartReader();
     CTATParser::SetKeyFrameGroupLength(0);  // ignored: no group length of zero
     EXPECT_EQ(CTATParser::GetKeyFrameGroupLength(), 24.0f);
@@ -226,13 +226,11 @@ TEST_F(TatParserTest, SeekLandsOnTheGroupOfTheTimeAndReadingGoesOnWithoutLossOrR
         }
     }
     EXPECT_TRUE(m_parser.SeekSnapsToSecond());
-}
 
-TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) {
-    // About 2.6 MiB of front video: the read-ahead queue fills and the reader waits on it.
+    // Seeks while the reader fills the queue never hand out a stale packet. About 2.6 MiB of
+    // front video: the read-ahead queue fills and the reader waits on it.
     const auto packets = MakePackets(330, true, 54, 30, 8000);
-    m_parser.StartReader();
-    m_parser.OpenMedia(Write(15, packets).c_str(), nullptr);
+    m_parser.OpenMedia(Write(minute++, packets).c_str(), nullptr);
     for (int round = 0; round < 30; ++round) {
         SCOPED_TRACE(round);
         const int group = (round * 5) % 14;
@@ -248,7 +246,7 @@ TEST_F(TatParserTest, SeeksWhileTheReaderFillsTheQueueNeverHandOutAStalePacket) 
     for (int i = 0; i < 6; ++i)
         big.push_back({0, kTatKindGroupStart, 1, uint32_t(i * 800),
                        std::vector<uint8_t>(300000, uint8_t(i))});
-    m_parser.OpenMedia(Write(16, big, false).c_str(), nullptr);
+    m_parser.OpenMedia(Write(minute, big, false).c_str(), nullptr);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (m_parser.GetKind0Count() < 4 && std::chrono::steady_clock::now() < until)
         std::this_thread::yield();
