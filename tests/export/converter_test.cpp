@@ -133,7 +133,6 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
     };
     constexpr uint32_t kAll = UINT32_MAX;
     const Case cases[] = {
-        {"intact", false, false, kAll, false, false, false, false, Result::kWritten, false},
         {"damaged in the middle", false, true, kAll, false, false, false, false,
          Result::kIncomplete, false},
         {"removed while copied", false, false, kAll, true, false, false, false, Result::kIncomplete,
