@@ -45,21 +45,24 @@ std::vector<std::string> FileNames(const std::string& folder) {
     return names;
 }
 
+using Units = std::vector<std::vector<uint8_t>>;
+
+void AddUnits(Units* units, const uint8_t* data, size_t size) {
+    for (const auto& [at, n] : AnnexBUnits(data, size))
+        units->emplace_back(at, at + n);
+}
+
 // The NAL units of one camera's pictures recorded in [fromMs, toMs).
-std::vector<std::vector<uint8_t>> RecordedUnits(const std::string& path, int stream,
-                                                uint32_t fromMs, uint32_t toMs) {
-    std::vector<std::vector<uint8_t>> units;
-    for (const test::Packet& p : test::ReadPackets(path)) {
-        if (p.stream != stream || p.timeMs < fromMs || p.timeMs >= toMs || !p.IsVideo())
-            continue;
-        for (const auto& [at, n] : AnnexBUnits(p.data.data(), p.data.size()))
-            units.emplace_back(at, at + n);
-    }
+Units RecordedUnits(const std::string& path, int stream, uint32_t fromMs, uint32_t toMs) {
+    Units units;
+    for (const test::Packet& p : test::ReadPackets(path))
+        if (p.stream == stream && p.timeMs >= fromMs && p.timeMs < toMs && p.IsVideo())
+            AddUnits(&units, p.data.data(), p.data.size());
     return units;
 }
 
 // The NAL units of video track `track` of an MP4, as ffmpeg gives them back.
-std::vector<std::vector<uint8_t>> Mp4Units(const std::string& mp4, int track) {
+Units Mp4Units(const std::string& mp4, int track) {
     const std::string scratch = mp4 + ".h264";
     std::string out;
     EXPECT_EQ(0, evidence_test::Shell("ffmpeg -v error -y -i " + mp4 + " -map 0:v:" +
@@ -68,10 +71,8 @@ std::vector<std::vector<uint8_t>> Mp4Units(const std::string& mp4, int track) {
         << out;
     const std::string bytes = testsupport::ReadText(scratch);
     fs::remove(scratch);
-    std::vector<std::vector<uint8_t>> units;
-    for (const auto& [p, n] :
-         AnnexBUnits(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
-        units.emplace_back(p, p + n);
+    Units units;
+    AddUnits(&units, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return units;
 }
 
@@ -132,7 +133,6 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
     };
     constexpr uint32_t kAll = UINT32_MAX;
     const Case cases[] = {
-        {"intact", false, false, kAll, false, false, false, false, Result::kWritten, false},
         {"damaged in the middle", false, true, kAll, false, false, false, false,
          Result::kIncomplete, false},
         {"removed while copied", false, false, kAll, true, false, false, false, Result::kIncomplete,
@@ -301,21 +301,6 @@ TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksum
     EXPECT_NE(std::string::npos, printed.find(stem + ".csv: OK")) << printed;
 }
 
-TEST_F(ClipExport, SplitPutsTheRearCameraInAFileOfItsOwn) {
-    CClipConverter::Options o;
-    o.split = true;
-    ASSERT_EQ(Result::kWritten, clip.Export(intact, out, o));
-    const std::string stem = out + "/" + CClipConverter::BaseName(intact);
-    EXPECT_EQ(0u, Probe(stem + ".mp4", kTracks).find("h264,video\naac,audio\n"));
-    EXPECT_EQ(0u, Probe(stem + "_rear.mp4", kTracks).find("h264,video\n"));
-    EXPECT_EQ(RecordedUnits(card + "/REC/" + intact, 1, 0, UINT32_MAX),
-              Mp4Units(stem + "_rear.mp4", 0));
-    std::string printed;
-    EXPECT_EQ(0,
-              evidence_test::Shell("cd " + out + " && sha256sum -c " + stem + ".sha256", &printed))
-        << printed;
-}
-
 TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
     int asked = 0;
     CClipConverter::Options o;
@@ -333,10 +318,22 @@ TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
     EXPECT_FALSE(CClipConverter().UseCard(out));
 }
 
-TEST_F(ClipExport, ChromiumPlaysTheClipToItsEnd) {
+// The rear camera split into a file of its own; the browser plays the front one to its end.
+TEST_F(ClipExport, SplitPutsTheRearCameraInAFileOfItsOwnAndChromiumPlaysTheClipToItsEnd) {
     CClipConverter::Options o;
     o.fromMs = 7000;
+    o.split = true;
     ASSERT_EQ(Result::kWritten, clip.Export(intact, out, o));
+    const std::string stem = out + "/" + CClipConverter::BaseName(intact);
+    EXPECT_EQ(0u, Probe(stem + ".mp4", kTracks).find("h264,video\naac,audio\n"));
+    EXPECT_EQ(0u, Probe(stem + "_rear.mp4", kTracks).find("h264,video\n"));
+    // From the group start at 6.4 s on.
+    EXPECT_EQ(RecordedUnits(card + "/REC/" + intact, 1, 6400, UINT32_MAX),
+              Mp4Units(stem + "_rear.mp4", 0));
+    std::string printed;
+    EXPECT_EQ(0,
+              evidence_test::Shell("cd " + out + " && sha256sum -c " + stem + ".sha256", &printed))
+        << printed;
     const std::string page = out + "/play.html";
     ASSERT_TRUE(testsupport::WriteText(
         page,
@@ -344,7 +341,6 @@ TEST_F(ClipExport, ChromiumPlaysTheClipToItsEnd) {
             ".mp4\" muted autoplay onended=\"console.log('CLIP ended');window.close()\" "
             "onerror=\"console.log('CLIP error '+this.error.code);window.close()\"></video>"));
     // The browser writes the page's console to its log; the page closes itself at the end.
-    std::string printed;
     evidence_test::Shell(
         "timeout 90 chromium --headless=new --no-sandbox --disable-gpu --no-first-run "
         "--user-data-dir=" +
