@@ -36,6 +36,12 @@ constexpr const char* kRecorderFile =
 using testsupport::ReadText;
 using testsupport::WriteText;
 
+// The recorder's file with the first `from` in it replaced by `to`.
+std::string RecorderFileWith(const std::string& from, const std::string& to) {
+    std::string text = kRecorderFile;
+    return text.replace(text.find(from), from.size(), to);
+}
+
 // The names in a folder, to see that a save leaves no temporary file behind.
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
@@ -79,15 +85,14 @@ TEST(ProfileText, WritesReplaceInPlaceOrAppendAndKeepEveryOtherByte) {
         const char* before;
         ProfileWrite write;
         LineEnd newTextLineEnd;
-        const char* after;
+        std::string after;
     };
     const Case cases[] = {
         // In place, keeping the file's spelling of the key and the line's own line end.
         {kRecorderFile,
          {"Blackbox", "acc_level", "5"},
          LineEnd::kLf,
-         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=5\r\nversion=1.02.0007b\r\n"
-         "\r\n; shares add up to 100\r\n[CAPACITY]\r\nconst=40\r\nevent = 30 \r\n\r\n"},
+         RecorderFileWith("Acc_Level=3", "Acc_Level=5")},
         {"[s]\nk = old ; note\nlast=1",
          {"s", "LAST", "2"},
          LineEnd::kCrLf,
@@ -96,18 +101,14 @@ TEST(ProfileText, WritesReplaceInPlaceOrAppendAndKeepEveryOtherByte) {
         {kRecorderFile,
          {"blackbox", "tat_update", "1"},
          LineEnd::kLf,
-         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=3\r\nversion=1.02.0007b\r\n"
-         "tat_update=1\r\n\r\n; shares add up to 100\r\n[CAPACITY]\r\nconst=40\r\nevent = 30 \r\n"
-         "\r\n"},
+         RecorderFileWith("0007b\r\n", "0007b\r\ntat_update=1\r\n")},
         {"[s]\r\n[t]\n", {"s", "k", "v"}, LineEnd::kLf, "[s]\r\nk=v\r\n[t]\n"},
         {"[s]\nj=1", {"s", "k", "v"}, LineEnd::kLf, "[s]\nj=1\nk=v\n"},
         // A missing section at the end, after one blank line.
         {kRecorderFile,
          {"time", "set", "0"},
          LineEnd::kLf,
-         "; KX2 settings\r\n[blackbox]\r\ndim_front = hd\r\nAcc_Level=3\r\nversion=1.02.0007b\r\n"
-         "\r\n; shares add up to 100\r\n[CAPACITY]\r\nconst=40\r\nevent = 30 \r\n\r\n"
-         "[time]\r\nset=0\r\n"},
+         kRecorderFile + std::string("[time]\r\nset=0\r\n")},
         {"[s]\nk=1", {"t", "k", "2"}, LineEnd::kCrLf, "[s]\nk=1\n\n[t]\nk=2\n"},
         {"; only a comment",
          {"t", "k", "2"},
