@@ -246,37 +246,33 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirst) {
 
 TEST_F(TatLibraryTest, SeekReachesTheGroupAndReadingGoesOnWithoutLossOrRepeat) {
     const auto packets = MakePackets(24 * 6 + 5, true);  // 7 groups, the last one short
-    const std::string name = NameOf(m_card.Record(kTatEvent, 1, packets, true));
-    auto group = [&](int g) { return packets.begin() + long(GroupStartIndex(packets, g)); };
-    const int32_t limitGroups = (24 * 6 + 5) / 24;  // the parser's frames0 / 24
-
-    ASSERT_TRUE(Start(kTatEvent, name));
+    ASSERT_TRUE(Start(kTatEvent, NameOf(m_card.Record(kTatEvent, 1, packets, true))));
     int32_t status;
-    ASSERT_EQ(ReadAll(&status, size_t(group(2) - packets.begin()) + 3).size(),
-              size_t(group(2) - packets.begin()) + 3);
+    const size_t first = GroupStartIndex(packets, 2) + 3;
+    ASSERT_EQ(ReadAll(&status, first).size(), first);
+    // With D groups delivered, target D + k + 1 reaches group k counted from the start, and no
+    // further than the limit (the parser's frames0 / 24 = 6).
+    const struct {
+        int32_t group, limit, reached;
+        bool toEnd;  // else one packet
+    } seeks[] = {
+        {4, 6, 4, true},       // forwards
+        {0, 6, 0, true},       // backwards, after the end
+        {100, 2, 2, false},    // beyond the limit: clamped to it
+        {100, 100, 6, false},  // beyond the last group: the last one
+        {-51, 100, 0, false},  // before the start: the first
+    };
     int32_t delivered = 3;
-
-    // Target D + k + 1 reaches group k counted from the start.
-    ASSERT_NE(TatSeek(H(), delivered + 4 + 1, limitGroups + delivered + 1), 0);
-    EXPECT_EQ(ReadAll(&status), std::vector<Packet>(group(4), packets.end()));
-    EXPECT_EQ(status, kTatEnd);
-    delivered += 3;  // groups 4, 5 and 6
-
-    // Backwards, to the first group, after the end.
-    ASSERT_NE(TatSeek(H(), delivered + 0 + 1, limitGroups + delivered + 1), 0);
-    EXPECT_EQ(ReadAll(&status), packets);
-    delivered += 7;
-
-    // Beyond the limit: clamped to it; beyond the last group: the last group; before the
-    // start: the first.
-    ASSERT_NE(TatSeek(H(), delivered + 100 + 1, 2 + delivered + 1), 0);
-    EXPECT_EQ(ReadAll(&status, 1).front(), *group(2));
-    delivered += 1;
-    ASSERT_NE(TatSeek(H(), delivered + 100 + 1, 100 + delivered + 1), 0);
-    EXPECT_EQ(ReadAll(&status, 1).front(), *group(6));
-    delivered += 1;
-    ASSERT_NE(TatSeek(H(), delivered - 50, 100 + delivered + 1), 0);
-    EXPECT_EQ(ReadAll(&status, 1).front(), packets[0]);
+    for (const auto& seek : seeks) {
+        SCOPED_TRACE(seek.group);
+        ASSERT_NE(TatSeek(H(), delivered + seek.group + 1, delivered + seek.limit + 1), 0);
+        const auto from = packets.begin() + long(GroupStartIndex(packets, seek.reached));
+        const std::vector<Packet> got = ReadAll(&status, seek.toEnd ? SIZE_MAX : 1);
+        EXPECT_EQ(got, std::vector<Packet>(from, seek.toEnd ? packets.end() : from + 1));
+        EXPECT_EQ(status, seek.toEnd ? kTatEnd : kTatPacket);
+        delivered += int32_t(std::count_if(
+            got.begin(), got.end(), [](const Packet& p) { return p.kind == kTatKindGroupStart; }));
+    }
 }
 
 TEST_F(TatLibraryTest, BadNamesAndNonRecordingsFailCleanly) {
