@@ -38,11 +38,9 @@ class Trips : public CardWindowTest {
 protected:
     void SetUp() override { OpenOn(TripCard(), 5, "[config]\nspeedunit=mph\n"); }
     int RowOf(const char* name) {
-        for (int row = 0; row < w().RowCount(); ++row) {
-            if (w().RowName(row) == QLatin1String(name))
-                return row;
-        }
-        return -1;
+        auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+        const auto found = list->findItems(QLatin1String(name), Qt::MatchExactly, 1);
+        return found.isEmpty() ? -1 : list->indexOfTopLevelItem(found.first());
     }
     // The recording the map shows as open.
     std::string OpenOnMap() {
@@ -54,7 +52,6 @@ protected:
 
 TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit) {
     auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
-    ASSERT_NE(list, nullptr);
     EXPECT_EQ(7, list->columnCount()) << "the four columns of the list and their hidden ones stay";
     EXPECT_EQ(QStringLiteral("Trip"), list->headerItem()->text(kTripColumn));
     for (int column = 0; column < kTripColumn; ++column)
