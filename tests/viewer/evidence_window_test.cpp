@@ -56,7 +56,6 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     };
 
     EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
-    EXPECT_EQ(evidence->Knocks(), evidence->SeekMarks()->Knocks());
 
     // K lands two seconds before the knock: the group of picture 60 starts at picture 48.
     Key(Qt::Key_K);

@@ -77,9 +77,7 @@ inline const std::vector<std::string>& SharedCardNames() {
                     found.push_back(entry.path().filename().string());
             }
         }
-        std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
-            return RecordingNewerThan(a, b);
-        });
+        std::sort(found.begin(), found.end(), RecordingNewerThan);
         return found;
     }();
     return names;

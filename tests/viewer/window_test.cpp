@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <map>
+
 #include "platform/private_profile.h"
 #include "settings/setting_dlg.h"
 #include "tat/card_layout.h"
@@ -74,6 +76,38 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8(c.yes));
         // The category buttons carry their words in the window's language.
         categoryButtons[&c - cases] = window->Control(ctl::kCatEvent)->grab().toImage();
+
+        // The settings dialog, the export's progress window and the message boxes are dark like
+        // the window, not in the light default style.
+        window->SetAutoAnswer(0);
+        QPalette boxPalette;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxPalette = shown->palette();
+                shown->accept();
+            }
+        });
+        closer.start(20);
+        // Nothing ticked: the message box that asks for a recording.
+        Click(*window, ctl::kDownload);
+        closer.stop();
+        ASSERT_FALSE(window->LastMessage().isEmpty());
+        const CSettingDlg settings("/nonexistent/blackbox.cfg", c.langId);
+        const std::pair<const char*, QPalette> palettes[] = {
+            {"message box", boxPalette},
+            {"progress window", window->ProgressDlg()->palette()},
+            {"settings dialog", settings.palette()},
+        };
+        for (const auto& [name, palette] : palettes) {
+            SCOPED_TRACE(name);
+            for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+                EXPECT_LT(palette.color(role).lightness(), 64) << role;
+            for (QPalette::ColorRole role :
+                 {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                EXPECT_GT(palette.color(role).lightness(), 160) << role;
+        }
+
         window->SetAutoAnswer(QMessageBox::No);
         Click(*window, ctl::kClose);
         EXPECT_EQ(window->LastMessage(), QString::fromUtf8(c.question));
@@ -86,40 +120,6 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         EXPECT_FALSE(window->isVisible());
     }
     EXPECT_NE(categoryButtons[0], categoryButtons[1]);
-}
-
-// The settings dialog, the export's progress window and the message boxes are dark like the
-// window, not in the light default style.
-TEST(ViewerStart, DialogsAndMessageBoxesWearTheWindowsDarkPalette) {
-    Window window;
-    window->SetAutoAnswer(0);
-    QPalette box;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            box = shown->palette();
-            shown->accept();
-        }
-    });
-    closer.start(20);
-    // Nothing ticked: the message box that asks for a recording.
-    Click(*window, ctl::kDownload);
-    closer.stop();
-    ASSERT_FALSE(window->LastMessage().isEmpty());
-    const CSettingDlg settings("/nonexistent/blackbox.cfg", 0x09);
-    const std::pair<const char*, QPalette> palettes[] = {
-        {"message box", box},
-        {"progress window", window->ProgressDlg()->palette()},
-        {"settings dialog", settings.palette()},
-    };
-    for (const auto& [name, palette] : palettes) {
-        SCOPED_TRACE(name);
-        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
-            EXPECT_LT(palette.color(role).lightness(), 64) << role;
-        for (QPalette::ColorRole role :
-             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            EXPECT_GT(palette.color(role).lightness(), 160) << role;
-    }
 }
 
 TEST(ViewerStart, ASecondViewerDoesNotStart) {
@@ -139,16 +139,13 @@ TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
     Window window({.card = card});
     ASSERT_TRUE(window.WaitForList(static_cast<int>(names.size())));
     auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
+    const std::map<std::string, std::string> types = {
+        {"EVENT", "EVT"}, {"PARKING", "PAK"}, {"MANUAL", "MAN"}, {"REC", "REC"}};
     for (int row = 0; row < window->RowCount(); ++row) {
         const QTreeWidgetItem* item = list->topLevelItem(row);
         const std::string name = names[static_cast<size_t>(row)];
         EXPECT_EQ(item->text(1).toStdString(), name);
-        const std::string kind = name.substr(0, name.find('_'));
-        const std::string type = kind == "EVENT"     ? "EVT"
-                                 : kind == "PARKING" ? "PAK"
-                                 : kind == "MANUAL"  ? "MAN"
-                                                     : "REC";
-        EXPECT_EQ(item->text(0).toStdString(), type);
+        EXPECT_EQ(item->text(0).toStdString(), types.at(name.substr(0, name.find('_'))));
         EXPECT_EQ(item->text(3), name.find("_D") != std::string::npos ? "O" : "X");
         EXPECT_EQ(item->text(2).size(), 19);
         EXPECT_EQ(item->foreground(0).color(), QColor(Qt::white)) << "rows are white on black";
