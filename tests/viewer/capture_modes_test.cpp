@@ -165,13 +165,9 @@ TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     EXPECT_EQ(w().LayoutMode(), 2);
     EXPECT_NE(w().MapPlace(), 1);
     EXPECT_TRUE(w().FrontPlace() == 1 || w().RearPlace() == 1);
-    const auto layout = w().ScreenLayout();
-    EXPECT_EQ(layout[0], w().width());
-    EXPECT_EQ(layout[1], w().height());
     CVideoView* large = w().FrontPlace() == 1 ? w().FrontView() : w().RearView();
     const auto video = VideoRectForClient(w().width(), w().height());
     EXPECT_EQ(large->geometry(), QRect(video[0], video[1], video[2], video[3]));
-    EXPECT_EQ(large->geometry(), QRect(layout[2], layout[3], layout[4], layout[5]));
     for (int id : {ctl::kBarTop, ctl::kBarMiddle, ctl::kBarBottom, ctl::kPreviousSize})
         EXPECT_TRUE(w().Control(id)->isVisible()) << id;
     EXPECT_EQ(w().Control(ctl::kBarBottom)->geometry(),
