@@ -92,8 +92,8 @@ protected:
         return idle;
     }
 
-    bool Whole(const std::string& name, const std::string& from) {
-        return AviPackets(out + "/" + AviName(name)) == SourcePackets(from, name);
+    bool Whole(const std::string& name) {
+        return AviPackets(out + "/" + AviName(name)) == SourcePackets(card, name);
     }
 
     TempDir dir;
@@ -115,7 +115,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
 
     for (const std::string& name : names) {
         ASSERT_FALSE(SourcePackets(card, name).empty());
-        EXPECT_TRUE(Whole(name, card)) << name;
+        EXPECT_TRUE(Whole(name)) << name;
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
 
@@ -143,8 +143,8 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(incomplete)));
     EXPECT_TRUE(std::filesystem::exists(out + "/" + incomplete));
     EXPECT_FALSE(std::filesystem::exists(out + "/" + AviName(names[1])));
-    EXPECT_TRUE(Whole(names[0], card));
-    EXPECT_TRUE(Whole(names[2], card));
+    EXPECT_TRUE(Whole(names[0]));
+    EXPECT_TRUE(Whole(names[2]));
 
     const std::string missing = out + "/missing";
     w().SetPathAnswer([&] { return QString::fromStdString(missing); });
@@ -233,19 +233,17 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
         ASSERT_TRUE(Finished());
         EXPECT_FALSE(w().ProgressDlg()->isVisible());
         const std::string second = out + "/" + AviName(names[1]);
-        const std::string third = out + "/" + AviName(names[2]);
-        const std::string& from = card;
-        EXPECT_TRUE(Whole(names[0], from));
+        EXPECT_TRUE(Whole(names[0]));
         if (act == Act::kStop) {
-            EXPECT_TRUE(Whole(names[1], from));
-            EXPECT_TRUE(Whole(names[2], from));
+            EXPECT_TRUE(Whole(names[1]));
+            EXPECT_TRUE(Whole(names[2]));
             continue;
         }
         // The interrupted file is closed, named and playable, with what was copied.
         const Packets copied = AviPackets(second);
         EXPECT_GE(CountKind(copied, 0), 10u);
-        EXPECT_LT(CountKind(copied, 0), CountKind(SourcePackets(from, names[1]), 0));
-        EXPECT_FALSE(std::filesystem::exists(third));
+        EXPECT_LT(CountKind(copied, 0), CountKind(SourcePackets(card, names[1]), 0));
+        EXPECT_FALSE(std::filesystem::exists(out + "/" + AviName(names[2])));
         EXPECT_FALSE(std::filesystem::exists(second + ".part"));
     }
     w().ExportWorker()->SetFrameHook({});
