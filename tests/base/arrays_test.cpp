@@ -34,6 +34,22 @@ TEST(VipArray, CopiesShareUntilOneWrites) {
     c = empty;
     EXPECT_EQ(0, c.GetSize());
     EXPECT_EQ(nullptr, c.GetData());
+
+    // A shared block is not changed by the other side's removal, nor by a copy cut to nothing
+    // and grown back within the room they shared.
+    c = a;
+    c.RemoveAt(0);
+    EXPECT_EQ(5, a.GetSize());
+    EXPECT_EQ(10, a[1]);
+    EXPECT_EQ(10, c[0]);
+    CVipArrBase<int> d = a;
+    d.SetSize(0);
+    d.SetSize(2);
+    EXPECT_EQ(10, a[1]);
+    EXPECT_EQ(0, d[1]);
+    d.SetSize(9);  // past its room: new zeroed elements in a larger block
+    EXPECT_GE(d.GetCapacity(), 9);
+    EXPECT_EQ(0, d[8]);
 }
 
 TEST(VipArray, GrowthDoublesButByteStoresGrowExactly) {
@@ -81,25 +97,6 @@ TEST(VipArray, RemoveMovesTailAndKeepsStorage) {
     a.RemoveAll();
     EXPECT_EQ(0, a.GetSize());
     EXPECT_EQ(cap, a.GetCapacity());
-
-    // A shared block is not changed by the other side's removal.
-    CVipArrBase<int> b;
-    b.Add(7);
-    b.Add(8);
-    CVipArrBase<int> c = b;
-    c.RemoveAt(0);
-    EXPECT_EQ(2, b.GetSize());
-    EXPECT_EQ(7, b[0]);
-    EXPECT_EQ(8, c[0]);
-    // Nor by a copy cut to nothing and grown back within the room they shared.
-    CVipArrBase<int> d = b;
-    d.SetSize(0);
-    d.SetSize(2);
-    EXPECT_EQ(7, b[0]);
-    EXPECT_EQ(0, d[0]);
-    d.SetSize(9);  // past its room: new zeroed elements in a larger block
-    EXPECT_GE(d.GetCapacity(), 9);
-    EXPECT_EQ(0, d[8]);
 }
 
 TEST(VipArray, ArrayOfByteArraysOwnsItsInnerArrays) {

@@ -9,18 +9,7 @@
 
 using locket::CVipImage;
 
-namespace {
-
-void PaintGradient(CVipImage& img) {
-    cv::Mat m = img.Mat();
-    for (int y = 0; y < img.Height(); ++y)
-        for (int x = 0; x < img.Width(); ++x)
-            m.at<cv::Vec3b>(y, x) = cv::Vec3b(x * 10, y * 10, 200);
-}
-
-}  // namespace
-
-TEST(VipImage, AllocatesPaddedRowsSavesAJpegThatReadsBackAndRefusesEmptySizes) {
+TEST(VipImage, AllocatesPaddedRowsSavesAJpegCopiesBeforeWriteAndFlips) {
     CVipImage img;
     EXPECT_TRUE(img.IsEmpty());
     ASSERT_TRUE(img.Allocate(5, 3));
@@ -43,11 +32,11 @@ TEST(VipImage, AllocatesPaddedRowsSavesAJpegThatReadsBackAndRefusesEmptySizes) {
     EXPECT_NEAR(120, px[1], 6);
     EXPECT_NEAR(220, px[2], 6);
     EXPECT_FALSE(img.SaveImage("/nonexistent-dir/x.jpg"));
-}
 
-TEST(VipImage, CopyIsPrivateBeforeWriteAndFlipMirrors) {
     CVipImage a(5, 3);
-    PaintGradient(a);
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            a.Mat().at<cv::Vec3b>(y, x) = cv::Vec3b(x * 10, y * 10, 200);
     CVipImage b = a;
     EXPECT_EQ(a.Data(), b.Data());
     b._CopyBeforeWrite();

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "base/single_thread.h"
-#include "base/sync.h"
 #include "base/wait_event.h"
 #include "platform/clock.h"
 
@@ -64,19 +63,4 @@ TEST(SingleThread, StopReturnsAfterTheCurrentPassAndNoneStartsAfter) {
     while (calls < 2)
         SleepMs(1);
     thread.StopThread();
-}
-
-TEST(Sync, ExcludesOtherThreads) {
-    CSync sync("none");
-    long counter = 0;
-    auto work = [&] {
-        for (int i = 0; i < 20000; ++i) {
-            CSyncLock lock(sync);
-            ++counter;
-        }
-    };
-    std::thread a(work), b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(40000, counter);
 }

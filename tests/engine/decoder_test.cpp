@@ -72,7 +72,7 @@ protected:
     CFakeVideoWindow rear{kW, kH};
 };
 
-TEST_F(DecoderTest, DrawsAtWindowSizeRedrawsAfterResizeAndRefusesBadInput) {
+TEST_F(DecoderTest, DrawsAtWindowSizeSavesAtDecodedSizeAndRefusesBadInput) {
     auto packets = EncodeFootage(kW, kH, 2, Grey(200));
     ASSERT_EQ(packets.size(), 2u);
     CFakeVideoWindow window(80, 48);
@@ -106,6 +106,38 @@ TEST_F(DecoderTest, DrawsAtWindowSizeRedrawsAfterResizeAndRefusesBadInput) {
     EXPECT_FALSE(decoder.Redraw(3, &front));
     EXPECT_EQ(empty.DrawCount() + front.DrawCount(), 0u);
     EXPECT_TRUE(Still(1).empty());  // nothing decoded on the rear channel yet
+
+    // The still has the decoded size, of the channel clamped into range.
+    Decode(1, &window, EncodeFootage(kW, kH, 1, Grey(30))[0]);
+    cv::Mat f = Still(-1), r = Still(7);
+    ASSERT_FALSE(f.empty());
+    ASSERT_FALSE(r.empty());
+    EXPECT_EQ(f.cols, kW);
+    EXPECT_EQ(f.rows, kH);
+    EXPECT_GT(cv::mean(f)[0], 180);
+    EXPECT_LT(cv::mean(r)[0], 50);
+    // The display is unaffected by the capture's scaler.
+    ASSERT_TRUE(decoder.Redraw(0, &window));
+    EXPECT_EQ(window.Last().width, 200);
+    EXPECT_GT(window.Last().Mean(0, 0, 200, 120), 180);
+
+    // A smaller recording in the same window: the scaler follows the new source, so its marker
+    // reads back and its bright bottom-right quadrant fills the window's.
+    Decode(0, &front, EncodeFootage(kW, kH, 1, Marked(5))[0]);
+    EXPECT_EQ(front.Last().Frame(), 5);
+    auto markedCorner = [](cv::Mat& m, int index) {
+        m(cv::Rect(m.cols / 2, m.rows / 2, m.cols - m.cols / 2, m.rows - m.rows / 2))
+            .setTo(cv::Scalar::all(255));
+        PaintFrameMarker(m, 7 + index);
+    };
+    Decode(0, &front, EncodeFootage(64, 48, 1, markedCorner)[0]);
+    DrawnPicture pic = front.Last();
+    ASSERT_EQ(pic.width, kW);
+    EXPECT_EQ(pic.Frame(), 7);
+    EXPECT_GT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 200);
+    cv::Mat resized = Still(0);
+    EXPECT_EQ(resized.cols, 64);
+    EXPECT_EQ(resized.rows, 48);
 }
 
 TEST_F(DecoderTest, BrightnessAndContrastChangeDrawnPixels) {
@@ -185,43 +217,6 @@ TEST_F(DecoderTest, MirrorsStraightIntoEitherLayoutOnTheirChannelOnly) {
     ASSERT_FALSE(still.empty());
     EXPECT_GT(still.at<cv::Vec3b>(kH / 4, kW / 4)[1], 200);
     EXPECT_LT(still.at<cv::Vec3b>(3 * kH / 4, 3 * kW / 4)[1], 50);
-}
-
-TEST_F(DecoderTest, SaveFrameWritesTheDecodedSizeOfTheClampedChannel) {
-    CFakeVideoWindow small(40, 24);
-    Decode(0, &small, EncodeFootage(kW, kH, 1, Grey(220))[0]);
-    Decode(1, &small, EncodeFootage(kW, kH, 1, Grey(30))[0]);
-
-    cv::Mat f = Still(-1);
-    cv::Mat r = Still(7);
-    ASSERT_FALSE(f.empty());
-    ASSERT_FALSE(r.empty());
-    EXPECT_EQ(f.cols, kW);
-    EXPECT_EQ(f.rows, kH);
-    EXPECT_GT(cv::mean(f)[0], 190);
-    EXPECT_LT(cv::mean(r)[0], 50);
-    // The display is unaffected by the capture's scaler.
-    ASSERT_TRUE(decoder.Redraw(0, &small));
-    EXPECT_EQ(small.Last().width, 40);
-    EXPECT_GT(small.Last().Mean(0, 0, 40, 24), 190);
-
-    // A smaller recording in the same window: the scaler follows the new source, so its marker
-    // reads back and its bright bottom-right quadrant fills the window's.
-    Decode(0, &front, EncodeFootage(kW, kH, 1, Marked(5))[0]);
-    EXPECT_EQ(front.Last().Frame(), 5);
-    auto markedCorner = [](cv::Mat& m, int index) {
-        m(cv::Rect(m.cols / 2, m.rows / 2, m.cols - m.cols / 2, m.rows - m.rows / 2))
-            .setTo(cv::Scalar::all(255));
-        PaintFrameMarker(m, 7 + index);
-    };
-    Decode(0, &front, EncodeFootage(64, 48, 1, markedCorner)[0]);
-    DrawnPicture pic = front.Last();
-    ASSERT_EQ(pic.width, kW);
-    EXPECT_EQ(pic.Frame(), 7);
-    EXPECT_GT(pic.Mean(kW / 2 + 8, kH / 2 + 8, kW / 2 - 16, kH / 2 - 16), 200);
-    cv::Mat resized = Still(0);
-    EXPECT_EQ(resized.cols, 64);
-    EXPECT_EQ(resized.rows, 48);
 }
 
 TEST_F(DecoderTest, HiddenWindowsDecodeOnOrWaitForTheNextKeyFrame) {

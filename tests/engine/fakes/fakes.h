@@ -244,8 +244,6 @@ public:
         if (channel == 0) {
             times.push_back(Clock::now());
             ++fronts;
-            if (onFront)
-                onFront();
         }
         return true;
     }
@@ -267,7 +265,6 @@ public:
     }
 
     std::atomic<int> fronts{0};
-    std::function<void()> onFront;         // runs on the player thread inside each front decode
     std::vector<Clock::time_point> times;  // read once the player has stopped
 };
 
