@@ -93,7 +93,6 @@ TEST(StringTable, FormattingFillsDirectivesByTypeAndKeepsWhatItCannotFill) {
     const std::int64_t hours = 5'000'000'000LL / 3600;
     EXPECT_EQ(QStringLiteral("Make File 000/003 [EVENT_20140301_093000_D1.tat]"),
               FormatString(id::kExportCaption, 0, 3, "EVENT_20140301_093000_D1.tat"));
-    EXPECT_EQ(QStringLiteral("Storage (%)"), FormatPairString(id::kStorageGroup, kEnglish));
     EXPECT_EQ(QStringLiteral("Capture_202432_957.jpg"),
               FormatString(id::kCaptureName, 2024, 3, 2, 9, 5, 7));
     EXPECT_TRUE(
