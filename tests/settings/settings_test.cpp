@@ -105,7 +105,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderInOneReplacementAndKeepsEveryOtherLine) {
+TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderOnceKeepsEveryOtherLineAndRefusesBadForms) {
     // An empty file: the order of the writes puts [blackbox] first, then [capacity], then [time].
     const std::string empty = PathOf("empty.cfg");
     WriteText(empty, "");
@@ -140,9 +140,8 @@ TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderInOneReplacementAndKeepsEver
                   auto it = changed.find(line);
                   return it == changed.end() ? line : it->second;
               }));
-}
 
-TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
+    // Refused saves write only the change mark.
     using F = SettingsField;
     struct Case {
         const char* what;
@@ -164,16 +163,15 @@ TEST_F(SettingsFileTest, RefusedSavesWriteOnlyTheChangeMark) {
         {"year beyond the list", [](SettingsForm& f) { f.timeSync = true, f.year = 14; },
          SaveOutcome::kFieldNotSelected, F::kYear},
     };
-    const std::string path = PathOf("blackbox.cfg");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteText(path, RecorderText());
+        WriteText(card, RecorderText());
         SettingsForm form = ValidForm();
         c.change(form);
-        F field = F::kSecond;
-        EXPECT_EQ(SaveSettingsForm(form, path, &field), c.outcome);
+        field = F::kSecond;
+        EXPECT_EQ(SaveSettingsForm(form, card, &field), c.outcome);
         EXPECT_EQ(field, c.field);
-        EXPECT_EQ(ReadText(path), RecorderText([](const std::string& line) {
+        EXPECT_EQ(ReadText(card), RecorderText([](const std::string& line) {
                       return line == "tat_update=0" ? std::string("tat_update=1") : line;
                   }));
     }
