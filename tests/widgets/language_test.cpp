@@ -73,8 +73,6 @@ TEST(StringTable, EveryPairTheWindowsUseLoadsInBothLanguagesByThePairRule) {
     }
     EXPECT_EQ(QStringLiteral("Does not recognize SD Card. \n Please try again in a few minutes."),
               LoadPairString(id::kCardNotFound, kEnglish));
-    EXPECT_EQ(QStringLiteral("Please check storage percetege.\r\nTotal sum should equal 100%%"),
-              LoadPairString(id::kStorageSumError, kEnglish));
     // The messages that name something carry exactly one place for it.
     for (int koreanId :
          {id::kNotWritten, id::kFieldNotSelected, id::kCaptureReplace, id::kCaptureNotWritten}) {
