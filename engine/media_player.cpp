@@ -140,7 +140,10 @@ bool CTRSMediaPlayer::SeekTo(int ms) {
     }
     {
         CSyncLock lock(m_lock);
-        SeekToFrame(frame);
+        // A step without a seek would read on from where the reader stands: past the end of an
+        // ended recording it would end it again.
+        if (!SeekToFrame(frame))
+            return false;
     }
     Resume(kStep);
     return true;

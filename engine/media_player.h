@@ -59,6 +59,7 @@ public:
     void Close();
     void Play() { Resume(kPlaying); }
     void Pause() { m_state.store(kPaused); }
+    // False when the recording has nothing to seek in (no frame rate or no frames).
     bool SeekTo(int ms);
 
     int GetCurTime() const;
@@ -140,7 +141,8 @@ private:
     bool SleepUnlocked(std::chrono::steady_clock::time_point due);
     // When the next front picture is due by the clock alone.
     std::chrono::steady_clock::time_point NextClockTime();
-    void SeekToFrame(int64_t frame);
+    // False, and nothing changed, when there is nothing to seek in. Under m_lock.
+    bool SeekToFrame(int64_t frame);
     // Reads on and decodes front pictures up to number `target` (and the rear ones of the same
     // numbers), the next front one being number `next`; draws only the last. Under m_lock.
     bool DecodeUpTo(int next, int target);

@@ -255,10 +255,10 @@ std::chrono::steady_clock::time_point CTRSMediaPlayer::NextClockTime() {
     return due;
 }
 
-void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
+bool CTRSMediaPlayer::SeekToFrame(int64_t frame) {
     int rate = m_frontRate.load();
     if (m_totalFrames <= 0 || rate <= 0)
-        return;
+        return false;
     int current = static_cast<int>(std::clamp<int64_t>(frame, 0, m_totalFrames - 1));
     bool snaps = m_pParser->SeekSnapsToSecond();
     int reached = m_pParser->SeekTime(static_cast<float>(current) / rate);
@@ -273,6 +273,7 @@ void CTRSMediaPlayer::SeekToFrame(int64_t frame) {
     }
     m_currentFrame.store(current);
     ResetPresentation();
+    return true;
 }
 
 void CTRSMediaPlayer::ResetPresentation() {
