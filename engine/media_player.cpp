@@ -133,7 +133,10 @@ void CTRSMediaPlayer::Close() {
 bool CTRSMediaPlayer::SeekTo(int ms) {
     if (!m_mediaOpen.load())
         return true;
-    int64_t frame = static_cast<int64_t>(m_frontRate.load()) * ms / 1000;
+    const int rate = m_frontRate.load();
+    if (rate <= 0)
+        return false;
+    int64_t frame = static_cast<int64_t>(rate) * ms / 1000;
     if (m_state.load() != kPaused) {
         m_pendingSeek.store(static_cast<int>(std::clamp<int64_t>(frame, 0, INT32_MAX)));
         return true;

@@ -59,7 +59,8 @@ public:
     void Close();
     void Play() { Resume(kPlaying); }
     void Pause() { m_state.store(kPaused); }
-    // False when the recording has nothing to seek in (no frame rate or no frames).
+    // False when the recording has nothing to seek in: no frame rate, or, seen at once when
+    // paused, no frames.
     bool SeekTo(int ms);
 
     int GetCurTime() const;

@@ -213,6 +213,14 @@ TEST_F(PlayerTest, DurationAndTextWithoutAFrameRateAndTextFillingTheReadBuffer) 
     SleepMs(30);
     EXPECT_EQ(parser.seeks.load(), 0);
     EXPECT_EQ(events.ends.load(), 2);
+    // Nor in one without frames.
+    parser.fps0 = 30;
+    parser.claimedFrames = -7;
+    player.Open("REC_20260101_120000_F.tat");
+    ASSERT_TRUE(WaitFor([&] { return events.ends.load() == 3; }));
+    EXPECT_FALSE(player.SeekTo(500));
+    SleepMs(30);
+    EXPECT_EQ(events.ends.load(), 3);
 
     const struct {
         int fps, frames, ms;
