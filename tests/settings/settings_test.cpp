@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
@@ -18,7 +17,6 @@
 #include "settings/setting_dlg.h"
 #include "settings/settings_file.h"
 #include "settings/settings_form.h"
-#include "support/headless_qt.h"
 #include "tat/card_layout.h"
 #include "tat/tat_test_util.h"
 #include "widgets/string_table.h"
@@ -62,8 +60,12 @@ SettingsForm ValidForm() {
 
 constexpr int kEnglish = 0x09;
 
-QString ListText(const CSettingDlg& dlg, int id) {
-    return dlg.ControlAs<QComboBox>(id)->currentText();
+// What a list or a label shows.
+QString Text(const CSettingDlg& dlg, int id) {
+    if (auto* list = dlg.ControlAs<QComboBox>(id))
+        return list->currentText();
+    auto* label = dlg.ControlAs<QLabel>(id);
+    return label ? label->text() : QStringLiteral("<no label>");
 }
 
 void Click(CSettingDlg& dlg, int id) {
@@ -89,19 +91,16 @@ struct Dialog {
     CSettingDlg dlg;
 };
 
+// Each test starts from the recorder's file on the card.
 class SettingsFileTest : public ::testing::Test {
 protected:
+    void SetUp() override { WriteText(m_path, kRecorderFile); }
     void TearDown() override { SetReplaceFaultHookForTest(nullptr); }
     std::string PathOf(const char* name) const { return m_temp.path() + "/" + name; }
     test::TempFolder m_temp;
-};
-
-// The dialog's tests start from the recorder's file on the card.
-class SettingDlgTest : public SettingsFileTest {
-protected:
-    void SetUp() override { WriteText(m_path, kRecorderFile); }
     const std::string m_path = PathOf("blackbox.cfg");
 };
+using SettingDlgTest = SettingsFileTest;
 
 }  // namespace
 
@@ -194,15 +193,14 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
         {"motion_level", "9", 2, "3"},
         {"mic_in", "7", 1, "1"},
     };
-    const std::string path = PathOf("blackbox.cfg");
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value);
-        WriteText(path, RecorderText([&](const std::string& line) {
+        WriteText(m_path, RecorderText([&](const std::string& line) {
                       return line.starts_with(std::string(c.key) + "=")
                                  ? c.key + std::string("=") + c.value
                                  : line;
                   }));
-        SettingsForm form = LoadSettingsForm(path, {2025, 6, 1, 12, 0, 0});
+        SettingsForm form = LoadSettingsForm(m_path, {2025, 6, 1, 12, 0, 0});
         const std::string key = c.key;
         const int shown = key == "power_off_vlt" ? form.voltage
                           : key == "const"       ? form.driving
@@ -212,28 +210,26 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
         EXPECT_EQ(shown, c.loaded);
         if (key == "const")
             form.event = 5 - form.driving;  // keeps the sum at 100 with park 20 and manual 10
-        ASSERT_EQ(SaveSettingsForm(form, path, nullptr), SaveOutcome::kSaved);
-        EXPECT_EQ(Value(path, key == "const" ? "capacity" : "blackbox", c.key), c.saved);
+        ASSERT_EQ(SaveSettingsForm(form, m_path, nullptr), SaveOutcome::kSaved);
+        EXPECT_EQ(Value(m_path, key == "const" ? "capacity" : "blackbox", c.key), c.saved);
     }
 
     // Values a list does not hold leave it without a selection.
-    WriteText(path, "[blackbox]\r\npower_off_vlt=11000\r\n[capacity]\r\nconst=80\r\nevent=5\r\n");
-    SettingsForm form = LoadSettingsForm(path, {2025, 6, 32, 0, 30, 0});
+    WriteText(m_path, "[blackbox]\r\npower_off_vlt=11000\r\n[capacity]\r\nconst=80\r\nevent=5\r\n");
+    SettingsForm form = LoadSettingsForm(m_path, {2025, 6, 32, 0, 30, 0});
     EXPECT_EQ(form.voltage, -1);
-    WriteText(path, "[blackbox]\r\npower_off_vlt=13000\r\n");
-    EXPECT_EQ(LoadSettingsForm(path, {}).voltage, -1);
-    EXPECT_EQ(form.driving, -1);
-    EXPECT_EQ(form.event, -1);
-    EXPECT_EQ(form.day, -1);
-    EXPECT_EQ(form.hour, -1) << "the hour list starts at 1";
+    WriteText(m_path, "[blackbox]\r\npower_off_vlt=13000\r\n");
+    EXPECT_EQ(LoadSettingsForm(m_path, {}).voltage, -1);
+    // The hour list starts at 1.
+    EXPECT_EQ((std::vector{form.driving, form.event, form.day, form.hour}), std::vector(4, -1));
     // Missing keys: bike mode on, sound and guidance off, version and model "0".
     EXPECT_TRUE(form.bikeMode);
     EXPECT_FALSE(form.micOn);
     EXPECT_EQ(form.version, "0");
 
     // Version and model are cut to 9 and 19 characters.
-    WriteText(path, "[blackbox]\r\nversion=1.2.07-beta3\r\nmodel=LOCKET KX2 DUAL CHANNEL\r\n");
-    form = LoadSettingsForm(path, {});
+    WriteText(m_path, "[blackbox]\r\nversion=1.2.07-beta3\r\nmodel=LOCKET KX2 DUAL CHANNEL\r\n");
+    form = LoadSettingsForm(m_path, {});
     EXPECT_EQ(form.version, "1.2.07-be");
     EXPECT_EQ(form.model, "LOCKET KX2 DUAL CHA");
 
@@ -242,8 +238,8 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
     EXPECT_EQ(QDate::currentDate(), QDate(pc.year, pc.month, pc.day));
     for (const ClockTime now : {pc, ClockTime{2031, 12, 31, 24 - 1, 59, 59}}) {
         SCOPED_TRACE(now.year);
-        WriteText(path, RecorderText());
-        form = LoadSettingsForm(path, now);
+        WriteText(m_path, RecorderText());
+        form = LoadSettingsForm(m_path, now);
         const std::vector<std::string> years = YearEntries(now.year);
         EXPECT_EQ(years.front(), "2013");
         EXPECT_EQ(years.back(), std::to_string(std::max(2024, now.year)));
@@ -252,9 +248,9 @@ TEST_F(SettingsFileTest, ValuesLoadIntoTheListsAndSaveAsTheRecorderReadsThem) {
         form.timeSync = true;
         if (now.hour == 0)
             form.hour = 0;  // the list has no midnight hour; pick 1
-        ASSERT_EQ(SaveSettingsForm(form, path, nullptr), SaveOutcome::kSaved);
-        EXPECT_EQ(Value(path, "time", "set"), "1");
-        EXPECT_EQ(Value(path, "time", "year"), std::to_string(now.year));
+        ASSERT_EQ(SaveSettingsForm(form, m_path, nullptr), SaveOutcome::kSaved);
+        EXPECT_EQ(Value(m_path, "time", "set"), "1");
+        EXPECT_EQ(Value(m_path, "time", "year"), std::to_string(now.year));
     }
 }
 
@@ -306,19 +302,17 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         EXPECT_EQ(dlg.windowTitle(), "BlackBox Configuration");
         EXPECT_EQ(dlg.palette().color(QPalette::Highlight), QColor(0xf7, 0x58, 0x2e)) << "orange";
         EXPECT_EQ(dlg.ControlAs<QGroupBox>(c::kStorageGroup)->title(), "Storage (%)");
-        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kStorageNote)->text(), "Notice) Total Size = 100%");
         // clang-format off
         const std::pair<int, const char*> shown[] = {
             {c::kDrivingList, "50"}, {c::kEventList, "20"}, {c::kParkingList, "20"},
             {c::kManualList, "10"}, {c::kVoltageList, "11.8v/23.6v"}, {c::kYearList, "2025"},
             {c::kMonthList, "3"}, {c::kDayList, "4"}, {c::kHourList, "13"},
-            {c::kMinuteList, "14"}, {c::kSecondList, "15"}};
+            {c::kMinuteList, "14"}, {c::kSecondList, "15"}, {c::kUnitYear + 4, "m"},
+            {c::kStorageNote, "Notice) Total Size = 100%"}, {c::kFirmware, "1.2.07"},
+            {c::kModel, "LOCKET KX2"}, {c::kViewerVersion, "2.5.7"}};
         // clang-format on
         for (const auto& [id, text] : shown)
-            EXPECT_EQ(ListText(dlg, id), text) << id;
-        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kFirmware)->text(), "1.2.07");
-        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kModel)->text(), "LOCKET KX2");
-        EXPECT_EQ(dlg.ControlAs<QLabel>(c::kViewerVersion)->text(), "2.5.7");
+            EXPECT_EQ(Text(dlg, id), text) << id;
         EXPECT_EQ(dlg.ControlAs<QSlider>(c::kShockSlider)->value(), 3);
         EXPECT_EQ(dlg.ControlAs<QSlider>(c::kMotionSlider)->value(), 1);
         EXPECT_FALSE(dlg.Control(c::kYearList)->isEnabled());
@@ -327,7 +321,6 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         Click(dlg, c::kMicOn);
         EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOn)->isChecked());
         Click(dlg, c::kMicOff);
-        EXPECT_FALSE(dlg.ControlAs<QCheckBox>(c::kMicOn)->isChecked());
         EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
         Click(dlg, c::kBikeMode);
         EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
@@ -336,7 +329,7 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         Choose(dlg, c::kDrivingList, "40");
         Choose(dlg, c::kEventList, "30");
         Choose(dlg, c::kVoltageList, "12.4v/24.8v");
-        dlg.ControlAs<QSlider>(c::kMotionSlider)->setValue(3);
+        QTest::keyClick(dlg.Control(c::kMotionSlider), Qt::Key_End);
         Choose(dlg, c::kHourList, "1");
         Click(dlg, c::kSave);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
@@ -357,9 +350,10 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
     CSettingDlg& dlg = d.dlg;
     EXPECT_EQ(dlg.windowTitle(), "KX2 환경설정");
     EXPECT_EQ(dlg.ControlAs<QPushButton>(c::kSave)->text(), "저장");
-    EXPECT_EQ(ListText(dlg, c::kDrivingList), "40");
-    EXPECT_EQ(ListText(dlg, c::kEventList), "30");
-    EXPECT_EQ(ListText(dlg, c::kVoltageList), "12.4v/24.8v");
+    for (const auto& [id, text] : {std::pair{c::kDrivingList, "40"},
+                                   {c::kEventList, "30"},
+                                   {c::kVoltageList, "12.4v/24.8v"}})
+        EXPECT_EQ(Text(dlg, id), text) << id;
     EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
     EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kBikeMode)->isChecked());
     EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
@@ -399,11 +393,4 @@ TEST_F(SettingDlgTest, ARefusedOrFailedSaveShowsWhyAndKeepsTheDialogOpen) {
         EXPECT_EQ(Value(m_path, "time", "set"), "0");
         SetReplaceFaultHookForTest(nullptr);
     }
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    ::testsupport::UseHeadlessQt();
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }
