@@ -228,6 +228,13 @@ TEST(MapView, PageStartsAfterTheFirstPaintOfflineAndShowsItsState) {
         return Evaluate(view, "document.querySelectorAll('img.leaflet-tile-loaded').length")
                    .toInt() > 0;
     }));
+
+    // A view never told the unit shows km/h.
+    CMapView plain;
+    QSignalSpy plainLoads(&plain, &CMapView::PageLoaded);
+    plain.CreatePage();
+    ASSERT_TRUE(plainLoads.wait(60000));
+    EXPECT_EQ(QStringLiteral("kmh"), Evaluate(plain, "speedUnit").toString());
     tiles->SetReachability(nullptr);
 }
 

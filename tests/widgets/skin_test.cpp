@@ -360,6 +360,13 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) 
     box->SetSkinImages(Solid(20, 10, kRed), {}, {}, {}, {}, {}, CxSkinButton::kDrawNormal, 1);
     EXPECT_NE(kRed, PixelOf(box, {2, 1}));
     EXPECT_EQ(kRed, PixelOf(box, {2, 0}));
+    // A menu taking the focus mid-press lets go of the button: the release toggles nothing.
+    Mouse(box, kPress, {5, 5});
+    QFocusEvent out(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(box, &out);
+    EXPECT_FALSE(box->isDown());
+    Mouse(box, kRelease, {5, 5});
+    EXPECT_FALSE(box->GetCheck());
 }
 
 TEST(SkinButton, MaskShapesTheButtonForDrawingAndClicks) {
