@@ -107,10 +107,9 @@ TEST(GraphStatic, TraceRunsFromNewestAtLeftEdgeOverTheGridAndWraps) {
     EXPECT_EQ(QRect(QPoint(4, 2), QPoint(298, 98)),
               QRect(QPoint(left, top), QPoint(right, bottom)));
 
-    EXPECT_EQ(kBlue, At(p, left, bottom - 30));
-    EXPECT_EQ(kBlue, At(p, left + 10, bottom - 25)) << "joined by a line";
-    EXPECT_EQ(kBlue, At(p, left + 20, bottom - 20));
-    EXPECT_EQ(kBlue, At(p, left + 40, bottom - 10));
+    // Newest at the left edge, each older value 20 pixels on, joined by a line.
+    for (auto [x, y] : {std::pair{0, 30}, {10, 25}, {20, 20}, {40, 10}})
+        EXPECT_EQ(kBlue, At(p, left + x, bottom - y)) << x;
     EXPECT_EQ(kBackground, At(p, left + 10, bottom - 30));
     EXPECT_EQ(0, Count(p, kBlue, left + 41, 299, 0, 99)) << "nothing past the oldest";
 

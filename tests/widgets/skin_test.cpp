@@ -37,8 +37,7 @@ struct Message {
 };
 
 // Records the window messages that reach the object it filters; Take() delivers posted ones.
-class MessageLog : public QObject {
-public:
+struct MessageLog : QObject {
     explicit MessageLog(QObject* watched) { watched->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override {
         if (auto* m = dynamic_cast<CWindowMessage*>(event))
@@ -49,8 +48,6 @@ public:
         QCoreApplication::sendPostedEvents();
         return std::exchange(m_messages, {});
     }
-
-private:
     std::vector<Message> m_messages;
 };
 
@@ -142,15 +139,14 @@ TEST(BitmapSlider, PositionsMapOntoTheTrackAndSeekMarksSitAtTheirTimesOverIt) {
     EXPECT_EQ(5, slider.GetPos()) << "a narrower range clamps the position";
 
     // Margins shrink the track on their side; vertical sliders use y and the thumb height.
+    const auto ends = [&] { return std::pair(slider.PixelFromPos(0), slider.PixelFromPos(99)); };
     slider.SetRange(0, 99);
     slider.SetMargin(10, 0, 20, 0);
-    EXPECT_EQ(15, slider.PixelFromPos(0));
-    EXPECT_EQ(175, slider.PixelFromPos(99));
+    EXPECT_EQ(std::pair(15, 175), ends());
     slider.SetMargin(0, 0, 0, 0);
     slider.SetVertical(true);
     slider.resize(14, 100);
-    EXPECT_EQ(7, slider.PixelFromPos(0));
-    EXPECT_EQ(93, slider.PixelFromPos(99));
+    EXPECT_EQ(std::pair(7, 93), ends());
 
     // Degenerate ranges and tracks stay at the start instead of dividing by zero.
     slider.SetRange(7, 7);
@@ -318,8 +314,7 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) 
     int clicks = 0;
     QObject::connect(box, &QAbstractButton::clicked, [&] { ++clicks; });
 
-    Mouse(box, kPress, {5, 5});
-    Mouse(box, kRelease, {5, 5});
+    Click(box, {5, 5});
     EXPECT_TRUE(box->GetCheck());
     EXPECT_FALSE(box->IsHeld());
     EXPECT_EQ(1, clicks);
