@@ -304,7 +304,7 @@ TEST(SkinButton, CheckedRadioUnchecksItsGroupThroughPostedMessages) {
     EXPECT_TRUE(c.GetCheck()) << "an unchecked push button does not clear the group";
 }
 
-TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) {
+TEST(SkinButton, CheckBoxTogglesOnReleaseOverItDrawsTheDownSkinWhileCheckedAndTakesItsMask) {
     const auto parent = GreenParent();
     auto* box = new CxSkinButton(CxSkinButton::kCheckBox, parent.get());
     ASSERT_TRUE(box->SetSkinImages(Solid(20, 10, kRed), Solid(20, 10, kBlue),
@@ -361,35 +361,32 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItAndDrawsTheDownSkinWhileChecked) 
     EXPECT_FALSE(box->isDown());
     Mouse(box, kRelease, {5, 5});
     EXPECT_FALSE(box->GetCheck());
-}
 
-TEST(SkinButton, MaskShapesTheButtonForDrawingAndClicks) {
-    const auto parent = GreenParent();
-    auto* button = new CxSkinButton(CxSkinButton::kCheckBox, parent.get());
-    // Mask 16 x 8: black (the button) in the left half, white elsewhere.
+    // A mask shapes the button for drawing and clicks. Mask 16 x 8: black (the button) in the left
+    // half, white elsewhere.
     QImage mask = Solid(16, 8, qRgb(255, 255, 255));
     QPainter(&mask).fillRect(0, 0, 8, 8, Qt::black);
-    button->resize(40, 40);
-    ASSERT_TRUE(button->SetSkinImages(Solid(16, 8, kRed), Solid(16, 8, kBlue), {}, {}, {}, mask,
-                                      CxSkinButton::kDrawNormal));
-    EXPECT_EQ(QSize(16, 8), button->size()) << "takes the mask's size";
-    EXPECT_EQ(QRegion(0, 0, 8, 8), button->GetRegion());
+    box->resize(40, 40);
+    ASSERT_TRUE(box->SetSkinImages(Solid(16, 8, kRed), Solid(16, 8, kBlue), {}, {}, {}, mask,
+                                   CxSkinButton::kDrawNormal));
+    EXPECT_EQ(QSize(16, 8), box->size()) << "takes the mask's size";
+    EXPECT_EQ(QRegion(0, 0, 8, 8), box->GetRegion());
     EXPECT_EQ(kRed, PixelOf(parent.get(), {2, 2}));
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {12, 2}));
-    Click(button, {12, 4});
-    EXPECT_FALSE(button->GetCheck()) << "outside the shape is not the button";
-    Click(button, {3, 4});
-    EXPECT_TRUE(button->GetCheck());
+    Click(box, {12, 4});
+    EXPECT_FALSE(box->GetCheck()) << "outside the shape is not the button";
+    Click(box, {3, 4});
+    EXPECT_TRUE(box->GetCheck());
     EXPECT_EQ(kBlue, PixelOf(parent.get(), {2, 2}));
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {12, 2}));
 
     // Stretched, the mask stretches with the image.
-    ASSERT_TRUE(button->SetSkinImages(Solid(16, 8, kRed), {}, {}, {}, {}, mask,
-                                      CxSkinButton::kDrawStretch));
-    button->SetCheck(false);
-    button->resize(32, 16);
+    ASSERT_TRUE(
+        box->SetSkinImages(Solid(16, 8, kRed), {}, {}, {}, {}, mask, CxSkinButton::kDrawStretch));
+    box->SetCheck(false);
+    box->resize(32, 16);
     EXPECT_EQ(kRed, PixelOf(parent.get(), {4, 12}));
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {28, 12})) << "masked out of the stretched picture";
-    EXPECT_TRUE(button->GetRegion().contains(QPoint(15, 15)));
-    EXPECT_FALSE(button->GetRegion().contains(QPoint(16, 0)));
+    EXPECT_TRUE(box->GetRegion().contains(QPoint(15, 15)));
+    EXPECT_FALSE(box->GetRegion().contains(QPoint(16, 0)));
 }
