@@ -120,12 +120,10 @@ TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderOnceKeepsEveryOtherLineAndRe
 
     // A recorder's file: the written keys change in place, every other byte stays, and the
     // file is replaced once.
-    const std::string card = PathOf("card.cfg");
-    WriteText(card, RecorderText());
     static int replacements;
     replacements = 0;
     SetReplaceFaultHookForTest([](const std::string&) { return ++replacements > 0; });
-    ASSERT_EQ(SaveSettingsForm(ValidForm(), card, &field), SaveOutcome::kSaved);
+    ASSERT_EQ(SaveSettingsForm(ValidForm(), m_path, &field), SaveOutcome::kSaved);
     EXPECT_EQ(replacements, 1);
     const std::map<std::string, std::string> changed = {
         {"tat_update=0", "tat_update=1"},
@@ -135,7 +133,7 @@ TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderOnceKeepsEveryOtherLineAndRe
         {"motion_level=1", "motion_level=3"},
         {"voice_out=1", "voice_out=0"},
         {"power_off_vlt=11800", "power_off_vlt=12100"}};
-    EXPECT_EQ(ReadText(card), RecorderText([&](const std::string& line) {
+    EXPECT_EQ(ReadText(m_path), RecorderText([&](const std::string& line) {
                   auto it = changed.find(line);
                   return it == changed.end() ? line : it->second;
               }));
@@ -164,13 +162,13 @@ TEST_F(SettingsFileTest, SaveWritesTheRecordersOrderOnceKeepsEveryOtherLineAndRe
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteText(card, RecorderText());
+        WriteText(m_path, RecorderText());
         SettingsForm form = ValidForm();
         c.change(form);
         field = F::kSecond;
-        EXPECT_EQ(SaveSettingsForm(form, card, &field), c.outcome);
+        EXPECT_EQ(SaveSettingsForm(form, m_path, &field), c.outcome);
         EXPECT_EQ(field, c.field);
-        EXPECT_EQ(ReadText(card), RecorderText([](const std::string& line) {
+        EXPECT_EQ(ReadText(m_path), RecorderText([](const std::string& line) {
                       return line == "tat_update=0" ? std::string("tat_update=1") : line;
                   }));
     }
