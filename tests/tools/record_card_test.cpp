@@ -1,25 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 
 #include "record_test_support.h"
 #include "support/external_command.h"
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
-#include "tools/locket-record/annexb.h"
 #include "tools/locket-record/card_plan.h"
 
 using namespace locket;
 using namespace locket::recordtest;
-
-namespace {
-
-std::vector<std::string> Listing(TatHandle tat, char drive, int category) {
-    return test::List(tat, drive, category, TatCountRecordings(tat, drive, category));
-}
-
-}  // namespace
 
 // One small card, 2 recordings of 3 s per category, read back through the library: layout,
 // names and settings; then every recording's summary, packet order and kinds, key-frame groups
@@ -52,7 +42,8 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
 
     std::map<int, std::vector<std::string>> names;
     for (int category = 0; category < kTatCategoryCount; ++category) {
-        names[category] = Listing(tat.get(), drive, category);
+        names[category] =
+            List(tat.get(), drive, category, TatCountRecordings(tat.get(), drive, category));
         ASSERT_EQ(2u, names[category].size()) << category;
         int twoCameras = 0;
         for (const std::string& name : names[category]) {
@@ -71,8 +62,7 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
                       info.counts);
 
             CFFMH264_Decoder decoders[2];
-            cv::Mat bgr;
-            int frames[2] = {0, 0}, audio = 0, gps = 0, acc = 0, signals = 0, maxShock = 0;
+            int frames[2] = {0, 0}, audio = 0, signals = 0, maxShock = 0;
             uint32_t lastTime = 0;
             int lastOrder = 0;
             for (const Packet& p :
@@ -87,33 +77,21 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
                 lastOrder = order;
                 if (p.IsVideo()) {
                     ASSERT_LT(p.stream, 2);
-                    int& index = frames[p.stream];
-                    EXPECT_EQ(static_cast<uint32_t>(index * 1000 / 30), p.timeMs);
-                    const bool key = LooksLikeKeyFrame(p.data.data(), p.data.size());
-                    EXPECT_EQ(index % 24 == 0, key) << index;
-                    // Only front group starts count as kind 0.
-                    EXPECT_EQ(p.stream == 0 && key, p.kind == kTatKindGroupStart) << index;
-                    ASSERT_TRUE(DecodePicture(decoders[p.stream], p.data, &bgr));
-                    EXPECT_EQ(p.stream == 0 ? 160 : 96, bgr.cols);
-                    EXPECT_EQ(index, FrameNumberOf(bgr));
-                    ++index;
+                    ExpectPicture(p, frames[p.stream]++, 30, decoders[p.stream]);
                 } else if (p.kind == kTatKindAudio) {
                     EXPECT_EQ(3200u, p.data.size());  // at most 3840 fit the player's buffer
                     EXPECT_EQ(static_cast<uint32_t>(audio++ * 200), p.timeMs);
                 } else {
                     ASSERT_EQ(kTatKindText, p.kind);
-                    ASSERT_FALSE(p.data.empty());
                     const std::string text(p.data.begin(), p.data.end());
                     if (p.data[0] == 'G') {
                         // Local 08:30 is 23:30 UTC the day before.
                         EXPECT_EQ("G$GPRMC,23", text.substr(0, 10));
                         EXPECT_NE(std::string::npos, text.find(",290224,"));
-                        ++gps;
                     } else if (p.data[0] == 'M') {
                         ASSERT_EQ(4u, p.data.size());
                         for (int axis = 1; axis <= 3; ++axis)
                             maxShock = std::max(maxShock, std::abs(128 - p.data[axis]));
-                        ++acc;
                     } else {
                         ASSERT_EQ('B', p.data[0]);
                         const bool parked = category == kTatParking;
@@ -126,12 +104,7 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
                     }
                 }
             }
-            EXPECT_EQ(90, frames[0]);
-            EXPECT_EQ(rear ? 90 : 0, frames[1]);
-            EXPECT_EQ(15, audio);
-            EXPECT_EQ(3, gps);
-            EXPECT_EQ(30, acc);
-            EXPECT_EQ(6, signals);
+            EXPECT_EQ(6, signals);  // the counts above leave the signals out
             // Only an event has a knock on the G-sensor.
             if (category == kTatEvent)
                 EXPECT_GT(maxShock, 80);
@@ -174,20 +147,10 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     // Started within a group, it opens with non-key pictures; from the first key frame on they
     // decode and show their place in the file.
     CFFMH264_Decoder decoder;
-    cv::Mat bgr;
     int frame = 0;
-    for (const Packet& p : ReadPackets(make("/mid", "--start-mid-group=10"))) {
-        if (!p.IsVideo())
-            continue;
-        const bool key = (frame + 10) % 24 == 0;
-        EXPECT_EQ(key, p.kind == kTatKindGroupStart) << frame;
-        EXPECT_EQ(key, LooksLikeKeyFrame(p.data.data(), p.data.size())) << frame;
-        if (frame >= 14) {
-            ASSERT_TRUE(DecodePicture(decoder, p.data, &bgr)) << frame;
-            EXPECT_EQ(frame, FrameNumberOf(bgr));
-        }
-        ++frame;
-    }
+    for (const Packet& p : ReadPackets(make("/mid", "--start-mid-group=10")))
+        if (p.IsVideo())
+            ExpectPicture(p, frame++, 30, decoder, 10);
     EXPECT_EQ(60, frame);
 
     // The power cut loses the torn last packet, and the index: the reader scans.
@@ -210,7 +173,6 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     EXPECT_EQ(all.back().data, afterDamage.back().data);
     EXPECT_EQ(all.front().data, afterDamage.front().data);
     EXPECT_EQ(std::filesystem::file_size(damaged), std::filesystem::file_size(whole));
-    EXPECT_NE(ReadText(damaged), ReadText(whole));
     EXPECT_NE(ReadText(make("/byte", "--damage=1")), ReadText(whole)) << "the least damage";
 
     // Filler makes a small recording big enough for the viewer's list (512 KiB at least); it

@@ -5,7 +5,6 @@
 
 #include "record_test_support.h"
 #include "support/external_command.h"
-#include "tools/locket-record/annexb.h"
 #include "tools/locket-record/road_scene.h"
 
 using namespace locket;
@@ -89,21 +88,13 @@ TEST(RecordImport, FootageIsEncodedAnewOnlyWhenOffTheGroupsOf24AndKeepsItsPacket
         std::vector<Packet> video;
         int audio = 0, text = 0;
         CFFMH264_Decoder decoder;
-        cv::Mat bgr;
         for (Packet& p : ReadPackets(card + "/MANUAL/" + kName + ".tat")) {
             audio += p.kind == kTatKindAudio;
             text += p.kind == kTatKindText;
             if (!p.IsVideo())
                 continue;
-            // A key frame, for the library and for the player's byte test, opens every group of
-            // 24; each picture comes at its time and shows its own frame number.
-            const int i = static_cast<int>(video.size());
-            const bool key = i % 24 == 0;
             EXPECT_EQ(0, p.stream);
-            EXPECT_EQ(key, p.kind == kTatKindGroupStart) << i;
-            EXPECT_EQ(key, LooksLikeKeyFrame(p.data.data(), p.data.size())) << i;
-            EXPECT_EQ(static_cast<uint32_t>(i * 1000 / kFps), p.timeMs) << i;
-            EXPECT_EQ(i, DecodePicture(decoder, p.data, &bgr) ? FrameNumberOf(bgr) : -1) << i;
+            ExpectPicture(p, static_cast<int>(video.size()), kFps, decoder);
             video.push_back(std::move(p));
         }
         EXPECT_EQ(source.seconds * kFps, static_cast<int>(video.size()));
