@@ -3,7 +3,6 @@
 #include <map>
 
 #include "record_test_support.h"
-#include "support/external_command.h"
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
 #include "tools/locket-record/card_plan.h"
@@ -48,7 +47,6 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
         int twoCameras = 0;
         for (const std::string& name : names[category]) {
             SCOPED_TRACE(name);
-            EXPECT_TRUE(IsRecordingFileName(name));
             EXPECT_EQ(category, CategoryOfName(name));
             const bool rear = name.ends_with("D.tat");
             twoCameras += rear;
@@ -183,7 +181,6 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     ASSERT_EQ(all.size() + 1, withFiller.size());
     EXPECT_EQ(kTatKindText, withFiller.back().kind);
     EXPECT_EQ('P', withFiller.back().data[0]);
-    EXPECT_GT(withFiller.back().data.size(), 400000u);
     TatHandle tat = TatCreate();
     ASSERT_NE(0, TatRegisterCardFolder(tat, (dir.path() + "/fill").c_str()));
     const RecordingInfo info = QueryRecording(tat, "REC_20240301_090000_F");
@@ -230,39 +227,4 @@ TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
     EXPECT_TRUE(plans[0].rear && plans[0].parked);
     EXPECT_EQ("card/PARKING/parking_20240101_120000_d.tat", plans[0].path);
     EXPECT_FALSE(plan({"--one", "REC_20240231_120000_F"})) << "passes the pattern, no real day";
-}
-
-// A second run into the same card never replaces a recording: each new one takes the next free
-// second of its kind, and the tool says so.
-TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
-    TempDir dir("twice");
-    const std::string run = RecorderExecutable() + " " + dir.path() +
-                            " --only REC --count 2 --no-rear --start 20240301_083000" +
-                            " --seconds 1 --size 96x64 2>&1";
-    const std::string folder = dir.path() + "/REC";
-    std::string first, second;
-    ASSERT_EQ(0, testsupport::RunCommand(run, &first)) << first;
-    std::map<std::string, std::string> before;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        before[e.path().filename().string()] = ReadText(e.path().string());
-    ASSERT_EQ(0, testsupport::RunCommand(run, &second)) << second;
-    EXPECT_EQ(first.find("on the card already"), std::string::npos) << first;
-    // What each recording holds: 1 s at 30 fps, sound every 200 ms, GPS, G-sensor and signals.
-    EXPECT_NE(first.find("REC/REC_20240301_083001_F.tat  30+0 frames, 5 audio, 13 text"),
-              std::string::npos)
-        << first;
-    EXPECT_NE(second.find("REC_20240301_083000_F.tat is on the card already: the new recording "
-                          "is REC_20240301_083002_F.tat"),
-              std::string::npos)
-        << second;
-    // The second run's recordings take the seconds after the first run's.
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"REC_20240301_083000_F.tat", "REC_20240301_083001_F.tat",
-                                        "REC_20240301_083002_F.tat", "REC_20240301_083003_F.tat"}),
-              names);
-    for (const auto& [name, bytes] : before)
-        EXPECT_EQ(ReadText(folder + "/" + name), bytes) << name << " was replaced";
 }

@@ -30,9 +30,7 @@ bool MakeFootage(const std::string& path, int seconds, const std::string& encodi
     for (int i = 0; i < seconds * kFps && written; ++i) {
         SceneInput in;
         in.frame = i;
-        in.seconds = static_cast<double>(i) / kFps;
-        in.speedKmh = 50;
-        in.distanceM = in.seconds * 50 / 3.6;
+        in.seconds = static_cast<double>(i) / kFps;  // the car ahead moves
         scene.Draw(in, &picture);
         written = std::fwrite(picture.data, picture.elemSize(), picture.total(), ffmpeg) ==
                   picture.total();
