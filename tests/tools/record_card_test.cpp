@@ -93,10 +93,9 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
                     } else {
                         ASSERT_EQ('B', p.data[0]);
                         const bool parked = category == kTatParking;
-                        if (parked) {
-                            EXPECT_TRUE(text.starts_with("Brpm=0;")) << text;
-                            EXPECT_NE(std::string::npos, text.find(";spd=0;")) << text;
-                        }
+                        EXPECT_EQ(parked, text.starts_with("Brpm=0;") &&
+                                              text.find(";spd=0;") != std::string::npos)
+                            << text;
                         EXPECT_TRUE(text.ends_with(parked ? ";GearPos=1" : ";GearPos=4")) << text;
                         ++signals;
                     }
@@ -121,16 +120,12 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
 // Power cut, damage, filler, seed and a start within a group, each on the same small recording.
 TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     TempDir dir("one");
-    auto make = [&](const char* folder, const char* extra) {
-        const std::string card = dir.path() + folder;
-        std::vector<const char*> args{
-            "--one", "REC_20240301_090000_F", "--size", "160x120", "--seconds", "2"};
-        if (extra)
-            args.push_back(extra);
-        MakeCard(card, args);
-        return card + "/REC/REC_20240301_090000_F.tat";
+    auto make = [&](const char* folder, const char* extra = "--quiet") {
+        MakeCard(dir.path() + folder,
+                 {"--one", "REC_20240301_090000_F", "--size", "160x120", "--seconds", "2", extra});
+        return dir.path() + folder + "/REC/REC_20240301_090000_F.tat";
     };
-    const std::string whole = make("/whole", nullptr), cut = make("/cut", "--power-cut"),
+    const std::string whole = make("/whole"), cut = make("/cut", "--power-cut"),
                       damaged = make("/damaged", "--damage=3000");
 
     int status = -1;
@@ -139,7 +134,7 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     EXPECT_EQ(kTatEnd, status);
     EXPECT_FALSE(scanned);
     ASSERT_GT(all.size(), 60u);
-    EXPECT_EQ(ReadText(whole), ReadText(make("/again", nullptr))) << "the same seed";
+    EXPECT_EQ(ReadText(whole), ReadText(make("/again"))) << "the same seed";
     EXPECT_NE(ReadText(whole), ReadText(make("/seed", "--seed=6")));
 
     // Started within a group, it opens with non-key pictures; from the first key frame on they

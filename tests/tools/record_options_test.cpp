@@ -8,9 +8,8 @@
 #include "tat/tat_library.h"
 
 using namespace locket;
-using locket::recordtest::Parse;
-
-using locket::testsupport::RunCommand;
+using namespace locket::recordtest;
+using testsupport::RunCommand;
 
 // Values in both spellings; bad values refused with a message naming the option.
 TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) {
@@ -63,7 +62,7 @@ TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) 
 }
 
 TEST(RecordTool, HelpListsEveryOptionBadRunsFailWithAMessageAndRunsAgainNeverReplace) {
-    const std::string tool = locket::recordtest::RecorderExecutable();
+    const std::string tool = RecorderExecutable();
     std::string help;
     ASSERT_EQ(0, RunCommand(tool + " --help 2>&1", &help));
     for (const char* option :
@@ -74,7 +73,7 @@ TEST(RecordTool, HelpListsEveryOptionBadRunsFailWithAMessageAndRunsAgainNeverRep
 
     // A card folder that cannot be made, settings that cannot be written (a folder in the
     // file's place) and filler past the largest file allowed are errors too, not silent successes.
-    const locket::testsupport::TempDir dir("tool");
+    const TempDir dir("tool");
     std::filesystem::create_directories(dir.File("settings/SETTING/blackbox.cfg"));
     const std::string small = " --seconds 1 --size 96x64 --quiet";
     for (auto [command, mentions] :
@@ -107,8 +106,8 @@ TEST(RecordTool, HelpListsEveryOptionBadRunsFailWithAMessageAndRunsAgainNeverRep
               std::string::npos)
         << second;
     std::vector<std::string> names;
-    for (const std::string& path : evidence_test::Recordings(dir.File("twice"), "REC"))
-        names.push_back(test::NameOf(path));
+    for (const std::string& path : Recordings(dir.File("twice"), "REC"))
+        names.push_back(NameOf(path));
     EXPECT_EQ((std::vector<std::string>{"REC_20240301_083000_F.tat", "REC_20240301_083001_F.tat",
                                         "REC_20240301_083002_F.tat", "REC_20240301_083003_F.tat"}),
               names);

@@ -79,9 +79,7 @@ TEST(DriveModel, SignalsFollowTheMotionAndTheParkedCarStandsWhereTheDriveEnded) 
         stopped += s.speedKmh < 0.01;
     }
     // Ten minutes of town driving: it stops, brakes and turns, and gets somewhere.
-    EXPECT_GT(braking, 0);
-    EXPECT_GT(turning, 0);
-    EXPECT_GT(stopped, 0);
+    EXPECT_TRUE(braking && turning && stopped) << braking << " " << turning << " " << stopped;
     const DriveState end = drive.At(600);
     EXPECT_GT(std::hypot(end.latitudeDeg - CDriveModel::kStartLatitude,
                          end.longitudeDeg - CDriveModel::kStartLongitude),

@@ -19,9 +19,7 @@
 
 namespace locket::recordtest {
 
-using evidence_test::MakeCard;
-using testsupport::ReadText;
-using testsupport::TempDir;
+using namespace evidence_test;
 using namespace test;
 
 // Decodes one access unit with the player's own decoder channel into *bgr; false when no
