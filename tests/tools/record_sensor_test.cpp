@@ -13,17 +13,10 @@
 
 using namespace locket;
 
-namespace {
-
-std::string Text(const std::vector<uint8_t>& p) {
-    return std::string(p.begin(), p.end());
-}
-
-}  // namespace
-
 // GPS as an RMC sentence with what the viewer's decoders do not look at too (checksum, fix
 // flag, hemispheres, heading), G-sensor bytes and the signals record as the recorder lays them.
 TEST(SensorPackets, GpsGSensorAndSignalsHaveTheRecordersLayout) {
+    auto asText = [](const std::vector<uint8_t>& p) { return std::string(p.begin(), p.end()); };
     DriveState s;
     s.latitudeDeg = -33.8688;
     s.longitudeDeg = -151.2093;
@@ -31,7 +24,8 @@ TEST(SensorPackets, GpsGSensorAndSignalsHaveTheRecordersLayout) {
     s.headingDeg = 84.4;
     for (bool valid : {true, false}) {
         SCOPED_TRACE(valid);
-        const std::string p = Text(MakeGpsPacket(RecordingTime{2024, 3, 1, 23, 59, 58}, s, valid));
+        const std::string p =
+            asText(MakeGpsPacket(RecordingTime{2024, 3, 1, 23, 59, 58}, s, valid));
         const size_t star = p.find('*');
         ASSERT_NE(std::string::npos, star);
         uint8_t sum = 0;
@@ -58,7 +52,7 @@ TEST(SensorPackets, GpsGSensorAndSignalsHaveTheRecordersLayout) {
     s.turnSignal = kTurnLeft;
     s.gear = kGearD;
     EXPECT_EQ("Brpm=2100;wat=88;spd=42;Accel=0;Break=1;TurnSig=-1;GearPos=4",
-              Text(MakeSignalsPacket(s)));
+              asText(MakeSignalsPacket(s)));
 }
 
 TEST(DriveModel, SignalsFollowTheMotionAndTheParkedCarStandsWhereTheDriveEnded) {
