@@ -46,6 +46,7 @@ TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) 
         {{"card", "--start", "20230229_000000"}, "--start"},
         {{"card", "--rear", "--no-rear"}, "--no-rear"},
         {{"card", "--seconds", "3600", "--count", "25"}, "--count"},
+        {{"card", "--import"}, "--import"},
         {{"card", "--import", "x.mp4", "--rear"}, "--import"},
         {{"card", "--import", "x.mp4", "--start-mid-group"}, "--start-mid-group"},
         {{"card", "--frobnicate"}, "--frobnicate"},
