@@ -67,7 +67,7 @@ TEST(RecordTool, HelpListsEveryOptionBadRunsFailWithAMessageAndRunsAgainNeverRep
     std::string help;
     ASSERT_EQ(0, RunCommand(tool + " --help 2>&1", &help));
     for (const char* option :
-         {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start", "--rear",
+         {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start ", "--rear ",
           "--no-rear", "--only", "--one", "--start-mid-group", "--min-kib", "--power-cut",
           "--damage", "--import", "--jobs", "--quiet", "--help"})
         EXPECT_NE(std::string::npos, help.find(option)) << option;
