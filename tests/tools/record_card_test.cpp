@@ -1,25 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 
 #include "record_test_support.h"
-#include "support/external_command.h"
 #include "tat/card_layout.h"
 #include "tat/tat_format.h"
-#include "tools/locket-record/annexb.h"
 #include "tools/locket-record/card_plan.h"
 
 using namespace locket;
 using namespace locket::recordtest;
-
-namespace {
-
-std::vector<std::string> Listing(TatHandle tat, char drive, int category) {
-    return test::List(tat, drive, category, TatCountRecordings(tat, drive, category));
-}
-
-}  // namespace
 
 // One small card, 2 recordings of 3 s per category, read back through the library: layout,
 // names and settings; then every recording's summary, packet order and kinds, key-frame groups
@@ -52,12 +41,12 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
 
     std::map<int, std::vector<std::string>> names;
     for (int category = 0; category < kTatCategoryCount; ++category) {
-        names[category] = Listing(tat.get(), drive, category);
+        names[category] =
+            List(tat.get(), drive, category, TatCountRecordings(tat.get(), drive, category));
         ASSERT_EQ(2u, names[category].size()) << category;
         int twoCameras = 0;
         for (const std::string& name : names[category]) {
             SCOPED_TRACE(name);
-            EXPECT_TRUE(IsRecordingFileName(name));
             EXPECT_EQ(category, CategoryOfName(name));
             const bool rear = name.ends_with("D.tat");
             twoCameras += rear;
@@ -71,8 +60,7 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
                       info.counts);
 
             CFFMH264_Decoder decoders[2];
-            cv::Mat bgr;
-            int frames[2] = {0, 0}, audio = 0, gps = 0, acc = 0, signals = 0, maxShock = 0;
+            int frames[2] = {0, 0}, audio = 0, signals = 0, maxShock = 0;
             uint32_t lastTime = 0;
             int lastOrder = 0;
             for (const Packet& p :
@@ -87,51 +75,33 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
                 lastOrder = order;
                 if (p.IsVideo()) {
                     ASSERT_LT(p.stream, 2);
-                    int& index = frames[p.stream];
-                    EXPECT_EQ(static_cast<uint32_t>(index * 1000 / 30), p.timeMs);
-                    const bool key = LooksLikeKeyFrame(p.data.data(), p.data.size());
-                    EXPECT_EQ(index % 24 == 0, key) << index;
-                    // Only front group starts count as kind 0.
-                    EXPECT_EQ(p.stream == 0 && key, p.kind == kTatKindGroupStart) << index;
-                    ASSERT_TRUE(DecodePicture(decoders[p.stream], p.data, &bgr));
-                    EXPECT_EQ(p.stream == 0 ? 160 : 96, bgr.cols);
-                    EXPECT_EQ(index, FrameNumberOf(bgr));
-                    ++index;
+                    ExpectPicture(p, frames[p.stream]++, 30, decoders[p.stream]);
                 } else if (p.kind == kTatKindAudio) {
                     EXPECT_EQ(3200u, p.data.size());  // at most 3840 fit the player's buffer
                     EXPECT_EQ(static_cast<uint32_t>(audio++ * 200), p.timeMs);
                 } else {
                     ASSERT_EQ(kTatKindText, p.kind);
-                    ASSERT_FALSE(p.data.empty());
                     const std::string text(p.data.begin(), p.data.end());
                     if (p.data[0] == 'G') {
                         // Local 08:30 is 23:30 UTC the day before.
                         EXPECT_EQ("G$GPRMC,23", text.substr(0, 10));
                         EXPECT_NE(std::string::npos, text.find(",290224,"));
-                        ++gps;
                     } else if (p.data[0] == 'M') {
                         ASSERT_EQ(4u, p.data.size());
                         for (int axis = 1; axis <= 3; ++axis)
                             maxShock = std::max(maxShock, std::abs(128 - p.data[axis]));
-                        ++acc;
                     } else {
                         ASSERT_EQ('B', p.data[0]);
                         const bool parked = category == kTatParking;
-                        if (parked) {
-                            EXPECT_TRUE(text.starts_with("Brpm=0;")) << text;
-                            EXPECT_NE(std::string::npos, text.find(";spd=0;")) << text;
-                        }
+                        EXPECT_EQ(parked, text.starts_with("Brpm=0;") &&
+                                              text.find(";spd=0;") != std::string::npos)
+                            << text;
                         EXPECT_TRUE(text.ends_with(parked ? ";GearPos=1" : ";GearPos=4")) << text;
                         ++signals;
                     }
                 }
             }
-            EXPECT_EQ(90, frames[0]);
-            EXPECT_EQ(rear ? 90 : 0, frames[1]);
-            EXPECT_EQ(15, audio);
-            EXPECT_EQ(3, gps);
-            EXPECT_EQ(30, acc);
-            EXPECT_EQ(6, signals);
+            EXPECT_EQ(6, signals);  // the counts above leave the signals out
             // Only an event has a knock on the G-sensor.
             if (category == kTatEvent)
                 EXPECT_GT(maxShock, 80);
@@ -150,16 +120,12 @@ TEST(RecordCard, CardReadsBackWithLayoutNamesSettingsCountsKindsGroupsSoundSenso
 // Power cut, damage, filler, seed and a start within a group, each on the same small recording.
 TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     TempDir dir("one");
-    auto make = [&](const char* folder, const char* extra) {
-        const std::string card = dir.path() + folder;
-        std::vector<const char*> args{
-            "--one", "REC_20240301_090000_F", "--size", "160x120", "--seconds", "2"};
-        if (extra)
-            args.push_back(extra);
-        MakeCard(card, args);
-        return card + "/REC/REC_20240301_090000_F.tat";
+    auto make = [&](const char* folder, const char* extra = "--quiet") {
+        MakeCard(dir.path() + folder,
+                 {"--one", "REC_20240301_090000_F", "--size", "160x120", "--seconds", "2", extra});
+        return dir.path() + folder + "/REC/REC_20240301_090000_F.tat";
     };
-    const std::string whole = make("/whole", nullptr), cut = make("/cut", "--power-cut"),
+    const std::string whole = make("/whole"), cut = make("/cut", "--power-cut"),
                       damaged = make("/damaged", "--damage=3000");
 
     int status = -1;
@@ -168,26 +134,16 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     EXPECT_EQ(kTatEnd, status);
     EXPECT_FALSE(scanned);
     ASSERT_GT(all.size(), 60u);
-    EXPECT_EQ(ReadText(whole), ReadText(make("/again", nullptr))) << "the same seed";
+    EXPECT_EQ(ReadText(whole), ReadText(make("/again"))) << "the same seed";
     EXPECT_NE(ReadText(whole), ReadText(make("/seed", "--seed=6")));
 
     // Started within a group, it opens with non-key pictures; from the first key frame on they
     // decode and show their place in the file.
     CFFMH264_Decoder decoder;
-    cv::Mat bgr;
     int frame = 0;
-    for (const Packet& p : ReadPackets(make("/mid", "--start-mid-group=10"))) {
-        if (!p.IsVideo())
-            continue;
-        const bool key = (frame + 10) % 24 == 0;
-        EXPECT_EQ(key, p.kind == kTatKindGroupStart) << frame;
-        EXPECT_EQ(key, LooksLikeKeyFrame(p.data.data(), p.data.size())) << frame;
-        if (frame >= 14) {
-            ASSERT_TRUE(DecodePicture(decoder, p.data, &bgr)) << frame;
-            EXPECT_EQ(frame, FrameNumberOf(bgr));
-        }
-        ++frame;
-    }
+    for (const Packet& p : ReadPackets(make("/mid", "--start-mid-group=10")))
+        if (p.IsVideo())
+            ExpectPicture(p, frame++, 30, decoder, 10);
     EXPECT_EQ(60, frame);
 
     // The power cut loses the torn last packet, and the index: the reader scans.
@@ -210,7 +166,6 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     EXPECT_EQ(all.back().data, afterDamage.back().data);
     EXPECT_EQ(all.front().data, afterDamage.front().data);
     EXPECT_EQ(std::filesystem::file_size(damaged), std::filesystem::file_size(whole));
-    EXPECT_NE(ReadText(damaged), ReadText(whole));
     EXPECT_NE(ReadText(make("/byte", "--damage=1")), ReadText(whole)) << "the least damage";
 
     // Filler makes a small recording big enough for the viewer's list (512 KiB at least); it
@@ -221,7 +176,6 @@ TEST(RecordOne, PowerCutDamageFillerSeedAndStartMidGroupShapeTheFile) {
     ASSERT_EQ(all.size() + 1, withFiller.size());
     EXPECT_EQ(kTatKindText, withFiller.back().kind);
     EXPECT_EQ('P', withFiller.back().data[0]);
-    EXPECT_GT(withFiller.back().data.size(), 400000u);
     TatHandle tat = TatCreate();
     ASSERT_NE(0, TatRegisterCardFolder(tat, (dir.path() + "/fill").c_str()));
     const RecordingInfo info = QueryRecording(tat, "REC_20240301_090000_F");
@@ -268,39 +222,4 @@ TEST(CardPlan, TimesCamerasAndTheLastRecordingsDamageFollowTheOptions) {
     EXPECT_TRUE(plans[0].rear && plans[0].parked);
     EXPECT_EQ("card/PARKING/parking_20240101_120000_d.tat", plans[0].path);
     EXPECT_FALSE(plan({"--one", "REC_20240231_120000_F"})) << "passes the pattern, no real day";
-}
-
-// A second run into the same card never replaces a recording: each new one takes the next free
-// second of its kind, and the tool says so.
-TEST(RecordTwice, NeverReplacesARecordingAndTakesTheNextFreeSecond) {
-    TempDir dir("twice");
-    const std::string run = RecorderExecutable() + " " + dir.path() +
-                            " --only REC --count 2 --no-rear --start 20240301_083000" +
-                            " --seconds 1 --size 96x64 2>&1";
-    const std::string folder = dir.path() + "/REC";
-    std::string first, second;
-    ASSERT_EQ(0, testsupport::RunCommand(run, &first)) << first;
-    std::map<std::string, std::string> before;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        before[e.path().filename().string()] = ReadText(e.path().string());
-    ASSERT_EQ(0, testsupport::RunCommand(run, &second)) << second;
-    EXPECT_EQ(first.find("on the card already"), std::string::npos) << first;
-    // What each recording holds: 1 s at 30 fps, sound every 200 ms, GPS, G-sensor and signals.
-    EXPECT_NE(first.find("REC/REC_20240301_083001_F.tat  30+0 frames, 5 audio, 13 text"),
-              std::string::npos)
-        << first;
-    EXPECT_NE(second.find("REC_20240301_083000_F.tat is on the card already: the new recording "
-                          "is REC_20240301_083002_F.tat"),
-              std::string::npos)
-        << second;
-    // The second run's recordings take the seconds after the first run's.
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"REC_20240301_083000_F.tat", "REC_20240301_083001_F.tat",
-                                        "REC_20240301_083002_F.tat", "REC_20240301_083003_F.tat"}),
-              names);
-    for (const auto& [name, bytes] : before)
-        EXPECT_EQ(ReadText(folder + "/" + name), bytes) << name << " was replaced";
 }

@@ -1,12 +1,10 @@
-// Helpers of the locket-record tests: decoding pictures to BGR, temporary
-// folders, making cards through the tool's own entry points and reading them back.
+// Helpers of the locket-record tests: decoding pictures to BGR, checking them against the
+// recorder's layout, and making cards through the tool's own entry points.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,12 +13,14 @@
 #include "engine/ffm_h264_decoder.h"
 #include "files/evidence_test_support.h"
 #include "support/frame_marker.h"
-#include "support/temp_dir.h"
 #include "tat/tat_test_util.h"
-#include "tools/locket-record/card_writer.h"
+#include "tools/locket-record/annexb.h"
 #include "tools/locket-record/record_options.h"
 
 namespace locket::recordtest {
+
+using namespace evidence_test;
+using namespace test;
 
 // Decodes one access unit with the player's own decoder channel into *bgr; false when no
 // picture came out of it.
@@ -36,8 +36,33 @@ inline int FrameNumberOf(const cv::Mat& bgr) {
     return ReadFrameNumber(bgr.data, bgr.cols, bgr.rows, static_cast<int>(bgr.step));
 }
 
-using testsupport::ReadText;
-using testsupport::TempDir;
+// The NAL unit types of an access unit, delimiters (9) and SEI (6) left out.
+inline std::vector<int> NalTypes(const std::vector<uint8_t>& au) {
+    std::vector<int> types;
+    for (size_t i = 0; i + 3 < au.size(); ++i)
+        if (au[i] == 0 && au[i + 1] == 0 && au[i + 2] == 1 && (au[i + 3] & 0x1F) != 6 &&
+            (au[i + 3] & 0x1F) != 9)
+            types.push_back(au[i + 3] & 0x1F);
+    return types;
+}
+
+// Picture `index` of a recording that left out `lead` pictures in front: a key frame, for the
+// library and for the player's byte test, opens every group of 24 with the parameter sets in
+// front of it, any other picture is one slice; each comes at its time and, from the first key
+// frame on, decodes to its own frame number.
+inline void ExpectPicture(const Packet& p, int index, int fps, CFFMH264_Decoder& decoder,
+                          int lead = 0) {
+    SCOPED_TRACE(index);
+    const bool key = (index + lead) % 24 == 0;
+    EXPECT_EQ(p.stream == 0 && key, p.kind == kTatKindGroupStart);  // only the front's count
+    EXPECT_EQ(key, LooksLikeKeyFrame(p.data.data(), p.data.size()));
+    EXPECT_EQ((key ? std::vector<int>{7, 8, 5} : std::vector<int>{1}), NalTypes(p.data));
+    EXPECT_EQ(static_cast<uint32_t>(index * 1000 / fps), p.timeMs);
+    cv::Mat bgr;
+    if (lead == 0 || index + lead >= 24) {
+        EXPECT_EQ(index, DecodePicture(decoder, p.data, &bgr) ? FrameNumberOf(bgr) : -1);
+    }
+}
 
 inline std::string RecorderExecutable() {
     return std::string(LOCKET_BUILD_DIR) + "/tools/locket-record/locket-record";
@@ -48,12 +73,5 @@ inline bool Parse(std::vector<const char*> args, RecordOptions* options, std::st
     args.insert(args.begin(), "locket-record");
     return ParseRecordOptions(static_cast<int>(args.size()), args.data(), options, error);
 }
-
-using evidence_test::MakeCard;
-using test::Packet;
-using test::ReadPackets;
-
-using test::QueryRecording;
-using test::RecordingInfo;
 
 }  // namespace locket::recordtest
