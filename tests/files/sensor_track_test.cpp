@@ -205,33 +205,24 @@ TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
 }
 
 TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
-    const std::pair<const char*, bool> cases[] = {
-        {"4807.038,N,01131.000,E", true},
-        {"4807,N,01131,E", true},
-        {"9000.000,S,18000.000,W", true},
-        {"48O7.038,N,01131.000,E", false},
-        {"4807.038,N,0113l.000,E", false},
-        {"48.07.038,N,01131.000,E", false},
-        {"-4807.038,N,01131.000,E", false},
-        {"4807.038,N,+01131.000,E", false},
-        {" 4807.038,N,01131.000,E", false},
-        {"4807.038e0,N,01131.000,E", false},
-        {"nan,N,inf,E", false},
-        {".,N,01131.000,E", false},
-        {",N,01131.000,E", false},
-        {"4807.038,N,,E", false},
-        {"9000.001,N,01131.000,E", false},
-        {"4807.038,N,18000.01,E", false},
-        {"4807.038,N,99999.000,W", false},
-    };
-    for (const auto& [position, valid] : cases) {
+    // `position` is the sentence's four position fields.
+    const auto expect = [](const char* position, bool valid) {
         const std::string sentence =
             std::string("G$GPRMC,123519,A,") + position + ",022.4,084.4,230394";
         const CGPSData fix(sentence);
         EXPECT_EQ(valid, fix.valid == 1) << sentence;
         // Validity aside, the fields still follow the number rules.
         EXPECT_EQ(23, fix.day) << sentence;
-    }
+    };
+    for (const char* p : {"4807.038,N,01131.000,E", "4807,N,01131,E", "9000.000,S,18000.000,W"})
+        expect(p, true);
+    for (const char* p :
+         {"48O7.038,N,01131.000,E", "4807.038,N,0113l.000,E", "48.07.038,N,01131.000,E",
+          "-4807.038,N,01131.000,E", "4807.038,N,+01131.000,E", " 4807.038,N,01131.000,E",
+          "4807.038e0,N,01131.000,E", "nan,N,inf,E", ".,N,01131.000,E", ",N,01131.000,E",
+          "4807.038,N,,E", "9000.001,N,01131.000,E", "4807.038,N,18000.01,E",
+          "4807.038,N,99999.000,W"})
+        expect(p, false);
 }
 
 TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
