@@ -216,8 +216,6 @@ TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
     index.Group(names);
     const std::vector<TripMember> first = index.Members(1);
     ASSERT_EQ(4u, first.size());
-    EXPECT_EQ("REC_20240301_083000_F.tat", first[0].name);
-    EXPECT_EQ("EVENT_20240301_083014_F.tat", first[3].name);
     EXPECT_NEAR(4000, first[0].durationMs, 100);
     EXPECT_EQ(2, index.TripOf("REC_20240301_083030_F.tat"));
     EXPECT_EQ(0, index.TripOf("not a recording"));
@@ -227,7 +225,6 @@ TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
     EXPECT_EQ("", index.NextInTrip("REC_20240301_083030_F.tat"));
 
     // One fix a second, all valid, in one unbroken line per recording.
-    double sum = 0;
     std::vector<RoutePoint> joined;
     for (const TripMember& member : first) {
         SCOPED_TRACE(member.name);
@@ -238,10 +235,9 @@ TEST(Trips, CardOfConsecutiveAndSeparateRecordings) {
             EXPECT_FALSE(route[i].breaksBefore);
             EXPECT_EQ(1000, route[i].timeMs - route[i - 1].timeMs);
         }
-        sum += RouteLengthMeters(route);
         joined.insert(joined.end(), route.begin(), route.end());
     }
-    EXPECT_GT(sum, 0);
+    EXPECT_GT(RouteLengthMeters(joined), 0);
     EXPECT_DOUBLE_EQ(RouteLengthMeters(joined), index.TripLengthMeters(first));
     EXPECT_TRUE(index.Route("REC_20240301_099999_F.tat").empty());
 
