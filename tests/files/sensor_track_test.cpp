@@ -231,12 +231,6 @@ TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
                               int64_t{cut.timestamp}));
     // A trailing comma opens no field, so the date is still missing.
     EXPECT_EQ(0, CGPSData("G$GPRMC,1,A,1,N,1,E,1,1,").timestamp);
-    // Only RMC sentences are decoded.
-    for (const char* other : {"G$GPGGA,123519,A,4807.038,N,01131.000,E,0,0,230394", "G$GPRM",
-                              ",,,G$GPRMC,123519,A,4807.038,N,01131.000,E,0,0,230394"}) {
-        EXPECT_EQ(0, CGPSData(other).valid) << other;
-        EXPECT_EQ(0, CGPSData(other).hour) << other;
-    }
     // Short time and date groups read only the digits they have.
     const CGPSData stubs("G$GPRMC,1,A,,,,,,,2");
     EXPECT_EQ(std::make_tuple(10, 0, 2, 0),
@@ -250,13 +244,17 @@ TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
     const CGPSData huge("G$GPRMC,123519,A,nan,N,4807.038,E,1e300,1e39,230394");
     EXPECT_EQ(std::make_tuple(0.0, 0.0, 0.0, 23),
               std::make_tuple(huge.latitude, double{huge.speedKmh}, double{huge.course}, huge.day));
-
+    // Only RMC sentences of at most the longest length are decoded.
     const std::string base = "G$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,";
     const std::string fits = base + std::string(CGPSData::kMaxSentence - base.size(), 'x');
     EXPECT_EQ(1, CGPSData(fits).valid);
-    const CGPSData rejected(fits + "x");
-    EXPECT_EQ(std::make_tuple(0, 0, 0.0),
-              std::make_tuple(rejected.valid, rejected.hour, rejected.latitude));
+    for (const std::string& other : std::vector<std::string>{
+             fits + "x", "G$GPRM", "G$GPGGA,123519,A,4807.038,N,01131.000,E,0,0,230394",
+             ",,,G$GPRMC,123519,A,4807.038,N,01131.000,E,0,0,230394"}) {
+        const CGPSData fix(other);
+        EXPECT_EQ(std::make_tuple(0, 0, 0.0), std::make_tuple(fix.valid, fix.hour, fix.latitude))
+            << other;
+    }
 }
 
 // Vehicle signals and GPS fields cover the common cases; these are the edges.
