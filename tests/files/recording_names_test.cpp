@@ -34,7 +34,6 @@ TEST(RecordingNames, TypeDateAndRearColumnsFollowTheNameFields) {
         {"MANUAL_20240102_030405_D.tat", "MAN", "2024.01.02 03:04:05", true},
         // The parser's name forms: a leading '/', a trailing index.
         {"/EVT_20140301_101500_d, 3", "/EVT", "2014.03.01 10:15:00", true},
-        {"/REC_20140301_101500_F, 3", "/REC", "2014.03.01 10:15:00", false},
         // Unknown kinds keep their word; short and missing fields give short or empty pieces.
         {"DUMMY_2014_0930", "DUMMY", "2014.14.14 09:30:30", false},
         {"noseparators", "noseparators", ".. ::", false},
