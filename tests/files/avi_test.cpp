@@ -306,6 +306,8 @@ int Exercise(const std::string& path, uint32_t capacity = 4096) {
             ++packets;
         x.SeekTime(0.0f);
         x.SeekTime(100.0f);
+    } else {
+        EXPECT_EQ(0, x.TellRaw()) << "a failed open keeps no file";
     }
     EXPECT_EQ(info.frameCount0, info.frameOffsets.GetSize());
     return packets;
@@ -660,6 +662,7 @@ TEST(AviExtractor, EveryPacketComesBackAndTheIndexSeeksToTheFrontFrames) {
     EXPECT_EQ(4u, x.ReadRaw(riff, 4));
     EXPECT_EQ(4, x.TellRaw());
     x.CloseMedia();
+    EXPECT_EQ(0u, x.ReadRaw(riff, 4));
     EXPECT_LT(NextChunk(x).pos, 0);
     EXPECT_EQ(-1, x.SeekRaw(0, kSeekStart)) << "no file: the seek did not happen";
     EXPECT_FALSE(x.BuildIndex(dir.File("none.avi").c_str(), &info));
