@@ -1,11 +1,15 @@
+// Sensor logs, knocks and the files a clip is handed over in (GPX, CSV, checksums, MP4), checked
+// by readers nobody here wrote.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "evidence_test_support.h"
 #include "files/csv_writer.h"
 #include "files/gpx_writer.h"
 #include "files/knock_finder.h"
+#include "files/mp4_writer.h"
 #include "files/sensor_log.h"
 #include "files/sha256_manifest.h"
 #include "tat/tat_test_util.h"
@@ -25,6 +29,14 @@ std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, in
 }
 
 const std::string kSchema = std::string(LOCKET_SOURCE_DIR) + "/tests/files/schema/gpx11.xsd";
+
+// The NAL units of an Annex B stream, each as its bytes.
+std::vector<std::vector<uint8_t>> Units(const std::vector<uint8_t>& annexB) {
+    std::vector<std::vector<uint8_t>> units;
+    for (const auto& [p, n] : AnnexBUnits(annexB.data(), annexB.size()))
+        units.emplace_back(p, p + n);
+    return units;
+}
 
 }  // namespace
 
@@ -107,18 +119,15 @@ TEST(SensorExport, GpxAndCsvOfARangeReadBackByOutsideReaders) {
     ASSERT_TRUE(ReadSensorLog(Recordings(card.path(), "REC").at(0), &log));
     const std::string invalid = "G$GPRMC,083011.00,V,3733.9629,N,12658.6758,E,0.0,0.0,010324";
     log.Add(reinterpret_cast<const uint8_t*>(invalid.data()), invalid.size(), 11500);
-    ASSERT_GE(log.Fixes().size(), 12u);
-    const std::pair<uint32_t, uint32_t> ranges[] = {{0, UINT32_MAX}, {3000, 7000}};
-    for (const auto& [from, to] : ranges) {
+    // A valid fix a second: 12 of them in all, 4 from 3 s to 7 s.
+    const std::tuple<uint32_t, uint32_t, int> ranges[] = {{0, UINT32_MAX, 12}, {3000, 7000, 4}};
+    for (const auto& [from, to, valid] : ranges) {
         const std::string gpx = dir.File("track.gpx");
         ASSERT_TRUE(WriteText(gpx, GpxDocument(log.Fixes(), from, to, "REC <&> \"one\"")));
         std::string out;
         EXPECT_EQ(0, Shell("xmllint --noout --schema " + kSchema + " " + gpx, &out)) << out;
         ASSERT_EQ(0, Shell("gpsbabel -t -i gpx -f " + gpx + " -o unicsv -F -", &out)) << out;
         // unicsv: a header line, then one line per point.
-        int valid = 0;
-        for (const TimedFix& f : log.Fixes())
-            valid += f.fix.valid && f.timeMs >= from && f.timeMs < to;
         EXPECT_EQ(valid + 1, std::count(out.begin(), out.end(), '\n')) << out;
         EXPECT_NE(std::string::npos, out.find("37.5")) << out;  // Seoul
     }
@@ -138,26 +147,19 @@ TEST(SensorExport, GpxAndCsvOfARangeReadBackByOutsideReaders) {
     ASSERT_TRUE(WriteText(dir.File("read.py"), script));
     std::string out;
     ASSERT_EQ(0, Shell("python3 " + dir.File("read.py") + " " + csv, &out)) << out;
-    size_t g = 0, s = 0;
     double sums[3] = {0, 0, 0};  // the axes in g, summed over the range as the script sums them
     for (const auto& v : log.GSensor()) {
         if (v.timeMs >= 2000 && v.timeMs < 5000) {
-            ++g;
             sums[0] += v.g.x / 20.0;
             sums[1] += v.g.y / 20.0;
             sums[2] += v.g.z / 20.0;
         }
     }
-    for (const auto& v : log.Signals())
-        s += v.timeMs >= 2000 && v.timeMs < 5000;
-    ASSERT_EQ(30u, g);
-    ASSERT_EQ(6u, s);
     char axes[96];
     std::snprintf(axes, sizeof axes, "%.2f %.2f %.2f\n", sums[0], sums[1], sums[2]);
-    const size_t header = SensorCsvHeader().size();
-    EXPECT_EQ(std::to_string(g + s) + " [" + std::to_string(header) + "] time [s] coolant [°C]\n" +
-                  std::to_string(g) + " " + std::to_string(s) + "\n2.0 4.9\nTrue " +
-                  std::to_string(g + s) + "\n" + axes,
+    // 3 s of the range: 30 g-sensor samples and 6 signal records.
+    EXPECT_EQ("36 [" + std::to_string(SensorCsvHeader().size()) +
+                  "] time [s] coolant [°C]\n30 6\n2.0 4.9\nTrue 36\n" + axes,
               out);
 }
 
@@ -192,4 +194,88 @@ TEST(Sha256Manifest, Sha256sumChecksTheSetAndNoticesAChange) {
     ASSERT_TRUE(WriteText(dir.File("clip.mp4"), "picture bytez"));
     EXPECT_NE(0, Shell("cd " + dir.path() + " && sha256sum -c clip.sha256", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("clip.mp4: FAILED")) << out;
+}
+
+TEST(Mp4Writer, AnnexBUnitsAndKeyFrames) {
+    const std::vector<uint8_t> au = {0, 0, 0, 1, 0x67, 1, 2, 0, 0, 1, 0x68, 3, 0, 0, 0, 1, 0x65, 9};
+    EXPECT_EQ((std::vector<std::vector<uint8_t>>{{0x67, 1, 2}, {0x68, 3}, {0x65, 9}}), Units(au));
+    EXPECT_TRUE(CMP4Writer::IsKeyFrame(au.data(), au.size()));
+    const std::vector<uint8_t> p = {0, 0, 1, 0x41, 7};
+    EXPECT_FALSE(CMP4Writer::IsKeyFrame(p.data(), p.size()));
+    const uint8_t shortest[] = {0, 0, 1, 0x65}, parameterSetsOnly[] = {0, 0, 1, 0x67, 1};
+    EXPECT_TRUE(CMP4Writer::IsKeyFrame(shortest, sizeof shortest));
+    EXPECT_FALSE(CMP4Writer::IsKeyFrame(parameterSetsOnly, sizeof parameterSetsOnly));
+    // 00 07 01 inside a parameter set is no start code.
+    const uint8_t falseStart[] = {0, 0, 1, 0x67, 0, 7, 1, 0x65, 0, 0, 1, 0x41};
+    EXPECT_FALSE(CMP4Writer::IsKeyFrame(falseStart, sizeof falseStart));
+    // A start code with nothing after it ends the unit before it and makes none.
+    EXPECT_EQ(std::vector<std::vector<uint8_t>>{{0x65}}, Units({0, 0, 1, 0x65, 0, 0, 1}));
+    CMP4Writer writer;
+    EXPECT_EQ(-1, writer.AddVideoTrack(64, 48, 30, p.data(), p.size())) << "no parameter sets";
+}
+
+TEST(Mp4Writer, TwoCamerasAndAacReadBackByFfprobeWithTheSamePictures) {
+    TempDir card;
+    ASSERT_TRUE(MakeCard(card.path(), {"--seconds", "4", "--count", "1", "--only", "REC", "--size",
+                                       "96x64", "--rear-size", "64x48", "--rear"}));
+    std::vector<test::Packet> media = test::ReadPackets(Recordings(card.path(), "REC").at(0));
+    std::erase_if(media, [](const test::Packet& p) { return p.kind == kTatKindText; });
+    const auto firstRear = std::find_if(media.begin(), media.end(),
+                                        [](const test::Packet& p) { return p.stream == 1; });
+    ASSERT_NE(media.end(), firstRear);
+    ASSERT_EQ(0, media[0].stream);
+
+    CMP4Writer writer;
+    const int front = writer.AddVideoTrack(96, 64, 30, media[0].data.data(), media[0].data.size());
+    const int rear =
+        writer.AddVideoTrack(64, 48, 30, firstRear->data.data(), firstRear->data.size());
+    const int audio = writer.AddAudioTrack(8000);
+    ASSERT_EQ((std::vector<int>{0, 1, 2}), (std::vector<int>{front, rear, audio}));
+    TempDir out;
+    const std::string mp4 = out.File("clip.mp4");
+    // 2024-03-01 23:30:00 UTC
+    ASSERT_TRUE(writer.Create(
+        mp4,
+        {.title = "REC one", .make = "Locket", .model = "KX2", .creationTimeUtc = 1709335800}));
+    int64_t frames[2] = {0, 0};
+    std::vector<uint8_t> frontStream;
+    for (const test::Packet& r : media) {
+        if (r.kind == kTatKindAudio) {
+            ASSERT_TRUE(writer.WriteAudio(audio, reinterpret_cast<const int16_t*>(r.data.data()),
+                                          r.data.size() / 2, int64_t{r.timeMs} * 8));
+            continue;
+        }
+        const bool key = CMP4Writer::IsKeyFrame(r.data.data(), r.data.size());
+        ASSERT_TRUE(
+            writer.WriteVideo(r.stream, r.data.data(), r.data.size(), frames[r.stream]++, key));
+        if (r.stream == 0)
+            frontStream.insert(frontStream.end(), r.data.begin(), r.data.end());
+    }
+    ASSERT_TRUE(writer.Close());
+
+    std::string probe;
+    ASSERT_EQ(
+        0, Shell("ffprobe -v error -show_entries stream=codec_name,nb_frames,sample_rate,duration:"
+                 "format_tags=creation_time,com.apple.quicktime.model -of compact " +
+                     mp4,
+                 &probe));
+    // Every picture, and the 4 s of sound to the last sample the encoder held back.
+    EXPECT_NE(std::string::npos,
+              probe.find("stream|codec_name=h264|duration=4.000000|nb_frames=120\n"
+                         "stream|codec_name=h264|duration=4.000000|nb_frames=120\n"
+                         "stream|codec_name=aac|sample_rate=8000|duration=4.000000|"))
+        << probe;
+    EXPECT_NE(std::string::npos, probe.find("2024-03-01T23:30:00")) << probe;
+    EXPECT_NE(std::string::npos, probe.find("model=KX2")) << probe;
+    // The index stands before the pictures.
+    const std::string head = ReadText(mp4).substr(0, 4096);
+    EXPECT_LT(head.find("moov"), head.find("mdat")) << "not faststart";
+
+    std::string out264;
+    ASSERT_EQ(0, Shell("ffmpeg -v error -i " + mp4 + " -map 0:v:0 -c copy -f h264 " +
+                           out.File("front.h264"),
+                       &out264))
+        << out264;
+    const std::string back = ReadText(out.File("front.h264"));
+    EXPECT_EQ(Units(frontStream), Units(std::vector<uint8_t>(back.begin(), back.end())));
 }
