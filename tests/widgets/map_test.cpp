@@ -247,10 +247,10 @@ TEST(TileCache, AnswersOnlyTileAddressesInRange) {
         EXPECT_TRUE(CTileSchemeHandler::ParseTilePath(QString::fromLatin1(path), &z, &x, &y));
         EXPECT_EQ(tile, std::make_tuple(z, x, y)) << path;
     }
-    // x beyond 2^z, zoom beyond the server's, a negative column, ways out of the folder, too
-    // few parts, no numbers, nothing.
-    for (const char* path : {"/1/2/0.png", "/20/0/0.png", "/3/-1/0.png", "/../../etc/passwd",
-                             "/3/1/1.png/../x", "/3/1", "/a/b/c.png", ""})
+    // x or y beyond 2^z, zoom beyond the server's, a negative column, ways out of the folder,
+    // too few parts, no numbers, nothing.
+    for (const char* path : {"/1/2/0.png", "/1/0/2.png", "/20/0/0.png", "/3/-1/0.png",
+                             "/../../etc/passwd", "/3/1/1.png/../x", "/3/1", "/a/b/c.png", ""})
         EXPECT_FALSE(CTileSchemeHandler::ParseTilePath(QString::fromLatin1(path), &z, &x, &y))
             << path;
 }
