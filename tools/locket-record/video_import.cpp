@@ -239,7 +239,7 @@ bool CVideoImport::Deliver(std::vector<uint8_t>* au, bool* key, std::string* err
         *error = "a video packet does not start with an H.264 start code";
         return false;
     }
-    if (!*key && (*au)[4] != 0x41)
+    if (!*key && au->size() > 4 && (*au)[4] != 0x41)
         ++m_oddNonKey;
     return true;
 }
