@@ -43,7 +43,7 @@ TEST(RecordingNames, TypeDateAndRearColumnsFollowTheNameFields) {
         EXPECT_EQ(RecordingDateText(c.name), c.date) << c.name;
         EXPECT_EQ(RecordingHasRear(c.name), c.rear) << c.name;
     }
-    EXPECT_TRUE(RecordingNewerThan("REC_20240301_083001_F.tat", "EVENT_20240301_083000_D.tat"));
+    EXPECT_TRUE(RecordingNewerThan("EVENT_20240301_083001_D.tat", "REC_20240301_083000_F.tat"));
     EXPECT_FALSE(RecordingNewerThan("EVENT_20240301_083000_D", "REC_20240301_083000_F"));
     EXPECT_TRUE(RecordingNewerThan("REC_20250101_000000_F", "REC_20241231_235959_F"));
 }
