@@ -203,12 +203,16 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirst) {
     WriteText(root + "/EVENT/" + std::string(40, 'A') + ".tat", "name too long");
     fs::create_directory(root + "/EVENT/folder.tat");
     const char d = m_card.Drive();
+    // Sizes past 4 GiB are listed whole; the file is sparse.
+    fs::resize_file(others[kTatParking - 1], 5ull << 30);
 
     for (int32_t category : {kTatContinuous, kTatParking, kTatManual}) {
         SCOPED_TRACE(category);
+        std::vector<uint64_t> sizes;
         EXPECT_EQ(TatCountRecordings(H(), d, category), 1);
-        EXPECT_EQ(List(H(), d, category, 5),
+        EXPECT_EQ(List(H(), d, category, 5, &sizes),
                   std::vector<std::string>{NameOf(others[category - 1])});
+        EXPECT_EQ(sizes, std::vector<uint64_t>{fs::file_size(others[category - 1])});
     }
     EXPECT_EQ(TatCountRecordings(H(), d, kTatEvent), 2);
     EXPECT_EQ(TatCountRecordings(H(), d, 4), 0);
