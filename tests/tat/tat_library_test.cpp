@@ -80,8 +80,7 @@ TEST_F(TatLibraryTest, ReadsEveryWholePacketInOrderThenEndsForGood) {
         bool damage;
     } cases[] = {{true, 0, false},         {true, 0, true},
                  {false, lastBytes, true}, {false, lastBytes - 5, false},
-                 {false, 10, false},       {false, 0, false},
-                 {false, lastBytes, false}};
+                 {false, 10, false},       {false, 0, false}};
     int minute = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.finish << " " << c.keep << " " << c.damage);
