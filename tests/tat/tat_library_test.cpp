@@ -103,7 +103,6 @@ TEST_F(TatLibraryTest, ReadsEveryWholePacketInOrderThenEndsForGood) {
             const RecordingInfo q = QueryRecording(H(), NameOf(path).c_str());
             ASSERT_NE(q.ok, 0);
             EXPECT_STREQ(q.counts, reference.counts);
-            EXPECT_EQ(q.Camera(0), reference.Camera(0));
         }
         const std::string name = NameOf(path);
         ASSERT_TRUE(Start(kTatParking, name));
@@ -158,15 +157,11 @@ TEST_F(TatLibraryTest, QueryGivesDescriptionFieldsAndCountsTakenFromTheFile) {
         PutLE32(b.data(), v);
         return b;
     };
-    auto text = [](const std::string& t) { return std::vector<uint8_t>(t.begin(), t.end()); };
     using Patch = std::pair<size_t, std::vector<uint8_t>>;
     const std::vector<std::vector<Patch>> lies = {
-        {{tatfmt::kHdrCount0, le32(2000000000)},
-         {tatfmt::kHdrCountsText,
-          text("cntVideo0=2000000000; cntVideo1=50; cntAudio=17; cntACC=3; cntGPS=4")}},
         {{tatfmt::kHdrCount0, le32(49)}},
         {{tatfmt::kHdrGps, le32(2000000000)}},
-        {{tatfmt::kHdrCountsText, text("cntVideo0=" + std::string(246, '9'))}},  // no NUL
+        {{tatfmt::kHdrCountsText, std::vector<uint8_t>(kTatCountsTextBytes, '9')}},  // no NUL
     };
     for (size_t i = 0; i < lies.size(); ++i) {
         SCOPED_TRACE(i);
@@ -206,7 +201,6 @@ TEST_F(TatLibraryTest, ListsEachCategoryOldestFirst) {
     for (int32_t category : {kTatContinuous, kTatParking, kTatManual}) {
         SCOPED_TRACE(category);
         std::vector<uint64_t> sizes;
-        EXPECT_EQ(TatCountRecordings(H(), d, category), 1);
         EXPECT_EQ(List(H(), d, category, 5, &sizes),
                   std::vector<std::string>{NameOf(others[category - 1])});
         EXPECT_EQ(sizes, std::vector<uint64_t>{fs::file_size(others[category - 1])});
