@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <thread>
 

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-
-#include "tat/tat_format.h"
-#include "tat/tat_reader.h"
 #include "tat_test_util.h"
 
 using namespace locket;
