@@ -130,6 +130,7 @@ TEST(WaitEvent, SignalBeforeWaitIsNotLostAndIsTakenOnce) {
     });
     EXPECT_EQ(CWaitEvent::kSignalled, ev.WaitEvent(CWaitEvent::kInfinite));
     t.join();
+    EXPECT_EQ(CWaitEvent::kTimeout, ev.WaitEvent(0)) << "the endless wait took the signal";
 }
 
 TEST(SingleThread, StopReturnsAfterTheCurrentPassAndNoneStartsAfter) {
