@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "base/single_thread.h"
 #include "base/thread_queue.h"
+#include "base/wait_event.h"
+#include "platform/clock.h"
 
-using locket::CThreadQueue;
+using namespace locket;
 
 TEST(ThreadQueue, PopsInOrderSplitsTheHeadOffAndRefusesWhatDoesNotFitWithoutLosingTheRest) {
     CThreadQueue q;
@@ -46,11 +50,9 @@ TEST(ThreadQueue, PopsInOrderSplitsTheHeadOffAndRefusesWhatDoesNotFitWithoutLosi
     unsigned char big[1000], small[5] = {9, 9, 9, 9, 9};
     std::memset(big, 0x55, sizeof big);
     EXPECT_FALSE(q.Push(big, 1000, 0));
-    EXPECT_EQ(0, q.GetCount());
     EXPECT_TRUE(q.Push(big, 999, 0));
     EXPECT_FALSE(q.Push(big, 1, 0));
     q.Clear();
-    EXPECT_EQ(0, q.GetUsedBytes());
 
     // A packet larger than the caller's buffer is dropped, nothing written, and the stream goes
     // on with the next one.
@@ -108,5 +110,56 @@ TEST(ThreadQueue, ConcurrentProducerAndConsumerKeepOrderAndBytes) {
     producer.join();
     ASSERT_EQ(kPackets, next) << "the queue lost packets or jammed";
     EXPECT_EQ(0, bad);
-    EXPECT_EQ(0, q.GetCount());
+}
+
+TEST(WaitEvent, SignalBeforeWaitIsNotLostAndIsTakenOnce) {
+    CWaitEvent ev;
+    ev.SetEvent();
+    EXPECT_EQ(CWaitEvent::kSignalled, ev.WaitEvent(0));
+    // A timeout and a sleep each last at least as long as asked.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CWaitEvent::kTimeout, ev.WaitEvent(20));
+    SleepMs(20);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+
+    std::thread t([&] {
+        SleepMs(20);
+        ev.SetEvent();
+    });
+    EXPECT_EQ(CWaitEvent::kSignalled, ev.WaitEvent(CWaitEvent::kInfinite));
+    t.join();
+    EXPECT_EQ(CWaitEvent::kTimeout, ev.WaitEvent(0)) << "the endless wait took the signal";
+}
+
+TEST(SingleThread, StopReturnsAfterTheCurrentPassAndNoneStartsAfter) {
+    CSingleThread thread("test");
+    std::atomic<int> started{0}, finished{0};
+    ASSERT_TRUE(thread.BeginThread([&] {
+        ++started;
+        SleepMs(5);
+        ++finished;
+        return true;
+    }));
+    EXPECT_FALSE(thread.BeginThread([] { return true; })) << "one thread per object";
+    while (started < 3)
+        SleepMs(1);
+    thread.StopThread();
+    EXPECT_EQ(started.load(), finished.load());
+    int after = started;
+    SleepMs(20);
+    EXPECT_EQ(after, started.load());
+    thread.StopThread();  // twice is harmless
+
+    // The C-style entry and a restart after a stop.
+    static std::atomic<int> calls{0};
+    ASSERT_TRUE(thread.BeginThread(
+        [](void* arg) {
+            ++*static_cast<std::atomic<int>*>(arg);
+            SleepMs(1);
+            return true;
+        },
+        &calls, 0, 0));
+    while (calls < 2)
+        SleepMs(1);
+    thread.StopThread();
 }

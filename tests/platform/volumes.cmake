@@ -1,3 +1,0 @@
-locket_test(test_platform_volumes
-  SOURCES volumes_test.cpp
-  DEPS platform)
