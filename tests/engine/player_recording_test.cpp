@@ -163,25 +163,28 @@ TEST_F(PlayerRecordingTest, PlaysToTheEndFromTheFirstKeyFrameOfEachCamera) {
     SleepMs(100);
     EXPECT_EQ(events.ends.load(), 2);  // one end event each
 
-    // A seek or step on one camera is complete with the front picture alone.
+    // A step or seek on one camera is complete with the front picture alone.
     front.ClearDrawn();
     rear.ClearDrawn();
+    ASSERT_TRUE(player.StepFrames(-1));
+    EXPECT_EQ(front.Last().Frame(), 58);
     player.SeekTo(1000);
     ASSERT_TRUE(WaitFor([&] {
         return player.GetState() == CTRSMediaPlayer::kPaused &&
                player.m_captureGate.load() == CTRSMediaPlayer::kGateStepped;
     }));
-    ASSERT_EQ(front.DrawCount(), 1u);
+    ASSERT_EQ(front.DrawCount(), 2u);
     EXPECT_EQ(rear.DrawCount(), 0u);
     EXPECT_EQ(front.Last().Frame(), 24);  // the tool's groups: 24
-    ASSERT_TRUE(player.StepFrames(1));
-    EXPECT_EQ(front.Last().Frame(), 25);
 
-    // A recording the parser refuses ends at once, showing nothing.
+    // A recording the parser refuses ends at once, showing nothing, not even the text the seek
+    // read ahead.
     front.ClearDrawn();
+    const size_t texts = events.Texts().size();
     player.Open("REC_20990101_000000_F.tat");
     ASSERT_TRUE(WaitFor([&] { return events.ends.load() == 3; }, 2000));
     EXPECT_EQ(front.DrawCount(), 0u);
+    EXPECT_EQ(events.Texts().size(), texts);
     EXPECT_FALSE(player.Capture(0, "/tmp/never.jpg"));
 }
 
