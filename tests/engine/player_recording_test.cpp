@@ -17,8 +17,7 @@
 #include "files/tat_parser.h"
 #include "platform/clock.h"
 #include "support/external_command.h"
-#include "support/temp_dir.h"
-#include "tat/tat_library.h"
+#include "tat/tat_test_util.h"
 
 namespace locket {
 namespace {
@@ -27,35 +26,6 @@ bool Consecutive(const std::vector<int>& frames) {
     return std::adjacent_find(frames.begin(), frames.end(),
                               [](int a, int b) { return b != a + 1; }) == frames.end();
 }
-
-// A card folder holding one recording made by the tool (or a second one beside it),
-// registered with a library handle.
-class ToolCard {
-public:
-    ToolCard(const std::string& name, const std::string& options,
-             const std::string& secondName = "", const std::string& secondOptions = "")
-        : m_name(name) {
-        const auto make = [this](const std::string& one, const std::string& with) {
-            std::string said;
-            return testsupport::RunCommand(LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
-                                               m_root.path() + "' --one " + one + " " + with +
-                                               " --quiet --jobs 1",
-                                           &said) == 0;
-        };
-        if (make(name, options) && (secondName.empty() || make(secondName, secondOptions)))
-            m_drive = TatRegisterCardFolder(m_handle, m_root.path().c_str());
-    }
-    ~ToolCard() { TatDestroy(m_handle); }
-    bool Ready() const { return m_drive != 0; }
-    TatHandle Handle() const { return m_handle; }
-    const std::string& Name() const { return m_name; }
-
-private:
-    testsupport::TempDir m_root{"engine"};
-    std::string m_name;
-    TatHandle m_handle = TatCreate();
-    char m_drive = 0;
-};
 
 // What a player should make of a recording, from reading it straight through a parser.
 struct Expected {
@@ -95,13 +65,20 @@ Expected ReadThrough(const std::string& name) {
 
 class PlayerRecordingTest : public ::testing::Test {
 protected:
-    void Start(const ToolCard& card) {
-        ASSERT_TRUE(card.Ready());
-        CTATParser::SetLibraryHandle(card.Handle());
-        ASSERT_TRUE(StartPlayer(&player, &parser, &decoder, &audio, &events, &front, &rear));
-    }
+    void SetUp() override { CTATParser::SetLibraryHandle(card.Handle()); }
     void TearDown() override { player.Shutdown(); }
+    // Makes a recording on the card with the recorder tool.
+    bool Record(const std::string& name, const std::string& options) {
+        std::string said;
+        return card.Ready() &&
+               testsupport::RunCommand(LOCKET_BUILD_DIR "/tools/locket-record/locket-record '" +
+                                           card.Root() + "' --one " + name + " " + options +
+                                           " --quiet --jobs 1",
+                                       &said) == 0;
+    }
+    bool Start() { return StartPlayer(&player, &parser, &decoder, &audio, &events, &front, &rear); }
 
+    test::TestCard card;
     CTATParser parser;
     CDecoder decoder;
     CFakeAudio audio;
@@ -111,12 +88,14 @@ protected:
     CTRSMediaPlayer player;
 };
 
-TEST_F(PlayerRecordingTest, PlaysToTheEndFromTheFirstKeyFrameOfEachCamera) {
-    // The second recording starts within a group, on two cameras.
-    const char* const names[] = {"REC_20240301_083000_F.tat", "EVENT_20240301_083000_D.tat"};
-    ToolCard card(names[0], "--seconds 2 --size 160x96", names[1],
-                  "--seconds 2 --size 160x96 --rear-size 96x64 --start-mid-group=10");
-    ASSERT_NO_FATAL_FAILURE(Start(card));
+TEST_F(PlayerRecordingTest, PlaysFromTheFirstKeyFrameOfEachCameraAndCapturesOnlyThePictureShown) {
+    // The second recording starts within a group, on two cameras; the third is smaller.
+    const char* const names[] = {"REC_20240301_083000_F.tat", "EVENT_20240301_083000_D.tat",
+                                 "REC_20240301_090000_F.tat"};
+    ASSERT_TRUE(
+        Record(names[0], "--seconds 2 --size 160x96") &&
+        Record(names[1], "--seconds 2 --size 160x96 --rear-size 96x64 --start-mid-group=10") &&
+        Record(names[2], "--seconds 2 --size 96x64") && Start());
     Expected expected;
     for (const bool two : {true, false}) {
         SCOPED_TRACE(names[two]);
@@ -186,29 +165,21 @@ TEST_F(PlayerRecordingTest, PlaysToTheEndFromTheFirstKeyFrameOfEachCamera) {
     EXPECT_EQ(front.DrawCount(), 0u);
     EXPECT_EQ(events.Texts().size(), texts);
     EXPECT_FALSE(player.Capture(0, "/tmp/never.jpg"));
-}
 
-TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecording) {
-    ToolCard card("REC_20240301_083000_F.tat", "--seconds 3 --size 160x96",
-                  "REC_20240301_090000_F.tat", "--seconds 3 --size 96x64");
-    ASSERT_NO_FATAL_FAILURE(Start(card));
-    const testsupport::TempDir folder("switch");
-    const std::string path = folder.File("still.jpg");
+    // A capture right after switching never saves the other recording.
+    const std::string path = card.Temp() + "/still.jpg";
     const auto stillWidth = [&] {
         std::filesystem::remove(path);
-        if (!player.Capture(0, path.c_str()))
-            return 0;
-        cv::Mat still = cv::imread(path);
-        return still.cols;
+        return player.Capture(0, path.c_str()) ? cv::imread(path).cols : 0;
     };
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
-        player.Open(card.Name().c_str());
+        player.Open(names[0]);
         ASSERT_TRUE(WaitFor([&] { return front.DrawCount() > 0 && stillWidth() == 160; }));
         front.ClearDrawn();
         // The first picture of the other recording may or may not be in; the last one of the
         // first recording must not be saved in its place.
-        player.Open("REC_20240301_090000_F.tat");
+        player.Open(names[2]);
         const int width = stillWidth();
         EXPECT_TRUE(width == 0 || width == 96) << width;
         ASSERT_TRUE(WaitFor([&] { return stillWidth() == 96; }));
@@ -218,11 +189,11 @@ TEST_F(PlayerRecordingTest, CaptureRightAfterSwitchingNeverSavesTheOtherRecordin
 
 TEST_F(PlayerRecordingTest, HiddenRearShowsOnceShownAndSeeksAndStepsLandOnTheSamePictureOnBoth) {
     // 25 pictures a second in groups of 24: the groups start between whole seconds.
-    ToolCard card("REC_20240301_083000_D.tat",
-                  "--seconds 8 --fps 25 --size 160x96 --rear-size 96x64");
-    ASSERT_NO_FATAL_FAILURE(Start(card));
+    ASSERT_TRUE(Record("REC_20240301_083000_D.tat",
+                       "--seconds 8 --fps 25 --size 160x96 --rear-size 96x64") &&
+                Start());
     rear.SetShown(false);
-    player.Open(card.Name().c_str());
+    player.Open("REC_20240301_083000_D.tat");
     ASSERT_TRUE(WaitFor([&] { return front.DrawCount() >= 30; }));
     EXPECT_FALSE(player.StepFrames(1)) << "playing";
     player.Pause();
@@ -322,10 +293,8 @@ public:
     }
 };
 
-TEST(PlayerRealTime, PicturesKeepTheChosenSpeedWithASoundOutputThatTakesSoundAtOnce) {
-    ToolCard card("REC_20240301_083000_F.tat", "--seconds 3 --size 160x96");
-    ASSERT_TRUE(card.Ready());
-    CTATParser::SetLibraryHandle(card.Handle());
+TEST_F(PlayerRecordingTest, PicturesKeepTheChosenSpeedWithASoundOutputThatTakesSoundAtOnce) {
+    ASSERT_TRUE(Record("REC_20240301_083000_F.tat", "--seconds 3 --size 160x96"));
     const struct {
         bool muted;
         int speed;
@@ -344,7 +313,7 @@ TEST(PlayerRealTime, PicturesKeepTheChosenSpeedWithASoundOutputThatTakesSoundAtO
         ASSERT_TRUE(
             StartPlayer(&player, c.muted ? &withoutSound : &withSound, &decoder, &audio, &events));
 
-        player.Open(card.Name().c_str());
+        player.Open("REC_20240301_083000_F.tat");
         ASSERT_TRUE(WaitFor([&] { return events.ends.load() >= 1; }));
         player.Shutdown();
         ASSERT_EQ(decoder.times.size(), 90u);
