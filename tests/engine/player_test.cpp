@@ -139,16 +139,27 @@ protected:
     CTRSMediaPlayer player;
 };
 
-TEST_F(PlayerTest, CloseAndShutdownStopPlaybackWithoutAnEndEvent) {
+TEST_F(PlayerTest, CloseAndShutdownStopPlaybackWithoutAnEndEventOrWaitingForTheReader) {
     parser.AddStream(300, 3, 10);
     Wire(&audio, true);
     player.Open("REC_20260101_120000_F.tat");
     ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
     EXPECT_EQ(player.m_captureGate.load(), CTRSMediaPlayer::kGatePlaying);
 
-    // The main window's STOP: pause, close, seek to 0 (while paused), close again.
+    // Calls that take the player's lock return while it waits for the reader; Close pauses
+    // by itself, with the player thread held up.
+    parser.gate.Hold(true);
+    ASSERT_TRUE(WaitFor([&] { return parser.gate.waiting.load() > 0; }));
+    EXPECT_TRUE(ReturnsWhileHeld(
+        [&] {
+            player.Redraw();
+            player.Capture(0, "/tmp/unused.jpg");
+            player.Close();
+            EXPECT_EQ(player.GetState(), CTRSMediaPlayer::kPaused);
+        },
+        [&] { parser.gate.Hold(false); }));
+    // The rest of the main window's STOP: pause, seek to 0, close again.
     player.Pause();
-    player.Close();
     EXPECT_TRUE(player.SeekTo(0));
     player.Close();
     int shown = decoder.fronts.load();
@@ -231,26 +242,6 @@ TEST_F(PlayerTest, DurationAndTextWithoutAFrameRateAndTextFillingTheReadBuffer) 
         player.Open("REC_20260101_120000_F.tat");
         EXPECT_EQ(player.GetDuration(), c.ms) << c.frames << " frames at " << c.fps;
     }
-}
-
-TEST_F(PlayerTest, UserCallsDoNotWaitForThePlayersWaits) {
-    // Held while waiting for the reader: every call that takes the player's lock still returns.
-    parser.AddStream(300, 0, 0);
-    Wire(&audio, true);
-    player.Open("REC_20260101_120000_F.tat");
-    ASSERT_TRUE(WaitFor([&] { return decoder.fronts.load() >= 3; }));
-    parser.gate.Hold(true);
-    ASSERT_TRUE(WaitFor([&] { return parser.gate.waiting.load() > 0; }));
-    EXPECT_TRUE(ReturnsWhileHeld(
-        [&] {
-            player.Redraw();
-            player.Capture(0, "/tmp/unused.jpg");
-            player.Close();
-            // Paused by Close itself: the player thread is held up.
-            EXPECT_EQ(player.GetState(), CTRSMediaPlayer::kPaused);
-        },
-        [&] { parser.gate.Hold(false); }));
-    player.Shutdown();
 }
 
 TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
