@@ -69,7 +69,6 @@ protected:
 };
 
 TEST_F(WaveBoxTest, OpensMonoPcmInTwoBuffersAndOnlyAFailedOpenOrAFatalErrorSilenceIt) {
-    EXPECT_EQ(device.opened, std::vector<int>({16, 8000, 3840, 2}));
     ASSERT_TRUE(box.Open(8, 22050));
     EXPECT_EQ(device.opened, std::vector<int>({8, 22050, 3840, 2}));
     EXPECT_EQ(box.GetAverageBytesPerSecond(), 22050);
