@@ -43,9 +43,7 @@ void ExpectBrightCorner(const DrawnPicture& p, int corner) {
             const int want = (x > p.width / 2) + 2 * (y > p.height / 2) == corner ? 255 : 0;
             for (int k = 0; k < 3; ++k)  // within the encoder's rounding
                 EXPECT_NEAR(row[x * bytes + k], want, 6) << x << "," << y;
-            if (bytes == 4) {
-                EXPECT_EQ(row[x * bytes + 3], 255);
-            }
+            EXPECT_TRUE(bytes == 3 || row[x * bytes + 3] == 255) << "opaque";
         }
         EXPECT_EQ(std::vector<int>(row + p.width * bytes, row + p.stride),
                   std::vector<int>(p.stride - p.width * bytes, 0x5C));
@@ -147,25 +145,17 @@ TEST_F(DecoderTest, BrightnessAndContrastChangeDrawnPixels) {
         m.colRange(m.cols / 2, m.cols).setTo(cv::Scalar::all(98));
     });
     Decode(0, &front, packets[0]);
-    struct Case {
-        int brightness, contrast;
-        float b, c;
-    };
-    for (Case k : {Case{0, 0, 0, 1},
-                   {3, 0, 0.3f, 1},
-                   {-3, 0, -0.3f, 1},
-                   {0, -5, 0, 0.5f},
-                   {0, 10, 0, 2},
-                   {0, 15, 0, 2},
-                   {0, -10, 0, 0.01f}}) {
-        SCOPED_TRACE(testing::Message()
-                     << "brightness " << k.brightness << " contrast " << k.contrast);
-        decoder.SetBrightness(0, k.brightness);
-        decoder.SetContrast(0, k.contrast);
+    // Levels of brightness and contrast, and the brightness and contrast they make.
+    const float cases[][4] = {{0, 0, 0, 1},  {3, 0, 0.3f, 1}, {-3, 0, -0.3f, 1}, {0, -5, 0, 0.5f},
+                              {0, 10, 0, 2}, {0, 15, 0, 2},   {0, -10, 0, 0.01f}};
+    for (const auto& [brightness, contrast, b, c] : cases) {
+        SCOPED_TRACE(testing::Message() << "brightness " << brightness << " contrast " << contrast);
+        decoder.SetBrightness(0, static_cast<int>(brightness));
+        decoder.SetContrast(0, static_cast<int>(contrast));
         ASSERT_TRUE(decoder.Redraw(0, &front));
         DrawnPicture p = front.Last();
-        EXPECT_NEAR(p.Mean(8, 8, kW / 2 - 16, kH - 16), expectedGrey(40, k.b, k.c), 5);
-        EXPECT_NEAR(p.Mean(kW / 2 + 8, 8, kW / 2 - 16, kH - 16), expectedGrey(100, k.b, k.c), 5);
+        EXPECT_NEAR(p.Mean(8, 8, kW / 2 - 16, kH - 16), expectedGrey(40, b, c), 5);
+        EXPECT_NEAR(p.Mean(kW / 2 + 8, 8, kW / 2 - 16, kH - 16), expectedGrey(100, b, c), 5);
     }
 
     // The rear channel keeps its own (neutral) settings.
