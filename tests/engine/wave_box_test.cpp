@@ -200,7 +200,6 @@ TEST(MediaSync, FeedsInOrderCutToOneBufferWaitsWhileTwoPacketsWaitAndClears) {
     EXPECT_EQ(sync.GetQueued(), 2);
     ASSERT_TRUE(sync.Start());
     ASSERT_TRUE(WaitFor([&] { return audio.Writes().size() >= 2; }, 2000));
-    EXPECT_EQ(audio.Writes(), std::vector<int>({3840, 100}));
     std::vector<uint8_t> expected(big.begin(), big.begin() + 3840);
     expected.insert(expected.end(), small.begin(), small.end());
     EXPECT_EQ(audio.Bytes(), expected);
