@@ -37,7 +37,6 @@ public:
     void AddFront(bool key) {
         packets.push_back({"00dc", {0, 0, 0, 1, uint8_t(key ? 0x65 : 0x41)}});
     }
-    void AddAudio(std::vector<uint8_t> pcm) { packets.push_back({"02wb", std::move(pcm)}); }
     void AddText(const std::string& text) {
         packets.push_back({"03tx", {text.begin(), text.end()}});
     }
@@ -46,7 +45,7 @@ public:
         for (int i = 0; i < count; ++i) {
             AddFront(i % 30 == 0);
             if (audioEvery > 0 && i % audioEvery == 0)
-                AddAudio(std::vector<uint8_t>(320, static_cast<uint8_t>(i)));
+                packets.push_back({"02wb", std::vector<uint8_t>(320, static_cast<uint8_t>(i))});
             if (textEvery > 0 && i % textEvery == 0)
                 AddText(std::string(1, 'T').append(std::to_string(i)));
         }
@@ -244,10 +243,7 @@ TEST_F(PlayerTest, DurationAndTextWithoutAFrameRateAndTextFillingTheReadBuffer) 
 
 TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
     // Held while two sound packets wait for a device that takes nothing.
-    for (int i = 0; i < 60; ++i) {
-        parser.AddFront(i % 30 == 0);
-        parser.AddAudio(std::vector<uint8_t>(320, 1));
-    }
+    parser.AddStream(60, 1, 0);
     Wire(&held, false);
     player.Open("REC_20260101_120000_F.tat");
     // The first picture comes after the preroll's 21, whose sound is queued by then: the
