@@ -183,11 +183,11 @@ TEST_F(Playback, TickTransportSeekBarAndKeys) {
         return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
                w().Player().GetShownPicture() == kFps && Marker(w().FrontView()) == kFps;
     }));
-    // Jumps: back within the first 10 s and forward within the last 10 s do nothing.
+    // Jumps: back within the first 10 s and forward within the last 10 s do nothing (a seek
+    // while paused would move the time at once).
     const int before = w().Player().GetCurTime();
     Click(w(), ctl::kBack10);
     Click(w(), ctl::kForward10);
-    QTest::qWait(200);
     EXPECT_EQ(w().Player().GetCurTime(), before);
 
     // Space plays and pauses again.
@@ -230,8 +230,6 @@ TEST_F(Playback, TickTransportSeekBarAndKeys) {
     EXPECT_GT(NewestValue(w().Series(0)), NewestValue(w().Series(1)));
     EXPECT_GT(NewestValue(w().Series(1)), NewestValue(w().Series(2)));
     EXPECT_GT(NewestValue(w().Series(2)), 0);
-    QTest::qWait(300);
-    EXPECT_EQ(w().CurrentRow(), -1) << "no end event may follow STOP";
 
     // PLAY on the last row keeps its index.
     const int last = w().RowCount() - 1;
