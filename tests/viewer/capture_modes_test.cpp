@@ -34,7 +34,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(Modes, CaptureWritesOneJpegPerCameraAsksAboutThoseFilesAndResumesPlaying) {
+TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
     struct Case {
         bool rear;
         const char* typed;
@@ -114,9 +114,7 @@ TEST_F(Modes, CaptureWritesOneJpegPerCameraAsksAboutThoseFilesAndResumesPlaying)
     EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
     EXPECT_FALSE(std::filesystem::exists(typed + "_front.jpg"));
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(typed + "_front.jpg")));
-}
 
-TEST_F(Modes, MagnifierFullScreenWithTheMapLargeAndBack) {
     // The magnifier is replaced by its button and ends when closed.
     Click(w(), ctl::kZoom);
     QPointer<CZoomDlg> first = w().ZoomDlg();

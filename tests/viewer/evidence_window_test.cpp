@@ -16,7 +16,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
                                "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
     const std::string name =
         std::filesystem::directory_iterator(card.path() + "/EVENT")->path().filename();
-    Window window({.card = card.path()});
+    Window window(card.path());
     ASSERT_TRUE(window.WaitForList(1));
     CRavuraVezedaDlg& w = *window;
     CEvidenceControls* evidence = w.Evidence();

@@ -151,7 +151,6 @@ TEST_F(Playback, TickTransportSeekBarAndKeys) {
     ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() >= 2000; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(seek->GetPos(), 0);
-    EXPECT_EQ(Text(w(), ctl::kCurrentTime), "00:00:00");
     QTest::mouseRelease(seek, Qt::LeftButton, {}, thumb);
 
     // A double click whose last release never reaches the application.

@@ -32,7 +32,7 @@ TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
         {"[config]\nbrightness=-6\nvolume=abc\n", 0, 50, 32767},
     };
     for (const Case& c : cases) {
-        Window window({.configText = c.file ? c.file : ""});
+        Window window("", c.file ? c.file : "");
         SCOPED_TRACE(c.file ? c.file : "(none)");
         EXPECT_EQ(window->ControlAs<CBitmapSlider>(ctl::kBrightSlider)->GetPos(), c.brightness);
         EXPECT_EQ(window->ControlAs<CBitmapSlider>(ctl::kVolumeSlider)->GetPos(), c.volume);
@@ -64,7 +64,7 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
     };
     QImage categoryButtons[2];
     for (const Case& c : cases) {
-        Window window({.langId = c.langId});
+        Window window("", "", c.langId);
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Brindle Road Locket KX2"));
         auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
         EXPECT_EQ(list->headerItem()->text(0), QString::fromUtf8(c.typeHeader));
@@ -136,7 +136,7 @@ TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
     const auto& names = SharedCardNames();
     ASSERT_EQ(names.size(), 8u);
 
-    Window window({.card = card});
+    Window window(card);
     ASSERT_TRUE(window.WaitForList(static_cast<int>(names.size())));
     auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
     const std::map<std::string, std::string> types = {
@@ -187,7 +187,7 @@ TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenT
         "[blackbox]\nmic_in=0\n[capacity]\nconst=40\nevent=30\npark=20\nmanual=10\n"));
     const std::string file = std::filesystem::canonical(card).string() + "/SETTING/blackbox.cfg";
 
-    Window window({.card = card});
+    Window window(card);
     ASSERT_TRUE(WaitFor([&] { return window->CardDrive() != 0; }));
     Click(*window, ctl::kSettings);
     CSettingDlg* dlg = window->SettingsDialog();
