@@ -50,7 +50,7 @@ TEST(ViewerStart, ConfigValuesAreRestoredCheckedAndSaved) {
     }
 }
 
-TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
+TEST(ViewerStart, TextsFollowTheLanguageQuitCanBeDeclinedAndASecondViewerDoesNotStart) {
     struct Case {
         int langId;
         const char* question;
@@ -120,13 +120,10 @@ TEST(ViewerStart, TextsFollowTheLanguageAndTheQuitQuestionCanBeDeclined) {
         EXPECT_FALSE(window->isVisible());
     }
     EXPECT_NE(categoryButtons[0], categoryButtons[1]);
-}
 
-TEST(ViewerStart, ASecondViewerDoesNotStart) {
     CRavuraVezedaApp first({});
     ASSERT_TRUE(first.InitInstance());
-    CRavuraVezedaApp second({});
-    EXPECT_FALSE(second.InitInstance());
+    EXPECT_FALSE(CRavuraVezedaApp({}).InitInstance());
 }
 
 TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
