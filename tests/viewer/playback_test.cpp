@@ -49,22 +49,16 @@ protected:
 
 // Notes whether a view got its size while the player already had a recording open: its thread
 // decodes at once, and a first key frame met without a size leaves the view dark for a group.
-class CSizedLate : public QObject {
-public:
-    CSizedLate(QWidget* view, const CTRSMediaPlayer& player) : m_player(player) {
+struct CSizedLate : QObject {
+    CSizedLate(QWidget* view, const CTRSMediaPlayer& player) : player(player) {
         view->installEventFilter(this);
     }
-    bool late = false;
-
-protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize && m_player.GetState() == CTRSMediaPlayer::kPlaying)
-            late = true;
+        late |= event->type() == QEvent::Resize && player.GetState() == CTRSMediaPlayer::kPlaying;
         return false;
     }
-
-private:
-    const CTRSMediaPlayer& m_player;
+    const CTRSMediaPlayer& player;
+    bool late = false;
 };
 
 TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsGraphBrightnessAndMirror) {

@@ -97,8 +97,7 @@ TEST(ViewerStart, TextsFollowTheLanguageQuitCanBeDeclinedAndASecondViewerDoesNot
         const std::pair<const char*, QPalette> palettes[] = {
             {"message box", boxPalette},
             {"progress window", window->ProgressDlg()->palette()},
-            {"settings dialog", settings.palette()},
-        };
+            {"settings dialog", settings.palette()}};
         for (const auto& [name, palette] : palettes) {
             SCOPED_TRACE(name);
             for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
