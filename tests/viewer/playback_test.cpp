@@ -78,10 +78,7 @@ TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsGraphBrightnessAndMirror) {
     ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
     EXPECT_EQ(w().FrontView()->Picture().size(), QSize(640, 360));
     // What the view paints is the picture, not only what it holds.
-    const QImage painted = w().FrontView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_GT(ReadFrameNumber(painted.constBits(), painted.width(), painted.height(),
-                              static_cast<int>(painted.bytesPerLine()), 4),
-              0);
+    EXPECT_GT(Marker(w().FrontView()->grab().toImage().convertToFormat(QImage::Format_RGB32)), 0);
 
     // Time, seek bar, speed and graph move once a second.
     ASSERT_TRUE(WaitFor([&] { return w().GraphShownSec() >= 1; }, 4000));
@@ -195,9 +192,8 @@ TEST_F(Playback, TickTransportSeekBarAndKeys) {
     volume->SetPos(7);
     QTest::keyClick(&w(), Qt::Key_Up);
     EXPECT_EQ(volume->GetPos(), 12);
-    QTest::keyClick(&w(), Qt::Key_Down);
-    QTest::keyClick(&w(), Qt::Key_Down);
-    QTest::keyClick(&w(), Qt::Key_Down);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(&w(), Qt::Key_Down);
     EXPECT_EQ(volume->GetPos(), 0);
     EXPECT_EQ(w().WaveBox().GetVolume(), 0);
 

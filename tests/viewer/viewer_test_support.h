@@ -156,13 +156,15 @@ inline void ShowSignals(CRavuraVezedaDlg& window, const std::string& record) {
     window.ApplySignals();
 }
 
-// The frame number marked in the view's picture; -1 without a picture.
-inline int Marker(const CVideoView* view) {
-    const QImage picture = view->Picture();
+// The frame number marked in a picture or a view's; -1 without a picture.
+inline int Marker(const QImage& picture) {
     if (picture.isNull())
         return -1;
     return ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
                            static_cast<int>(picture.bytesPerLine()), picture.depth() / 8);
+}
+inline int Marker(const CVideoView* view) {
+    return Marker(view->Picture());
 }
 
 // The row of the first listed recording with (or without) the rear camera; -1 when none.
