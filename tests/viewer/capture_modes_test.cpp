@@ -110,7 +110,6 @@ TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
         return QString::fromStdString(typed);
     });
     Click(w(), ctl::kCapture);
-    EXPECT_FALSE(Playing());
     EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
     EXPECT_FALSE(std::filesystem::exists(typed + "_front.jpg"));
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(typed + "_front.jpg")));
@@ -133,7 +132,6 @@ TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
     ASSERT_TRUE(second);
     QTest::keyClick(second, Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([&] { return second.isNull(); }));
-    EXPECT_EQ(w().ZoomDlg(), nullptr);
     Click(w(), ctl::kZoom);
     ASSERT_NE(w().ZoomDlg(), nullptr);
     QTest::keyClick(w().ZoomDlg(), Qt::Key_Escape);
