@@ -150,7 +150,6 @@ TEST_F(Playback, TickTransportSeekBarAndKeys) {
     ASSERT_TRUE(QGuiApplication::mouseButtons() & Qt::LeftButton);
     ASSERT_EQ(w().CurrentRow(), oneCamera);
     EXPECT_TRUE(WaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
-    EXPECT_GE(seek->GetPos(), 1);
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
 
     // The transport, the seek bar and the keys.
