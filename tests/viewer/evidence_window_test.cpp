@@ -16,7 +16,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
                                "160x96", "--rear-size", "96x64", "--rear", "--min-kib", "520"}));
     const std::string name =
         std::filesystem::directory_iterator(card.path() + "/EVENT")->path().filename();
-    Window window({.card = card.path()});
+    Window window(card.path());
     ASSERT_TRUE(window.WaitForList(1));
     CRavuraVezedaDlg& w = *window;
     CEvidenceControls* evidence = w.Evidence();
@@ -132,12 +132,12 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     Choose(0);
     const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
+    const QString base = QString::fromStdString(name.substr(0, name.size() - 4));
     ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
     std::string probe;
-    ASSERT_EQ(0, evidence_test::Shell("ffprobe -v error -show_entries format=duration -of "
-                                      "csv=p=0 " +
-                                          stem + ".mp4",
-                                      &probe));
+    ASSERT_EQ(0, evidence_test::Shell(
+                     "ffprobe -v error -show_entries format=duration -of csv=p=0 " + stem + ".mp4",
+                     &probe));
     // From the key picture before the start mark (picture 24) to the end of picture 90.
     EXPECT_NEAR(std::stod(probe), (91 - 24) / 30.0, 0.05) << probe;
 
@@ -149,9 +149,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     w.SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
     Choose(2);
     ASSERT_TRUE(WaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
-    EXPECT_TRUE(w.LastMessage().contains(
-        "missing/" + QString::fromStdString(std::filesystem::path(stem).filename().string()) +
-        ".csv"))
+    EXPECT_TRUE(w.LastMessage().contains("missing/" + base + ".csv"))
         << w.LastMessage().toStdString();
 
     // A clip over a damaged stretch is kept under its incomplete name, which the message after
@@ -166,9 +164,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
         WaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
     ASSERT_TRUE(evidence_test::WriteText(source, recorded));
     ASSERT_TRUE(told) << w.LastMessage().toStdString();
-    EXPECT_TRUE(w.LastMessage().contains(
-        QString::fromStdString(std::filesystem::path(stem).filename().string()) +
-        ".incomplete.mp4"))
+    EXPECT_TRUE(w.LastMessage().contains(base + ".incomplete.mp4"))
         << w.LastMessage().toStdString();
     EXPECT_TRUE(std::filesystem::exists(stem + ".incomplete.mp4"));
 }

@@ -88,26 +88,21 @@ inline std::string PathOn(const std::string& card, const std::string& name) {
     return card + "/" + CategoryFolder(CategoryOfName(name)) + "/" + name;
 }
 
-struct WindowOptions {
-    std::string card{};        // empty: no card
-    std::string configText{};  // written to config.cfg first when not empty
-    int langId = 0x09;
-};
-
-// A window on its own config folder; the message boxes answered with OK.
+// A window on a card (none when empty) and its own config folder, whose config.cfg holds
+// `configText` first when that is not empty; the message boxes answered with OK.
 class Window {
 public:
-    explicit Window(const WindowOptions& options = {}) {
+    explicit Window(const std::string& card = "", const std::string& configText = "",
+                    int langId = 0x09) {
         m_configPath = m_config.path() + "/config.cfg";
-        if (!options.configText.empty())
-            std::ofstream(m_configPath) << options.configText;
-        ViewerOptions viewer;
-        viewer.cardFolder = options.card;
-        viewer.watchVolumes = false;
-        viewer.configFolder = m_config.path();
-        viewer.langId = options.langId;
-        viewer.autoAnswer = QMessageBox::Ok;
-        m_window = std::make_unique<CRavuraVezedaDlg>(viewer);
+        if (!configText.empty())
+            std::ofstream(m_configPath) << configText;
+        const ViewerOptions options{.cardFolder = card,
+                                    .watchVolumes = false,
+                                    .configFolder = m_config.path(),
+                                    .langId = langId,
+                                    .autoAnswer = QMessageBox::Ok};
+        m_window = std::make_unique<CRavuraVezedaDlg>(options);
         m_window->OnInitDialog();
         m_window->show();
     }
@@ -132,7 +127,7 @@ protected:
 
     void OpenOn(const std::string& card, int rows = static_cast<int>(SharedCardNames().size()),
                 const std::string& configText = "") {
-        window = std::make_unique<Window>(WindowOptions{.card = card, .configText = configText});
+        window = std::make_unique<Window>(card, configText);
         ASSERT_TRUE(window->WaitForList(rows));
     }
 
@@ -161,13 +156,15 @@ inline void ShowSignals(CRavuraVezedaDlg& window, const std::string& record) {
     window.ApplySignals();
 }
 
-// The frame number marked in the view's picture; -1 without a picture.
-inline int Marker(const CVideoView* view) {
-    const QImage picture = view->Picture();
+// The frame number marked in a picture or a view's; -1 without a picture.
+inline int Marker(const QImage& picture) {
     if (picture.isNull())
         return -1;
     return ReadFrameNumber(picture.constBits(), picture.width(), picture.height(),
                            static_cast<int>(picture.bytesPerLine()), picture.depth() / 8);
+}
+inline int Marker(const CVideoView* view) {
+    return Marker(view->Picture());
 }
 
 // The row of the first listed recording with (or without) the rear camera; -1 when none.
