@@ -101,7 +101,6 @@ bool CTRSMediaPlayer::Open(const char* path) {
                     std::min<int64_t>(frames * 1000 / info.fps0, std::numeric_limits<int>::max())));
                 m_totalFrames = static_cast<int>(frames);
             }
-            m_sync.ClearAudio();
         }
         ResetPresentation();
         // The channels forget the last recording's pictures: a capture or redraw before the

@@ -283,6 +283,8 @@ void CTRSMediaPlayer::ResetPresentation() {
     }
     m_wake.notify_all();
     m_sync.CancelWait();
+    // Sound queued before a jump, a step or a close belongs to the old place.
+    m_sync.ClearAudio();
     m_waitKey[0] = true;
     m_waitKey[1] = true;
     m_presentQueue.Clear();

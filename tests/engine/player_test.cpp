@@ -266,5 +266,21 @@ TEST_F(PlayerTest, UserCallsDoNotWaitForTheSound) {
         [&] { held.gate.Hold(false); }));
 }
 
+TEST_F(PlayerTest, AJumpDropsTheSoundQueuedBeforeIt) {
+    parser.AddStream(90, 1, 0);  // each sound packet's bytes are its frame number
+    Wire(&held, false);
+    player.Open("REC_20260101_120000_F.tat");
+    ASSERT_TRUE(WaitFor(
+        [&] { return held.gate.waiting.load() > 0 && parser.audioDelivered.load() >= 20; }));
+    player.Pause();
+    const int before = parser.audioDelivered.load();
+    ASSERT_TRUE(player.SeekTo(1000));
+    held.gate.Hold(false);
+    player.Play();
+    ASSERT_TRUE(WaitFor([&] { return held.Writes().size() >= 2; }));
+    // Only the packet the device already held is from before the jump.
+    EXPECT_GE(int(held.Bytes().at(320)), before);
+}
+
 }  // namespace
 }  // namespace locket
