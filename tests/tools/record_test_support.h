@@ -12,6 +12,7 @@
 
 #include "engine/ffm_h264_decoder.h"
 #include "files/evidence_test_support.h"
+#include "files/mp4_writer.h"
 #include "support/frame_marker.h"
 #include "tat/tat_test_util.h"
 #include "tools/locket-record/annexb.h"
@@ -39,10 +40,9 @@ inline int FrameNumberOf(const cv::Mat& bgr) {
 // The NAL unit types of an access unit, delimiters (9) and SEI (6) left out.
 inline std::vector<int> NalTypes(const std::vector<uint8_t>& au) {
     std::vector<int> types;
-    for (size_t i = 0; i + 3 < au.size(); ++i)
-        if (au[i] == 0 && au[i + 1] == 0 && au[i + 2] == 1 && (au[i + 3] & 0x1F) != 6 &&
-            (au[i + 3] & 0x1F) != 9)
-            types.push_back(au[i + 3] & 0x1F);
+    for (const auto& [unit, size] : AnnexBUnits(au.data(), au.size()))
+        if ((unit[0] & 0x1F) != 6 && (unit[0] & 0x1F) != 9)
+            types.push_back(unit[0] & 0x1F);
     return types;
 }
 
