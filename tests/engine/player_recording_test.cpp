@@ -37,20 +37,19 @@ struct Expected {
 
 Expected ReadThrough(const std::string& root, const std::string& name) {
     Expected e;
-    for (const auto& file : std::filesystem::recursive_directory_iterator(root))
-        if (file.path().filename() == name)
-            for (const test::Packet& p : test::ReadPackets(file.path().string())) {
-                const bool keySeen = e.firstKeyIndex >= 0;
-                if (p.IsVideo() && p.stream == 0) {
-                    if (!keySeen && p.data.size() >= 5 && (p.data[4] & 0x1F) != 1)
-                        e.firstKeyIndex = e.frontPackets;
-                    ++e.frontPackets;
-                } else if (keySeen && p.kind == kTatKindAudio) {
-                    e.pcm.insert(e.pcm.end(), p.data.begin(), p.data.end());
-                } else if (keySeen && p.kind == kTatKindText) {
-                    e.frontsBefore.push_back(e.frontPackets - e.firstKeyIndex);
-                }
-            }
+    for (const test::Packet& p :
+         test::ReadPackets(JoinPath(JoinPath(root, CategoryFolder(CategoryOfName(name))), name))) {
+        const bool keySeen = e.firstKeyIndex >= 0;
+        if (p.IsVideo() && p.stream == 0) {
+            if (!keySeen && p.data.size() >= 5 && (p.data[4] & 0x1F) != 1)
+                e.firstKeyIndex = e.frontPackets;
+            ++e.frontPackets;
+        } else if (keySeen && p.kind == kTatKindAudio) {
+            e.pcm.insert(e.pcm.end(), p.data.begin(), p.data.end());
+        } else if (keySeen && p.kind == kTatKindText) {
+            e.frontsBefore.push_back(e.frontPackets - e.firstKeyIndex);
+        }
+    }
     return e;
 }
 
