@@ -70,22 +70,13 @@ QRgb PixelOf(QWidget* widget, QPoint at) {
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(at) | 0xFF000000;
 }
 
-// A left-button press, drag or release; a move without `held` is a hover.
-void Mouse(QWidget* widget, QEvent::Type type, QPoint at, bool held = true) {
-    const bool press = type == QEvent::MouseButtonPress;
-    QMouseEvent event(
-        type, QPointF(at), QPointF(widget->mapToGlobal(at)),
-        type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-        (press || (held && type == QEvent::MouseMove)) ? Qt::LeftButton : Qt::NoButton,
-        Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &event);
+// A left-button press, drag or release; the test library keeps the button held in between.
+void Mouse(QWidget* widget, QTest::MouseAction action, QPoint at) {
+    QTest::mouseEvent(action, widget, action == QTest::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      {}, at);
 }
-constexpr QEvent::Type kPress = QEvent::MouseButtonPress, kMove = QEvent::MouseMove,
-                       kRelease = QEvent::MouseButtonRelease;
-void Click(QWidget* widget, QPoint at) {
-    Mouse(widget, kPress, at);
-    Mouse(widget, kRelease, at);
-}
+constexpr auto kPress = QTest::MousePress, kMove = QTest::MouseMove, kRelease = QTest::MouseRelease,
+               kClick = QTest::MouseClick;
 
 // 0..99 over a 200-pixel channel with a 10-pixel thumb: the thumb centre runs 5..195.
 struct SeekSlider {
@@ -178,7 +169,7 @@ TEST(BitmapSlider, DragsPostMovingOnEachChangeAndMovedOnReleaseKeysPostMovedOnce
     EXPECT_EQ((Messages{{kMoving, 1002, 54}, {kMoved, 1002, 54}}), s.log.Take());
 
     // A press away from the thumb makes it jump there.
-    Click(s.slider, {30, 7});
+    Mouse(s.slider, kClick, {30, 7});
     EXPECT_EQ((Messages{{kMoving, 1002, 13}, {kMoved, 1002, 13}}), s.log.Take());
 
     s.slider->SetPageSize(25);
@@ -292,7 +283,7 @@ TEST(SkinButton, CheckedRadioUnchecksItsGroupThroughPostedMessages) {
     // A click checks a radio (and a second click keeps it checked).
     c.resize(20, 10);
     for (int i = 0; i < 2; ++i) {
-        Click(&c, {5, 5});
+        Mouse(&c, kClick, {5, 5});
         QCoreApplication::sendPostedEvents();
         EXPECT_TRUE(c.GetCheck()) << i;
         EXPECT_FALSE(b.GetCheck()) << i;
@@ -313,7 +304,7 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItDrawsTheDownSkinWhileCheckedAndTa
     int clicks = 0;
     QObject::connect(box, &QAbstractButton::clicked, [&] { ++clicks; });
 
-    Click(box, {5, 5});
+    Mouse(box, kClick, {5, 5});
     EXPECT_TRUE(box->GetCheck());
     EXPECT_FALSE(box->IsHeld());
     EXPECT_EQ(1, clicks);
@@ -334,7 +325,9 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItDrawsTheDownSkinWhileCheckedAndTa
 
     // Over skin while hovered, cleared on leave; disabled falls back to the normal skin.
     box->SetCheck(false);
-    Mouse(box, kMove, {5, 5}, false);
+    QMouseEvent hover(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &hover);
     EXPECT_EQ(kMagenta, PixelOf(box, {3, 3}));
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(box, &leave);
@@ -373,9 +366,9 @@ TEST(SkinButton, CheckBoxTogglesOnReleaseOverItDrawsTheDownSkinWhileCheckedAndTa
     EXPECT_EQ(QRegion(0, 0, 8, 8), box->GetRegion());
     EXPECT_EQ(kRed, PixelOf(parent.get(), {2, 2}));
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {12, 2}));
-    Click(box, {12, 4});
+    Mouse(box, kClick, {12, 4});
     EXPECT_FALSE(box->GetCheck()) << "outside the shape is not the button";
-    Click(box, {3, 4});
+    Mouse(box, kClick, {3, 4});
     EXPECT_TRUE(box->GetCheck());
     EXPECT_EQ(kBlue, PixelOf(parent.get(), {2, 2}));
     EXPECT_EQ(kGreen, PixelOf(parent.get(), {12, 2}));
