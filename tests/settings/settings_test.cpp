@@ -81,15 +81,12 @@ void Choose(CSettingDlg& dlg, int id, const char* entry) {
     list->setCurrentIndex(index);
 }
 
-struct Dialog {
-    Dialog(const std::string& path, int langId, ClockTime now = {2025, 3, 4, 13, 14, 15})
-        : dlg(path, langId) {
-        dlg.SetAutoAnswer(1);
-        dlg.OnInitDialog(now);
-        dlg.show();
-    }
-    CSettingDlg dlg;
-};
+// Opens the dialog on 2025-03-04 13:14:15, its messages answered at once.
+void Open(CSettingDlg& dlg) {
+    dlg.SetAutoAnswer(1);
+    dlg.OnInitDialog({2025, 3, 4, 13, 14, 15});
+    dlg.show();
+}
 
 // Each test starts from the recorder's file on the card.
 class SettingsFileTest : public ::testing::Test {
@@ -294,44 +291,42 @@ TEST_F(SettingsFileTest, RestoreLandsOnlyOnTheTrackedCardWithCrLfLineEnds) {
 }
 
 TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
-    {
-        Dialog d(m_path, kEnglish);
-        CSettingDlg& dlg = d.dlg;
-        EXPECT_EQ(dlg.windowTitle(), "BlackBox Configuration");
-        EXPECT_EQ(dlg.palette().color(QPalette::Highlight), QColor(0xf7, 0x58, 0x2e)) << "orange";
-        EXPECT_EQ(dlg.ControlAs<QGroupBox>(c::kStorageGroup)->title(), "Storage (%)");
-        // clang-format off
-        const std::pair<int, const char*> shown[] = {
-            {c::kDrivingList, "50"}, {c::kEventList, "20"}, {c::kParkingList, "20"},
-            {c::kManualList, "10"}, {c::kVoltageList, "11.8v/23.6v"}, {c::kYearList, "2025"},
-            {c::kMonthList, "3"}, {c::kDayList, "4"}, {c::kHourList, "13"},
-            {c::kMinuteList, "14"}, {c::kSecondList, "15"}, {c::kUnitYear + 4, "m"},
-            {c::kStorageNote, "Notice) Total Size = 100%"}, {c::kFirmware, "1.2.07"},
-            {c::kModel, "LOCKET KX2"}, {c::kViewerVersion, "2.5.7"}};
-        // clang-format on
-        for (const auto& [id, text] : shown)
-            EXPECT_EQ(Text(dlg, id), text) << id;
-        EXPECT_EQ(dlg.ControlAs<QSlider>(c::kShockSlider)->value(), 3);
-        EXPECT_EQ(dlg.ControlAs<QSlider>(c::kMotionSlider)->value(), 1);
-        EXPECT_FALSE(dlg.Control(c::kYearList)->isEnabled());
+    CSettingDlg dlg(m_path, kEnglish);
+    Open(dlg);
+    EXPECT_EQ(dlg.windowTitle(), "BlackBox Configuration");
+    EXPECT_EQ(dlg.palette().color(QPalette::Highlight), QColor(0xf7, 0x58, 0x2e)) << "orange";
+    EXPECT_EQ(dlg.ControlAs<QGroupBox>(c::kStorageGroup)->title(), "Storage (%)");
+    // clang-format off
+    const std::pair<int, const char*> shown[] = {
+        {c::kDrivingList, "50"}, {c::kEventList, "20"}, {c::kParkingList, "20"},
+        {c::kManualList, "10"}, {c::kVoltageList, "11.8v/23.6v"}, {c::kYearList, "2025"},
+        {c::kMonthList, "3"}, {c::kDayList, "4"}, {c::kHourList, "13"},
+        {c::kMinuteList, "14"}, {c::kSecondList, "15"}, {c::kUnitYear + 4, "m"},
+        {c::kStorageNote, "Notice) Total Size = 100%"}, {c::kFirmware, "1.2.07"},
+        {c::kModel, "LOCKET KX2"}, {c::kViewerVersion, "2.5.7"}};
+    // clang-format on
+    for (const auto& [id, text] : shown)
+        EXPECT_EQ(Text(dlg, id), text) << id;
+    EXPECT_EQ(dlg.ControlAs<QSlider>(c::kShockSlider)->value(), 3);
+    EXPECT_EQ(dlg.ControlAs<QSlider>(c::kMotionSlider)->value(), 1);
+    EXPECT_FALSE(dlg.Control(c::kYearList)->isEnabled());
 
-        // The pairs are two-way switches: a second click on the ticked box keeps it ticked.
-        Click(dlg, c::kMicOn);
-        EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOn)->isChecked());
-        Click(dlg, c::kMicOff);
-        EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
-        Click(dlg, c::kBikeMode);
-        EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
-        Click(dlg, c::kTimeSync);
-        EXPECT_TRUE(dlg.Control(c::kYearList)->isEnabled());
-        Choose(dlg, c::kDrivingList, "40");
-        Choose(dlg, c::kEventList, "30");
-        Choose(dlg, c::kVoltageList, "12.4v/24.8v");
-        QTest::keyClick(dlg.Control(c::kMotionSlider), Qt::Key_End);
-        Choose(dlg, c::kHourList, "1");
-        Click(dlg, c::kSave);
-        EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    }
+    // The pairs are two-way switches: a second click on the ticked box keeps it ticked.
+    Click(dlg, c::kMicOn);
+    EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOn)->isChecked());
+    Click(dlg, c::kMicOff);
+    EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
+    Click(dlg, c::kBikeMode);
+    EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
+    Click(dlg, c::kTimeSync);
+    EXPECT_TRUE(dlg.Control(c::kYearList)->isEnabled());
+    Choose(dlg, c::kDrivingList, "40");
+    Choose(dlg, c::kEventList, "30");
+    Choose(dlg, c::kVoltageList, "12.4v/24.8v");
+    QTest::keyClick(dlg.Control(c::kMotionSlider), Qt::Key_End);
+    Choose(dlg, c::kHourList, "1");
+    Click(dlg, c::kSave);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
     // clang-format off
     const char* const saved[][3] = {
         {"capacity", "const", "40"}, {"capacity", "event", "30"}, {"capacity", "park", "20"},
@@ -344,18 +339,15 @@ TEST_F(SettingDlgTest, LoadChangeSaveAndReopenShowsTheSavedValues) {
         EXPECT_EQ(Value(m_path, section, key), value) << key;
 
     // Reopened, in Korean: the saved values are what the dialog shows.
-    Dialog d(m_path, kLangKorean);
-    CSettingDlg& dlg = d.dlg;
-    EXPECT_EQ(dlg.windowTitle(), "KX2 환경설정");
-    EXPECT_EQ(dlg.ControlAs<QPushButton>(c::kSave)->text(), "저장");
-    for (const auto& [id, text] : {std::pair{c::kDrivingList, "40"},
-                                   {c::kEventList, "30"},
-                                   {c::kVoltageList, "12.4v/24.8v"}})
-        EXPECT_EQ(Text(dlg, id), text) << id;
-    EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
-    EXPECT_TRUE(dlg.ControlAs<QCheckBox>(c::kBikeMode)->isChecked());
-    EXPECT_FALSE(dlg.Control(c::kShockSlider)->isEnabled());
-    EXPECT_EQ(dlg.ControlAs<QSlider>(c::kMotionSlider)->value(), 3);
+    CSettingDlg korean(m_path, kLangKorean);
+    Open(korean);
+    EXPECT_EQ(korean.windowTitle(), "KX2 환경설정");
+    EXPECT_EQ(korean.ControlAs<QPushButton>(c::kSave)->text(), "저장");
+    EXPECT_EQ(Text(korean, c::kVoltageList), "12.4v/24.8v") << "the list's last entry";
+    EXPECT_TRUE(korean.ControlAs<QCheckBox>(c::kMicOff)->isChecked());
+    EXPECT_TRUE(korean.ControlAs<QCheckBox>(c::kBikeMode)->isChecked());
+    EXPECT_FALSE(korean.Control(c::kShockSlider)->isEnabled());
+    EXPECT_EQ(korean.ControlAs<QSlider>(c::kMotionSlider)->value(), 3);
 }
 
 TEST_F(SettingDlgTest, ARefusedOrFailedSaveShowsWhyAndKeepsTheDialogOpen) {
@@ -381,11 +373,12 @@ TEST_F(SettingDlgTest, ARefusedOrFailedSaveShowsWhyAndKeepsTheDialogOpen) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteText(m_path, kRecorderFile);
-        Dialog d(m_path, kEnglish);
-        c.change(d.dlg);
-        Click(d.dlg, c::kSave);
-        EXPECT_EQ(d.dlg.LastMessage(), c.message);
-        EXPECT_TRUE(d.dlg.isVisible());
+        CSettingDlg dlg(m_path, kEnglish);
+        Open(dlg);
+        c.change(dlg);
+        Click(dlg, c::kSave);
+        EXPECT_EQ(dlg.LastMessage(), c.message);
+        EXPECT_TRUE(dlg.isVisible());
         // Nothing of the form reached the file.
         EXPECT_EQ(Value(m_path, "capacity", "const"), "50");
         EXPECT_EQ(Value(m_path, "time", "set"), "0");
