@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "widgets/map_view.h"
@@ -26,8 +27,7 @@ using namespace locket;
 
 namespace {
 
-class FakeReachability : public VNetworkReachability {
-public:
+struct FakeReachability : VNetworkReachability {
     bool online = false;
     bool IsOnline() override { return online; }
 };
@@ -263,46 +263,31 @@ QByteArray FetchNow(CTileSchemeHandler& tiles, int z, int x, int y) {
     return got;
 }
 
-// A tile server on the loopback: answers every GET with the tile or with an error, and notes
-// what it was asked. Its tiles are stale at once, so online every fetch asks it again.
-class CTileServer : public QObject {
-public:
-    CTileServer() {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket* socket = m_server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                m_buffer += socket->readAll();
-                if (!m_buffer.contains("\r\n\r\n"))
-                    return;
-                requests.append(m_buffer);
-                m_buffer.clear();
-                const QByteArray body = failing ? QByteArray("no") : tile;
-                socket->write((failing ? "HTTP/1.1 500 Oops\r\n" : "HTTP/1.1 200 OK\r\n") +
-                              QByteArray("Expires: Thu, 01 Jan 1970 00:00:00 GMT\r\n") +
-                              "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
-                              body);
-                socket->disconnectFromHost();
-            });
-        });
-        m_server.listen(QHostAddress::LocalHost);
-    }
-    QString Template() const {
-        return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_server.serverPort());
-    }
-
-    QByteArray tile = QByteArray(300, 't');
-    bool failing = false;
-    QList<QByteArray> requests;
-
-private:
-    QTcpServer m_server;
-    QByteArray m_buffer;
-};
-
 TEST(TileCache, FetchesOnlineNamingItselfKeepsTheTileForOfflineAndItsBound) {
     QTemporaryDir folder;
-    CTileServer server;
     FakeReachability network;
+    // A tile server on the loopback: answers every GET with the tile or with an error, and notes
+    // what it was asked. Its tiles are stale at once, so online every fetch asks it again.
+    const QByteArray tile(300, 't');
+    bool failing = false;
+    QList<QByteArray> requests;
+    QByteArray buffer;
+    QTcpServer server;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, [&, socket] {
+            buffer += socket->readAll();
+            if (!buffer.contains("\r\n\r\n"))
+                return;
+            requests.append(std::exchange(buffer, {}));
+            const QByteArray body = failing ? QByteArray("no") : tile;
+            socket->write((failing ? "HTTP/1.1 500 Oops\r\n" : "HTTP/1.1 200 OK\r\n") +
+                          QByteArray("Expires: Thu, 01 Jan 1970 00:00:00 GMT\r\n") +
+                          "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            socket->disconnectFromHost();
+        });
+    });
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     CTileSchemeHandler tiles;
     tiles.SetReachability(&network);
     tiles.SetServer(QStringLiteral("https://tiles.invalid/{z}/{x}/{y}.png"));
@@ -323,22 +308,21 @@ TEST(TileCache, FetchesOnlineNamingItselfKeepsTheTileForOfflineAndItsBound) {
     EXPECT_EQ(big, FetchNow(tiles, 5, 29, 3));
 
     network.online = true;
-    tiles.SetServer(server.Template());
-    EXPECT_EQ(server.tile, FetchNow(tiles, 5, 3, 7));
-    ASSERT_EQ(1, server.requests.size());
-    EXPECT_TRUE(server.requests[0].startsWith("GET /5/3/7.png ")) << server.requests[0].data();
-    EXPECT_TRUE(server.requests[0].contains("User-Agent: LocketKX2Viewer/"))
-        << server.requests[0].data();
+    tiles.SetServer(QString("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(server.serverPort()));
+    EXPECT_EQ(tile, FetchNow(tiles, 5, 3, 7));
+    ASSERT_EQ(1, requests.size());
+    EXPECT_TRUE(requests[0].startsWith("GET /5/3/7.png ")) << requests[0].data();
+    EXPECT_TRUE(requests[0].contains("User-Agent: LocketKX2Viewer/")) << requests[0].data();
 
     network.online = false;
-    EXPECT_EQ(server.tile, FetchNow(tiles, 5, 3, 7)) << "offline from the cache";
+    EXPECT_EQ(tile, FetchNow(tiles, 5, 3, 7)) << "offline from the cache";
     EXPECT_TRUE(FetchNow(tiles, 5, 3, 8).isEmpty());
-    EXPECT_EQ(1, server.requests.size()) << "offline nothing is asked";
+    EXPECT_EQ(1, requests.size()) << "offline nothing is asked";
 
     // Online the server is asked again for the kept tile, and fails.
     network.online = true;
-    server.failing = true;
-    EXPECT_EQ(server.tile, FetchNow(tiles, 5, 3, 7)) << "a failing server leaves the kept tile";
+    failing = true;
+    EXPECT_EQ(tile, FetchNow(tiles, 5, 3, 7)) << "a failing server leaves the kept tile";
     EXPECT_TRUE(FetchNow(tiles, 5, 4, 4).isEmpty());
-    EXPECT_EQ(3, server.requests.size()) << "online the server is asked first";
+    EXPECT_EQ(3, requests.size()) << "online the server is asked first";
 }
