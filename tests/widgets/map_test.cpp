@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -34,14 +35,10 @@ struct FakeReachability : VNetworkReachability {
 
 // Waits for the result the call hands its callback; invalid after 10 s without one.
 QVariant Await(const std::function<void(CMapView::ScriptResult)>& call) {
-    QVariant result;
-    bool done = false;
-    call([&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    QTest::qWaitFor([&] { return done; }, 10000);
-    return result;
+    std::optional<QVariant> result;
+    call([&](const QVariant& value) { result = value; });
+    QTest::qWaitFor([&] { return result.has_value(); }, 10000);
+    return result.value_or(QVariant());
 }
 
 QVariant Evaluate(CMapView& view, const QString& script) {
