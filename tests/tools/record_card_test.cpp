@@ -153,7 +153,6 @@ TEST(RecordOne, PowerCutDamageSeedAndStartMidGroupShapeTheFile) {
 
     // The power cut loses the torn last packet, and the index: the reader scans.
     const std::vector<Packet> afterCut = ReadPackets(cut, &status, &scanned);
-    EXPECT_EQ(kTatEnd, status);
     EXPECT_TRUE(scanned);
     ASSERT_EQ(all.size() - 1, afterCut.size());
     for (size_t i = 0; i < afterCut.size(); ++i)
@@ -164,8 +163,7 @@ TEST(RecordOne, PowerCutDamageSeedAndStartMidGroupShapeTheFile) {
               std::filesystem::file_size(cut));
 
     // Damage in the middle costs the packets it hit; reading resumes behind it to the end.
-    const std::vector<Packet> afterDamage = ReadPackets(damaged, &status);
-    EXPECT_EQ(kTatEnd, status);
+    const std::vector<Packet> afterDamage = ReadPackets(damaged);
     EXPECT_LT(afterDamage.size(), all.size());
     ASSERT_GT(afterDamage.size(), all.size() / 2);
     EXPECT_EQ(all.back().data, afterDamage.back().data);
