@@ -4,8 +4,7 @@
 // The marker is a grid of 12 x 2 cells starting at pixel (0, 0); white is 1, black is 0:
 //   row 0: W B  bits 15..6
 //   row 1: B W  bits 5..0  check 3..0
-// check = (n ^ n >> 4 ^ n >> 8 ^ n >> 12 ^ 0xA) & 0xF, so neither a blank nor a saturated area
-// passes for a marker.
+// The check bits keep a blank or a saturated area from passing for a marker.
 #pragma once
 
 #include <algorithm>

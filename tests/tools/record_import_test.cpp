@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "record_test_support.h"
-#include "support/external_command.h"
 #include "tools/locket-record/road_scene.h"
 
 using namespace locket;
@@ -16,9 +15,9 @@ constexpr int kWidth = 160, kHeight = 96, kFps = 25;
 
 // Runs the tool on the footage: its exit status, and all it said.
 int Import(const std::string& card, const std::string& footage, std::string* said) {
-    return testsupport::RunCommand(RecorderExecutable() + " '" + card + "' --import '" + footage +
-                                       "' --one " + kName + " --quiet 2>&1",
-                                   said);
+    return Shell(
+        kRecorderTool + " '" + card + "' --import '" + footage + "' --one " + kName + " --quiet",
+        said);
 }
 
 }  // namespace

@@ -52,9 +52,7 @@ inline void ExpectPicture(const Packet& p, int index, int fps, CFFMH264_Decoder&
     }
 }
 
-inline std::string RecorderExecutable() {
-    return std::string(LOCKET_BUILD_DIR) + "/tools/locket-record/locket-record";
-}
+inline const std::string kRecorderTool = LOCKET_BUILD_DIR "/tools/locket-record/locket-record";
 
 // The tool's option parser over these arguments (the program name goes in front).
 inline bool Parse(std::vector<const char*> args, RecordOptions* options, std::string* error) {
