@@ -4,10 +4,10 @@
 // The marker is a grid of 12 x 2 cells starting at pixel (0, 0); white is 1, black is 0:
 //   row 0: W B  bits 15..6
 //   row 1: B W  bits 5..0  check 3..0
-// check = (n ^ n >> 4 ^ n >> 8 ^ n >> 12 ^ 0xA) & 0xF, so neither a blank nor a saturated area
-// passes for a marker.
+// The check bits keep a blank or a saturated area from passing for a marker.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,7 +29,8 @@ template <class Luma>
 int ReadMarkerGrid(const Luma& luma, int width, int height, double cw, double ch, int* margin) {
     if (cw * kMarkerCols > width + 0.5 || ch * kMarkerRows > height + 0.5)
         return -1;
-    int bits[kMarkerRows][kMarkerCols];
+    auto at = [](double p, int size) { return std::clamp(static_cast<int>(p), 0, size - 1); };
+    int cells = 0;  // one bit a cell, row by row, the first cell highest
     int worst = 255;
     for (int r = 0; r < kMarkerRows; ++r) {
         for (int c = 0; c < kMarkerCols; ++c) {
@@ -38,35 +39,22 @@ int ReadMarkerGrid(const Luma& luma, int width, int height, double cw, double ch
             int sum = 0, lo = 255, hi = 0;
             for (int j = -1; j <= 1; ++j) {
                 for (int i = -1; i <= 1; ++i) {
-                    int x = static_cast<int>(cx + i * cw * 0.25);
-                    int y = static_cast<int>(cy + j * ch * 0.25);
-                    x = x < 0 ? 0 : (x >= width ? width - 1 : x);
-                    y = y < 0 ? 0 : (y >= height ? height - 1 : y);
-                    const int v = luma(x, y);
+                    const int v =
+                        luma(at(cx + i * cw * 0.25, width), at(cy + j * ch * 0.25, height));
                     sum += v;
-                    lo = v < lo ? v : lo;
-                    hi = v > hi ? v : hi;
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
                 }
             }
             if (lo < 128 && hi >= 128)
                 return -1;  // the samples straddle a cell edge: wrong grid
             const int mean = sum / 9;
-            bits[r][c] = mean >= 128 ? 1 : 0;
-            const int d = mean >= 128 ? mean - 128 : 127 - mean;
-            worst = d < worst ? d : worst;
+            cells = (cells << 1) | (mean >= 128 ? 1 : 0);
+            worst = std::min(worst, mean >= 128 ? mean - 128 : 127 - mean);
         }
     }
-    if (bits[0][0] != 1 || bits[0][1] != 0 || bits[1][0] != 0 || bits[1][1] != 1)
-        return -1;
-    int n = 0;
-    for (int c = 2; c < kMarkerCols; ++c)
-        n = (n << 1) | bits[0][c];
-    for (int c = 2; c < 8; ++c)
-        n = (n << 1) | bits[1][c];
-    int check = 0;
-    for (int c = 8; c < kMarkerCols; ++c)
-        check = (check << 1) | bits[1][c];
-    if (check != FrameMarkerCheck(n))
+    const int n = (((cells >> 12) & 0x3FF) << 6) | ((cells >> 4) & 0x3F);
+    if ((cells & 0xC00C00) != 0x800400 || (cells & 0xF) != FrameMarkerCheck(n))
         return -1;
     *margin = worst;
     return n;
@@ -78,15 +66,11 @@ int ReadMarker(const Luma& luma, int width, int height) {
         return -1;
     // The white first cell ends where the black second cell (right) and the black cell below
     // begin: their edges give the cell size, also when the picture was scaled unevenly.
-    const int scanY = 2 < height ? 2 : height - 1;
-    const int scanX = 2 < width ? 2 : width - 1;
-    if (luma(0, scanY) < 128 || luma(scanX, 0) < 128)
-        return -1;
     int runX = 0;
-    while (runX < width && luma(runX, scanY) >= 128)
+    while (runX < width && luma(runX, 2) >= 128)
         ++runX;
     int runY = 0;
-    while (runY < height && luma(scanX, runY) >= 128)
+    while (runY < height && luma(2, runY) >= 128)
         ++runY;
     if (runX < 2 || runY < 2 || runX >= width || runY >= height)
         return -1;
@@ -96,8 +80,7 @@ int ReadMarker(const Luma& luma, int width, int height) {
         return n;
     // Blurred edges move the measured runs a little: search around them for the cleanest grid.
     int best = -1, bestMargin = -1;
-    const double stepX = runX * 0.02 > 0.25 ? runX * 0.02 : 0.25;
-    const double stepY = runY * 0.02 > 0.25 ? runY * 0.02 : 0.25;
+    const double stepX = std::max(runX * 0.02, 0.25), stepY = std::max(runY * 0.02, 0.25);
     for (double cw = runX * 0.85; cw <= runX * 1.15; cw += stepX) {
         for (double ch = runY * 0.85; ch <= runY * 1.15; ch += stepY) {
             const int v = ReadMarkerGrid(luma, width, height, cw, ch, &margin);

@@ -23,9 +23,8 @@ public:
             m_path = pattern;
     }
     ~TempDir() {
-        std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
+        std::error_code ignored;  // also when mkdtemp failed and the path is empty
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

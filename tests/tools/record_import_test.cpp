@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "record_test_support.h"
-#include "support/external_command.h"
 #include "tools/locket-record/road_scene.h"
 
 using namespace locket;
@@ -14,34 +13,11 @@ namespace {
 constexpr const char* kName = "MANUAL_20240301_120000_F";
 constexpr int kWidth = 160, kHeight = 96, kFps = 25;
 
-// Footage as someone else's camera or editor would make it: the recorder's own pictures, each
-// with its frame marker, through the ffmpeg command with the given encoder options.
-bool MakeFootage(const std::string& path, int seconds, const std::string& encoding) {
-    const std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgr24 -s " +
-                                std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r " +
-                                std::to_string(kFps) + " -i - " + encoding + " '" + path + "'";
-    FILE* ffmpeg = popen(command.c_str(), "w");
-    if (!ffmpeg)
-        return false;
-    const CRoadScene scene(kWidth, kHeight, false, 7);
-    cv::Mat picture;
-    bool written = true;
-    for (int i = 0; i < seconds * kFps && written; ++i) {
-        SceneInput in;
-        in.frame = i;
-        in.seconds = static_cast<double>(i) / kFps;  // the car ahead moves
-        scene.Draw(in, &picture);
-        written = std::fwrite(picture.data, picture.elemSize(), picture.total(), ffmpeg) ==
-                  picture.total();
-    }
-    return pclose(ffmpeg) == 0 && written;
-}
-
 // Runs the tool on the footage: its exit status, and all it said.
 int Import(const std::string& card, const std::string& footage, std::string* said) {
-    return testsupport::RunCommand(RecorderExecutable() + " '" + card + "' --import '" + footage +
-                                       "' --one " + kName + " --quiet 2>&1",
-                                   said);
+    return Shell(
+        kRecorderTool + " '" + card + "' --import '" + footage + "' --one " + kName + " --quiet",
+        said);
 }
 
 }  // namespace
@@ -63,11 +39,27 @@ TEST(RecordImport, FootageIsEncodedAnewOnlyWhenOffTheGroupsOf24AndKeepsItsPacket
                    {"kept.h264", 2, layout, true},
                    {"kept.mp4", 2, layout, true},
                    {"kept-aud.h264", 2, layout + "-x264-params aud=1", true}};
+    // Footage as someone else's camera or editor would make it: the recorder's own pictures,
+    // each with its frame marker, through ffmpeg with the source's options.
+    const std::string ffmpegRaw = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgr24 -s " +
+                                  std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r " +
+                                  std::to_string(kFps) + " -i - ";
+    const CRoadScene scene(kWidth, kHeight, false, 7);
+    cv::Mat picture;
     std::vector<Packet> raw;
     for (const auto& source : sources) {
         SCOPED_TRACE(source.file);
         const std::string footage = dir.path() + "/" + source.file;
-        ASSERT_TRUE(MakeFootage(footage, source.seconds, source.encoding));
+        FILE* ffmpeg = popen((ffmpegRaw + source.encoding + " '" + footage + "'").c_str(), "w");
+        ASSERT_NE(nullptr, ffmpeg);
+        for (int i = 0; i < source.seconds * kFps; ++i) {
+            SceneInput in;
+            in.frame = i;
+            in.seconds = static_cast<double>(i) / kFps;  // the car ahead moves
+            scene.Draw(in, &picture);
+            std::fwrite(picture.data, picture.elemSize(), picture.total(), ffmpeg);
+        }
+        ASSERT_EQ(0, pclose(ffmpeg));
         const std::string card = dir.path() + "/card-" + source.file;
         std::string said;
         ASSERT_EQ(0, Import(card, footage, &said)) << said;

@@ -4,12 +4,10 @@
 #include <vector>
 
 #include "record_test_support.h"
-#include "support/external_command.h"
 #include "tat/tat_library.h"
 
 using namespace locket;
 using namespace locket::recordtest;
-using testsupport::RunCommand;
 
 // Values in both spellings; bad values refused with a message naming the option.
 TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) {
@@ -20,13 +18,11 @@ TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) 
                        "--start-mid-group", "--damage", "--start", "20231231_235959"},
                       &o, &error))
         << error;
-    EXPECT_EQ(
-        (std::vector<int>{5, 3, 320, 240, 96, 64, 15, 9, kTatParking, 2023, 59}),
-        (std::vector<int>{o.seconds, o.count, o.width, o.height, o.rearWidth, o.rearHeight, o.fps,
-                          static_cast<int>(o.seed), o.onlyCategory, o.start.year, o.start.second}));
-    // Bare --start-mid-group and --damage take their defaults.
-    EXPECT_EQ(12, o.startMidGroup);
-    EXPECT_EQ(4096, o.damageBytes);
+    // Bare --start-mid-group and --damage take their defaults (12, 4096).
+    EXPECT_EQ((std::vector<int>{5, 3, 320, 240, 96, 64, 15, 9, kTatParking, 2023, 59, 12, 4096}),
+              (std::vector<int>{o.seconds, o.count, o.width, o.height, o.rearWidth, o.rearHeight,
+                                o.fps, static_cast<int>(o.seed), o.onlyCategory, o.start.year,
+                                o.start.second, o.startMidGroup, o.damageBytes}));
 
     const std::pair<std::vector<const char*>, const char*> bad[] = {
         {{"card", "--seconds", "0"}, "--seconds"},
@@ -63,9 +59,9 @@ TEST(RecordOptions, ReadsValuesInBothSpellingsAndRefusesBadOnesNamingTheOption) 
 }
 
 TEST(RecordTool, HelpListsEveryOptionBadRunsFailWithAMessageAndRunsAgainNeverReplace) {
-    const std::string tool = RecorderExecutable();
+    const std::string& tool = kRecorderTool;
     std::string help;
-    ASSERT_EQ(0, RunCommand(tool + " --help 2>&1", &help));
+    ASSERT_EQ(0, Shell(tool + " --help", &help));
     for (const char* option :
          {"--seconds", "--count", "--size", "--rear-size", "--fps", "--seed", "--start ", "--rear ",
           "--no-rear", "--only", "--one", "--start-mid-group", "--min-kib", "--power-cut",
@@ -85,18 +81,18 @@ TEST(RecordTool, HelpListsEveryOptionBadRunsFailWithAMessageAndRunsAgainNeverRep
                " --one REC_20240301_090000_F --min-kib 600" + small,
            "writing the recording failed"}}) {
         std::string out;
-        EXPECT_NE(0, RunCommand(command + " 2>&1", &out)) << command;
+        EXPECT_NE(0, Shell(command, &out)) << command;
         EXPECT_NE(std::string::npos, out.find(mentions)) << out;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("full/REC/REC_20240301_090000_F.tat")));
 
     // A second run into the same card never replaces a recording: each new one takes the next
     // free second of its kind, and the tool says so.
-    const std::string run = tool + " " + dir.File("twice") +
-                            " --only REC --count 2 --no-rear --seconds 1 --size 96x64 2>&1";
+    const std::string run =
+        tool + " " + dir.File("twice") + " --only REC --count 2 --no-rear --seconds 1 --size 96x64";
     std::string first, second;
-    ASSERT_EQ(0, RunCommand(run, &first)) << first;
-    ASSERT_EQ(0, RunCommand(run, &second)) << second;
+    ASSERT_EQ(0, Shell(run, &first)) << first;
+    ASSERT_EQ(0, Shell(run, &second)) << second;
     EXPECT_EQ(first.find("on the card already"), std::string::npos) << first;
     // What each recording holds: 1 s at 30 fps, sound every 200 ms, GPS, G-sensor and signals.
     EXPECT_NE(first.find("REC/REC_20240301_083001_F.tat  30+0 frames, 5 audio, 13 text"),

@@ -17,7 +17,6 @@ TEST(RecordEncoder, RefusesOddSizesNoFrameRateAndPicturesOfAnotherSize) {
     ASSERT_TRUE(encoder.Open(160, 120, 30));
     std::vector<EncodedPacket> packets;
     EXPECT_FALSE(encoder.Encode(cv::Mat(64, 96, CV_8UC3, cv::Scalar(0, 0, 0)), &packets));
-    EXPECT_TRUE(packets.empty());
 }
 
 TEST(FrameMarker, ReadsScaledPicturesAndRejectsPicturesWithoutMarker) {
