@@ -187,8 +187,6 @@ TEST(Sha256Manifest, Sha256sumChecksTheSetAndNoticesAChange) {
     ASSERT_TRUE(manifest.AddFile(dir.File("empty.gpx"), dir.File("empty.gpx")));  // absolute
     EXPECT_FALSE(manifest.AddFile(dir.File("missing"), "missing"));
     ASSERT_TRUE(manifest.Write(dir.File("clip.sha256")));
-    EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
-              CSha256Manifest::HashFile(dir.File("empty.gpx")));
     std::string out;
     EXPECT_EQ(0, Shell("cd " + dir.path() + " && sha256sum -c clip.sha256", &out)) << out;
     ASSERT_TRUE(WriteText(dir.File("clip.mp4"), "picture bytez"));
