@@ -1,8 +1,6 @@
 // What a recording's name tells, which recordings of a card are listed, and the trips and routes
 // they make: the rules the list, the player and the export share.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -71,10 +69,8 @@ TEST(RecordingListing, SizesOf64BitsAndTheFloorOf512KiB) {
     std::vector<std::string> all;
     for (const Case& c : cases) {
         const std::string path = JoinPath(JoinPath(root, CategoryFolder(c.category)), c.name);
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0) << path;
-        ASSERT_EQ(::ftruncate(fd, c.bytes), 0) << path;
-        ::close(fd);
+        ASSERT_TRUE(testsupport::WriteText(path, "")) << path;
+        std::filesystem::resize_file(path, c.bytes);  // sparse
         if (c.listed)
             all.push_back(c.name);
     }
