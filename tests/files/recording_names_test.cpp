@@ -157,7 +157,7 @@ TEST(Route, DistancesAlongTheGlobe) {
     EXPECT_EQ(0u, at);
 }
 
-TEST(Trips, NamesGiveLocalSeconds) {
+TEST(Trips, NamesGiveLocalSeconds_RecordingsThatFollowEachOtherMakeOneTrip) {
     int64_t s = 0;
     ASSERT_TRUE(RecordingStartSeconds("REC_20240301_083000_D.tat", &s));
     EXPECT_EQ(1709281800, s);
@@ -167,9 +167,7 @@ TEST(Trips, NamesGiveLocalSeconds) {
          {"REC_2024030_083000_D", "REC_2024030:_083000_D", "REC_20241301_083000_D",
           "REC_20240301-083000", "REC_20240301_086000_D", "", "REC"})
         EXPECT_FALSE(RecordingStartSeconds(bad, &s)) << bad;
-}
 
-TEST(Trips, GroupsRecordingsThatFollowEachOther) {
     // name, start (s), length (ms), trip
     std::vector<TripMember> trip = {
         {"REC_c", 120, 60000, 0},     {"REC_a", 0, 60000, 0},
