@@ -567,8 +567,8 @@ TEST(AviWriter, FreeFunctionsAndStdioSinkOnDisk) {
 }
 
 // Both layouts through one extractor: properties, every packet, the front frame positions of
-// the index, and seeking by time, which needs the index of the file open.
-TEST(AviExtractor, EveryPacketComesBackAndTheIndexSeeksToTheFrontFrames) {
+// the index, and seeking by time, which needs the index of the file open; then reading ahead.
+TEST(AviExtractor, EveryPacketDirectlyOrReadAhead_IndexSeeksToFrontFrames_OversizedChunksDropped) {
     TempDir dir;
     std::vector<Bytes> front;
     for (const Packet& p : MakeRecording(false))
@@ -644,21 +644,17 @@ TEST(AviExtractor, EveryPacketComesBackAndTheIndexSeeksToTheFrontFrames) {
     EXPECT_EQ(std::make_pair(30, 30), std::make_pair(x.GetFrameRate(0), info.fps0));
     ASSERT_EQ(0, x.SeekTime(0.5f));
     EXPECT_EQ(front[30], NextChunk(x).data);
-}
+    x.CloseMedia();
 
-TEST(AviExtractor, ReadAhead_DeliversInOrder_RestartsOnReopenAndSeek_DropsWhatDoesNotFit) {
-    TempDir dir;
+    // Read ahead, from a file of far more than the queue holds at once, so that the reader waits
+    // for room as well; every 7th chunk has 9000 bytes.
     const std::string path = dir.File("r.avi");
-    // Far more than the queue holds at once, so the reader waits for room as well; every 7th
-    // chunk has 9000 bytes.
     std::vector<Packet> packets;
     for (int f = 0; f < 1200; ++f)
         packets.push_back({f % 4, Payload(f % 7 == 1 ? 9000 : 100 + f * 13 % 501, f)});
     WritePackets(path, packets, true);
-    CAVIExtractor x;
     x.SetReadAhead(true);
     ASSERT_TRUE(x.StartReader());
-    MediaInfo info;
     ASSERT_NE(0u, x.OpenMedia(path.c_str(), &info));
     ASSERT_EQ(300, info.frameCount0);
     int32_t at = 532;  // where the chunks of a file of two cameras start
