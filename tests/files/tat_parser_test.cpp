@@ -1,5 +1,4 @@
-// The recording reader over the TAT library: reading through the read-ahead thread and
-// directly, seeking by time, recording names, and a card made by the recorder tool.
+// The recording reader over the TAT library: read ahead and directly, seeks, recording names.
 #include "files/tat_parser.h"
 
 #include <gtest/gtest.h>
