@@ -21,10 +21,8 @@ namespace {
 
 std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, int, int>>& list) {
     std::vector<TimedGSensor> out;
-    for (const auto& [t, x, y, z] : list) {
-        out.push_back({t, {}});
-        std::tie(out.back().g.x, out.back().g.y, out.back().g.z) = std::tie(x, y, z);
-    }
+    for (const auto& [t, x, y, z] : list)
+        out.push_back({t, CGSensorData(uint8_t(128 - x), uint8_t(128 - y), uint8_t(128 - z))});
     return out;
 }
 
