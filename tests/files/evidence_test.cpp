@@ -21,10 +21,8 @@ namespace {
 
 std::vector<TimedGSensor> Samples(const std::vector<std::tuple<uint32_t, int, int, int>>& list) {
     std::vector<TimedGSensor> out;
-    for (const auto& [t, x, y, z] : list) {
-        out.push_back({t, {}});
-        std::tie(out.back().g.x, out.back().g.y, out.back().g.z) = std::tie(x, y, z);
-    }
+    for (const auto& [t, x, y, z] : list)
+        out.push_back({t, CGSensorData(uint8_t(128 - x), uint8_t(128 - y), uint8_t(128 - z))});
     return out;
 }
 
@@ -187,8 +185,6 @@ TEST(Sha256Manifest, Sha256sumChecksTheSetAndNoticesAChange) {
     ASSERT_TRUE(manifest.AddFile(dir.File("empty.gpx"), dir.File("empty.gpx")));  // absolute
     EXPECT_FALSE(manifest.AddFile(dir.File("missing"), "missing"));
     ASSERT_TRUE(manifest.Write(dir.File("clip.sha256")));
-    EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
-              CSha256Manifest::HashFile(dir.File("empty.gpx")));
     std::string out;
     EXPECT_EQ(0, Shell("cd " + dir.path() + " && sha256sum -c clip.sha256", &out)) << out;
     ASSERT_TRUE(WriteText(dir.File("clip.mp4"), "picture bytez"));

@@ -1,8 +1,6 @@
 // What a recording's name tells, which recordings of a card are listed, and the trips and routes
 // they make: the rules the list, the player and the export share.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -71,10 +69,8 @@ TEST(RecordingListing, SizesOf64BitsAndTheFloorOf512KiB) {
     std::vector<std::string> all;
     for (const Case& c : cases) {
         const std::string path = JoinPath(JoinPath(root, CategoryFolder(c.category)), c.name);
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0) << path;
-        ASSERT_EQ(::ftruncate(fd, c.bytes), 0) << path;
-        ::close(fd);
+        ASSERT_TRUE(testsupport::WriteText(path, "")) << path;
+        std::filesystem::resize_file(path, c.bytes);  // sparse
         if (c.listed)
             all.push_back(c.name);
     }
@@ -161,7 +157,7 @@ TEST(Route, DistancesAlongTheGlobe) {
     EXPECT_EQ(0u, at);
 }
 
-TEST(Trips, NamesGiveLocalSeconds) {
+TEST(Trips, NamesGiveLocalSeconds_RecordingsThatFollowEachOtherMakeOneTrip) {
     int64_t s = 0;
     ASSERT_TRUE(RecordingStartSeconds("REC_20240301_083000_D.tat", &s));
     EXPECT_EQ(1709281800, s);
@@ -171,9 +167,7 @@ TEST(Trips, NamesGiveLocalSeconds) {
          {"REC_2024030_083000_D", "REC_2024030:_083000_D", "REC_20241301_083000_D",
           "REC_20240301-083000", "REC_20240301_086000_D", "", "REC"})
         EXPECT_FALSE(RecordingStartSeconds(bad, &s)) << bad;
-}
 
-TEST(Trips, GroupsRecordingsThatFollowEachOther) {
     // name, start (s), length (ms), trip
     std::vector<TripMember> trip = {
         {"REC_c", 120, 60000, 0},     {"REC_a", 0, 60000, 0},

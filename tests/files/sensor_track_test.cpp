@@ -200,7 +200,7 @@ TEST(GpsData, RmcFieldsGiveKoreanTimeAndSignedPositionAndOnlyStatusAIsValid) {
             << stamped.day << "." << stamped.month << "." << stamped.year;
 }
 
-TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
+TEST(GpsData, OnlyAPlainPositionIsValid_OddSentencesKeepWhatWasDecodedWithoutTimestamp) {
     // `position` is the sentence's four position fields.
     const auto expect = [](const char* position, bool valid) {
         const std::string sentence =
@@ -219,9 +219,7 @@ TEST(GpsData, OnlyAPlainPositionOnTheGlobeMakesAValidFix) {
           "4807.038,N,,E", "9000.001,N,01131.000,E", "4807.038,N,18000.01,E",
           "4807.038,N,99999.000,W"})
         expect(p, false);
-}
 
-TEST(GpsData, ShortOddAndOverlongSentencesKeepWhatWasDecodedWithoutTimestamp) {
     // No longitude: no fix.
     const CGPSData cut("G$GPRMC,123519,A,4807.038,N");
     EXPECT_EQ(std::make_tuple(21, 0, 4807.038, 0.0, 0, int64_t{0}),
