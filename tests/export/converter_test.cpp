@@ -25,8 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Result = ExportResult;
-
-using TempFolder = testsupport::TempDir;
+using test::TempFolder;
 
 // What ffprobe prints about the file, complaints included; "failed" when it fails.
 std::string Probe(const std::string& path, const std::string& options) {
@@ -63,14 +62,10 @@ Units RecordedUnits(const std::string& path, int stream, uint32_t fromMs, uint32
 
 // The NAL units of video track `track` of an MP4, as ffmpeg gives them back.
 Units Mp4Units(const std::string& mp4, int track) {
-    const std::string scratch = mp4 + ".h264";
-    std::string out;
-    EXPECT_EQ(0, evidence_test::Shell("ffmpeg -v error -y -i " + mp4 + " -map 0:v:" +
-                                          std::to_string(track) + " -c copy -f h264 " + scratch,
-                                      &out))
-        << out;
-    const std::string bytes = testsupport::ReadText(scratch);
-    fs::remove(scratch);
+    std::string bytes;
+    EXPECT_EQ(0, testsupport::RunCommand("ffmpeg -v error -i " + mp4 + " -map 0:v:" +
+                                             std::to_string(track) + " -c copy -f h264 -",
+                                         &bytes));
     Units units;
     AddUnits(&units, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return units;
@@ -151,8 +146,6 @@ protected:
 
 TempFolder* Converter::s_card = nullptr;
 bool Converter::s_made = false;
-
-class ClipExport : public Converter {};
 
 // Stopped and incomplete copies take their name only where it is free; a whole copy replaces.
 TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAFile) {
@@ -285,7 +278,7 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
     }
 }
 
-TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksums) {
+TEST_F(Converter, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksums) {
     CClipConverter::Options o;
     o.fromMs = 2500;
     o.toMs = 6000;
@@ -332,7 +325,7 @@ TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksum
     EXPECT_NE(std::string::npos, printed.find(stem + ".csv: OK")) << printed;
 }
 
-TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
+TEST_F(Converter, StopsAndFailuresLeaveNoFileBehind) {
     int asked = 0;
     CClipConverter::Options o;
     o.gpx = true;
@@ -350,7 +343,7 @@ TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
 }
 
 // The rear camera split into a file of its own; the browser plays the front one to its end.
-TEST_F(ClipExport, SplitPutsTheRearCameraInAFileOfItsOwnAndChromiumPlaysTheClipToItsEnd) {
+TEST_F(Converter, SplitPutsTheRearCameraInAFileOfItsOwnAndChromiumPlaysTheClipToItsEnd) {
     CClipConverter::Options o;
     o.fromMs = 7000;
     o.split = true;
