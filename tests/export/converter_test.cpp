@@ -278,11 +278,26 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
     }
 }
 
-TEST_F(Converter, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksums) {
+// Stops and failures leave no file; the clip after them starts at the key picture before the mark.
+TEST_F(Converter, StopsAndFailuresLeaveNoFileAndAClipHasTheGroupsTracksSensorsAndChecksums) {
+    int asked = 0;
     CClipConverter::Options o;
+    o.gpx = true;
+    EXPECT_EQ(Result::kStopped, clip.Export(intact, out, o, [&] { return ++asked < 50; }));
+    EXPECT_TRUE(FileNames(out).empty());
+    EXPECT_TRUE(clip.NotWritten().empty());
+
+    EXPECT_EQ(Result::kNotFound, clip.Export("REC_20990101_000000_D", out, o));
+    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(clip.ClipStartMs(), clip.ClipEndMs()));
+    EXPECT_EQ(Result::kNotFound, clip.Export("../REC/" + intact, out, o));
+    EXPECT_EQ(Result::kNotCreated, clip.Export(intact, out + "/missing", o));
+    EXPECT_EQ(1u, clip.NotWritten().size());
+    EXPECT_TRUE(FileNames(out).empty());
+    EXPECT_FALSE(CClipConverter().UseCard(out));
+
     o.fromMs = 2500;
     o.toMs = 6000;
-    o.gpx = o.csv = true;
+    o.csv = true;
     int lastFrame = 0, lastTotal = 0;
     // The name as typed: a leading slash, no extension, the camera letter in lower case.
     const std::string stem = CClipConverter::BaseName(intact);
@@ -323,23 +338,6 @@ TEST_F(Converter, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksums
         << printed;
     EXPECT_NE(std::string::npos, printed.find("/" + intact + ": OK")) << printed;
     EXPECT_NE(std::string::npos, printed.find(stem + ".csv: OK")) << printed;
-}
-
-TEST_F(Converter, StopsAndFailuresLeaveNoFileBehind) {
-    int asked = 0;
-    CClipConverter::Options o;
-    o.gpx = true;
-    EXPECT_EQ(Result::kStopped, clip.Export(intact, out, o, [&] { return ++asked < 50; }));
-    EXPECT_TRUE(FileNames(out).empty());
-    EXPECT_TRUE(clip.NotWritten().empty());
-
-    EXPECT_EQ(Result::kNotFound, clip.Export("REC_20990101_000000_D", out, o));
-    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(clip.ClipStartMs(), clip.ClipEndMs()));
-    EXPECT_EQ(Result::kNotFound, clip.Export("../REC/" + intact, out, o));
-    EXPECT_EQ(Result::kNotCreated, clip.Export(intact, out + "/missing", o));
-    EXPECT_EQ(1u, clip.NotWritten().size());
-    EXPECT_TRUE(FileNames(out).empty());
-    EXPECT_FALSE(CClipConverter().UseCard(out));
 }
 
 // The rear camera split into a file of its own; the browser plays the front one to its end.
