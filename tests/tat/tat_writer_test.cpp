@@ -96,7 +96,6 @@ TEST(CardLayout, RecordingNamesFollowTheKindDateTimeCameraRule) {
         EXPECT_EQ(name, expected[c]);
         EXPECT_TRUE(IsRecordingFileName(name)) << name;
         EXPECT_TRUE(IsRecordingFileName(name.substr(0, name.size() - 4))) << name;
-        EXPECT_EQ(CategoryOfName(name), c);
     }
     EXPECT_EQ(RecordingFileName(kTatContinuous, t, 1), "REC_20140301_093005_F.tat");
     EXPECT_EQ(RecordingPath("/card/", kTatManual, t, 2),
