@@ -324,7 +324,6 @@ TEST_F(TatLibraryTest, SettingsTextIsDeliveredFromTheCardWithRoomForItsTerminato
 TEST_F(TatLibraryTest, PollFollowsTheCardsUntilTheyLoseTheirLayoutOrAreRemovedWhileReading) {
     const char first = m_card.Drive();
     char drive = 0;
-    EXPECT_EQ(TatPollCard(H(), &drive), first);
     EXPECT_EQ(TatRegisterCardFolder(H(), (m_card.Root() + "/").c_str()), first)
         << "same folder, same token";
     // Not a card: a missing folder, a plain folder, nothing.
