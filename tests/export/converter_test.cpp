@@ -25,8 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Result = ExportResult;
-
-using TempFolder = testsupport::TempDir;
+using test::TempFolder;
 
 // What ffprobe prints about the file, complaints included; "failed" when it fails.
 std::string Probe(const std::string& path, const std::string& options) {
@@ -63,14 +62,10 @@ Units RecordedUnits(const std::string& path, int stream, uint32_t fromMs, uint32
 
 // The NAL units of video track `track` of an MP4, as ffmpeg gives them back.
 Units Mp4Units(const std::string& mp4, int track) {
-    const std::string scratch = mp4 + ".h264";
-    std::string out;
-    EXPECT_EQ(0, evidence_test::Shell("ffmpeg -v error -y -i " + mp4 + " -map 0:v:" +
-                                          std::to_string(track) + " -c copy -f h264 " + scratch,
-                                      &out))
-        << out;
-    const std::string bytes = testsupport::ReadText(scratch);
-    fs::remove(scratch);
+    std::string bytes;
+    EXPECT_EQ(0, testsupport::RunCommand("ffmpeg -v error -i " + mp4 + " -map 0:v:" +
+                                             std::to_string(track) + " -c copy -f h264 -",
+                                         &bytes));
     Units units;
     AddUnits(&units, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     return units;
@@ -151,8 +146,6 @@ protected:
 
 TempFolder* Converter::s_card = nullptr;
 bool Converter::s_made = false;
-
-class ClipExport : public Converter {};
 
 // Stopped and incomplete copies take their name only where it is free; a whole copy replaces.
 TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAFile) {
@@ -285,11 +278,26 @@ TEST_F(Converter, LostPacketsLeaveAnIncompleteCopyAndPartialCopiesNeverReplaceAF
     }
 }
 
-TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksums) {
+// Stops and failures leave no file; the clip after them starts at the key picture before the mark.
+TEST_F(Converter, StopsAndFailuresLeaveNoFileAndAClipHasTheGroupsTracksSensorsAndChecksums) {
+    int asked = 0;
     CClipConverter::Options o;
+    o.gpx = true;
+    EXPECT_EQ(Result::kStopped, clip.Export(intact, out, o, [&] { return ++asked < 50; }));
+    EXPECT_TRUE(FileNames(out).empty());
+    EXPECT_TRUE(clip.NotWritten().empty());
+
+    EXPECT_EQ(Result::kNotFound, clip.Export("REC_20990101_000000_D", out, o));
+    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(clip.ClipStartMs(), clip.ClipEndMs()));
+    EXPECT_EQ(Result::kNotFound, clip.Export("../REC/" + intact, out, o));
+    EXPECT_EQ(Result::kNotCreated, clip.Export(intact, out + "/missing", o));
+    EXPECT_EQ(1u, clip.NotWritten().size());
+    EXPECT_TRUE(FileNames(out).empty());
+    EXPECT_FALSE(CClipConverter().UseCard(out));
+
     o.fromMs = 2500;
     o.toMs = 6000;
-    o.gpx = o.csv = true;
+    o.csv = true;
     int lastFrame = 0, lastTotal = 0;
     // The name as typed: a leading slash, no extension, the camera letter in lower case.
     const std::string stem = CClipConverter::BaseName(intact);
@@ -332,25 +340,8 @@ TEST_F(ClipExport, ClipFromTheKeyPictureBeforeTheMarkWithTrackSensorsAndChecksum
     EXPECT_NE(std::string::npos, printed.find(stem + ".csv: OK")) << printed;
 }
 
-TEST_F(ClipExport, StopsAndFailuresLeaveNoFileBehind) {
-    int asked = 0;
-    CClipConverter::Options o;
-    o.gpx = true;
-    EXPECT_EQ(Result::kStopped, clip.Export(intact, out, o, [&] { return ++asked < 50; }));
-    EXPECT_TRUE(FileNames(out).empty());
-    EXPECT_TRUE(clip.NotWritten().empty());
-
-    EXPECT_EQ(Result::kNotFound, clip.Export("REC_20990101_000000_D", out, o));
-    EXPECT_EQ(std::make_pair(0u, 0u), std::make_pair(clip.ClipStartMs(), clip.ClipEndMs()));
-    EXPECT_EQ(Result::kNotFound, clip.Export("../REC/" + intact, out, o));
-    EXPECT_EQ(Result::kNotCreated, clip.Export(intact, out + "/missing", o));
-    EXPECT_EQ(1u, clip.NotWritten().size());
-    EXPECT_TRUE(FileNames(out).empty());
-    EXPECT_FALSE(CClipConverter().UseCard(out));
-}
-
 // The rear camera split into a file of its own; the browser plays the front one to its end.
-TEST_F(ClipExport, SplitPutsTheRearCameraInAFileOfItsOwnAndChromiumPlaysTheClipToItsEnd) {
+TEST_F(Converter, SplitPutsTheRearCameraInAFileOfItsOwnAndChromiumPlaysTheClipToItsEnd) {
     CClipConverter::Options o;
     o.fromMs = 7000;
     o.split = true;
