@@ -145,11 +145,12 @@ inline std::vector<std::string> List(TatHandle h, char drive, int32_t category, 
     std::vector<int32_t> extra(n + 3, 77);
     const int32_t got =
         TatListRecordings(h, drive, category, count, names.data(), sizeField.data(), extra.data());
+    EXPECT_LE(got, int32_t(n));
     EXPECT_EQ(extra[n + 2], 77) << "extra holds count + 2 values";
     EXPECT_EQ(names[n * 40], 'x') << "written past the names";
     std::vector<std::string> out;
-    for (int32_t i = 0; i < got; ++i) {
-        out.emplace_back(&names[size_t(i) * 40]);
+    for (int32_t i = 0; i < got && size_t(i) < n; ++i) {  // bounded: a fault must not read past
+        out.emplace_back(&names[size_t(i) * 40], strnlen(&names[size_t(i) * 40], 40));
         if (sizes)
             sizes->push_back(GetLE64(&sizeField[size_t(i) * 8]));
     }
