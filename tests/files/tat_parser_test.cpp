@@ -168,6 +168,7 @@ TEST_F(TatParserTest, ReopeningClosingAndRestartingTheReaderLeaveNothingStale) {
     }
     m_parser.OpenMedia(firstName.c_str(), nullptr);
     EXPECT_EQ(ParseAll(m_parser, 3).packets.size(), 3u);
+    ASSERT_TRUE(m_parser.WaitForPacket(10000));  // read ahead, so the close has a queue to empty
     m_parser.CloseMedia();
     ExpectSamePackets(ParseAll(m_parser), {});
 
