@@ -38,9 +38,6 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
         ASSERT_NE(nullptr, evidence->ContextMenu());
         evidence->ContextMenu()->actions().at(entry)->trigger();
     };
-    const auto Key = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(&w, static_cast<Qt::Key>(key), modifiers);
-    };
     // Waits for the player to stand still on picture `n` (at least `n` when `orLater`).
     const auto ShownPicture = [&](int n, bool orLater = false) {
         return WaitFor([&] {
@@ -58,11 +55,11 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
 
     // K lands two seconds before the knock: the group of picture 60 starts at picture 48.
-    Key(Qt::Key_K);
+    QTest::keyClick(&w, Qt::Key_K);
     ASSERT_TRUE(ShownPicture(48));
     // Shift+K from further on, and a click on the tick, land at the same place again.
     ASSERT_TRUE(SeekPastTheKnock());
-    Key(Qt::Key_K, Qt::ShiftModifier);
+    QTest::keyClick(&w, Qt::Key_K, Qt::ShiftModifier);
     ASSERT_TRUE(ShownPicture(48));
     ASSERT_TRUE(SeekPastTheKnock());
     auto* bar = w.ControlAs<CBitmapSlider>(ctl::kSeekSlider);
@@ -72,27 +69,27 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
 
     // Picture steps; the time readout follows.
     for (int i = 0; i < 13; ++i)
-        Key(Qt::Key_Period);
+        QTest::keyClick(&w, Qt::Key_Period);
     ASSERT_TRUE(ShownPicture(61));
-    Key(Qt::Key_Comma);
+    QTest::keyClick(&w, Qt::Key_Comma);
     ASSERT_TRUE(ShownPicture(60));
     EXPECT_EQ("00:00:02", Text(w, ctl::kCurrentTime));
 
     // Clip marks: I here, O thirty pictures on; Esc clears them.
-    Key(Qt::Key_I);
+    QTest::keyClick(&w, Qt::Key_I);
     for (int i = 0; i < 30; ++i)
-        Key(Qt::Key_Period);
+        QTest::keyClick(&w, Qt::Key_Period);
     ASSERT_TRUE(ShownPicture(90));
-    Key(Qt::Key_O);
+    QTest::keyClick(&w, Qt::Key_O);
     EXPECT_EQ(60 * 1000 / 30, evidence->MarkIn());
     EXPECT_EQ(91 * 1000 / 30, evidence->MarkOut());
-    Key(Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(-1, evidence->MarkIn());
     EXPECT_EQ(-1, evidence->MarkOut());
 
     // Speeds: shown beside the time except at normal speed, bounded at both ends.
     const struct {
-        int key;
+        Qt::Key key;
         int speed;
         const char* shown;
     } speeds[] = {
@@ -102,7 +99,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
         {Qt::Key_BracketLeft, 25, "¼×"},     {Qt::Key_BracketLeft, 25, "¼×"},
     };
     for (const auto& s : speeds) {
-        Key(s.key);
+        QTest::keyClick(&w, s.key);
         EXPECT_EQ(s.speed, w.Player().GetSpeed());
         EXPECT_EQ(s.shown != nullptr, evidence->SpeedLabel()->isVisible()) << s.speed;
         if (s.shown) {
@@ -125,9 +122,9 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     evidence->ContextMenu()->close();
 
     ASSERT_TRUE(w.Player().StepFrames(30));
-    Key(Qt::Key_I);
+    QTest::keyClick(&w, Qt::Key_I);
     ASSERT_TRUE(w.Player().StepFrames(60));
-    Key(Qt::Key_O);
+    QTest::keyClick(&w, Qt::Key_O);
     TempDir out;
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     Choose(0);
@@ -158,7 +155,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     const std::string recorded = evidence_test::ReadText(source);
     ASSERT_TRUE(DamageMiddle(source, 4096, 7));
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
-    Key(Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Escape);
     Choose(0);
     const bool told =
         WaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
