@@ -1,10 +1,12 @@
-// Export of ticked recordings to AVI files, in the window and from the command line: the AVI
-// extractor must read back the recording's own packets.
+// The list on a copy of the shared card, and export of ticked recordings to AVI files, in the
+// window and from the command line: the AVI extractor must read back the recording's own packets.
+#include <QCheckBox>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <atomic>
+#include <map>
 #include <semaphore>
 #include <set>
 #include <thread>
@@ -100,6 +102,48 @@ protected:
     TempDir dir;
     std::string card, out;
 };
+
+TEST_F(Export, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
+    const auto& names = SharedCardNames();
+    ASSERT_EQ(names.size(), 8u);
+    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    const std::map<std::string, std::string> types = {
+        {"EVENT", "EVT"}, {"PARKING", "PAK"}, {"MANUAL", "MAN"}, {"REC", "REC"}};
+    for (int row = 0; row < w().RowCount(); ++row) {
+        const QTreeWidgetItem* item = list->topLevelItem(row);
+        const std::string name = names[static_cast<size_t>(row)];
+        EXPECT_EQ(item->text(1).toStdString(), name);
+        EXPECT_EQ(item->text(0).toStdString(), types.at(name.substr(0, name.find('_'))));
+        EXPECT_EQ(item->text(3), name.find("_D") != std::string::npos ? "O" : "X");
+        EXPECT_EQ(item->text(2).size(), 19);
+        EXPECT_EQ(item->foreground(0).color(), QColor(Qt::white)) << "rows are white on black";
+    }
+    EXPECT_TRUE(list->isColumnHidden(1));
+
+    // Select All ticks every row; unticking one row unticks it.
+    auto* selectAll = w().ControlAs<QCheckBox>(ctl::kSelectAll);
+    selectAll->click();
+    for (int row = 0; row < w().RowCount(); ++row)
+        EXPECT_TRUE(w().IsRowChecked(row));
+    w().SetRowChecked(3, false);
+    EXPECT_FALSE(selectAll->isChecked());
+    w().SetRowChecked(3, true);
+    EXPECT_TRUE(selectAll->isChecked());
+
+    // A category shows its own recordings only; a refill keeps the box's ticks.
+    Click(w(), ctl::kCatEvent);
+    EXPECT_EQ(w().RowCount(), 2);
+    for (int row = 0; row < w().RowCount(); ++row) {
+        EXPECT_TRUE(w().RowName(row).startsWith("EVENT_"));
+        EXPECT_TRUE(w().IsRowChecked(row));
+    }
+
+    std::filesystem::rename(card, card + ".pulled");
+    ASSERT_TRUE(WaitFor([&] { return w().RowCount() == 0; }));
+    EXPECT_TRUE(w().LastMessage().startsWith("Does not recognize SD Card."));
+    Click(w(), ctl::kOpen);
+    EXPECT_EQ(w().RowCount(), 0);
+}
 
 TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     const auto names = TickThree();

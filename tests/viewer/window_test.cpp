@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <map>
-
 #include "platform/private_profile.h"
 #include "settings/setting_dlg.h"
 #include "tat/card_layout.h"
@@ -122,54 +120,6 @@ TEST(ViewerStart, TextsFollowTheLanguageQuitCanBeDeclinedAndASecondViewerDoesNot
     CRavuraVezedaApp first({});
     ASSERT_TRUE(first.InitInstance());
     EXPECT_FALSE(CRavuraVezedaApp({}).InitInstance());
-}
-
-TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
-    TempDir dir;
-    const std::string card = dir.path() + "/card";
-    std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
-    const auto& names = SharedCardNames();
-    ASSERT_EQ(names.size(), 8u);
-
-    Window window(card);
-    ASSERT_TRUE(window.WaitForList(static_cast<int>(names.size())));
-    auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
-    const std::map<std::string, std::string> types = {
-        {"EVENT", "EVT"}, {"PARKING", "PAK"}, {"MANUAL", "MAN"}, {"REC", "REC"}};
-    for (int row = 0; row < window->RowCount(); ++row) {
-        const QTreeWidgetItem* item = list->topLevelItem(row);
-        const std::string name = names[static_cast<size_t>(row)];
-        EXPECT_EQ(item->text(1).toStdString(), name);
-        EXPECT_EQ(item->text(0).toStdString(), types.at(name.substr(0, name.find('_'))));
-        EXPECT_EQ(item->text(3), name.find("_D") != std::string::npos ? "O" : "X");
-        EXPECT_EQ(item->text(2).size(), 19);
-        EXPECT_EQ(item->foreground(0).color(), QColor(Qt::white)) << "rows are white on black";
-    }
-    EXPECT_TRUE(list->isColumnHidden(1));
-
-    // Select All ticks every row; unticking one row unticks it.
-    auto* selectAll = window->ControlAs<QCheckBox>(ctl::kSelectAll);
-    selectAll->click();
-    for (int row = 0; row < window->RowCount(); ++row)
-        EXPECT_TRUE(window->IsRowChecked(row));
-    window->SetRowChecked(3, false);
-    EXPECT_FALSE(selectAll->isChecked());
-    window->SetRowChecked(3, true);
-    EXPECT_TRUE(selectAll->isChecked());
-
-    // A category shows its own recordings only; a refill keeps the box's ticks.
-    Click(*window, ctl::kCatEvent);
-    EXPECT_EQ(window->RowCount(), 2);
-    for (int row = 0; row < window->RowCount(); ++row) {
-        EXPECT_TRUE(window->RowName(row).startsWith("EVENT_"));
-        EXPECT_TRUE(window->IsRowChecked(row));
-    }
-
-    std::filesystem::rename(card, card + ".pulled");
-    ASSERT_TRUE(WaitFor([&] { return window->RowCount() == 0; }));
-    EXPECT_TRUE(window->LastMessage().startsWith("Does not recognize SD Card."));
-    Click(*window, ctl::kOpen);
-    EXPECT_EQ(window->RowCount(), 0);
 }
 
 TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenThereIsNone) {
