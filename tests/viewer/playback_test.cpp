@@ -61,7 +61,7 @@ struct CSizedLate : QObject {
     bool late = false;
 };
 
-TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsGraphBrightnessAndMirror) {
+TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
     const int row = RowWithRear(w(), true);
     ASSERT_GE(row, 0);
     const CSizedLate frontLate(w().FrontView(), w().Player());
@@ -121,109 +121,15 @@ TEST_F(Playback, DoubleClickPlaysPicturesTimeSignalsGraphBrightnessAndMirror) {
     PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 5);
     ASSERT_TRUE(WaitFor([&] { return w().FrontView()->Picture() != front; }));
     EXPECT_GT(Mean(w().FrontView()->Picture()), Mean(front) + 5);
+    // Back to normal: the frame markers are read at the normal level.
+    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 0);
 
     const QImage rear = w().RearView()->Picture();
     Click(w(), ctl::kMirror);
     EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
     EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
-}
 
-TEST_F(Playback, TickTransportSeekBarAndKeys) {
-    // The tick leaves the seek bar alone only while the bar itself is held; a button the
-    // application still thinks is down (its release went elsewhere) must not freeze the clock.
-    auto* seek = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
-    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
-    DoubleClickRow(RowWithRear(w(), true));
-    const QPoint thumb(seek->PixelFromPos(0), seek->height() / 2);
-    QTest::mousePress(seek, Qt::LeftButton, {}, thumb);
-    ASSERT_TRUE(seek->IsDragging());
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() >= 2000; }));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(seek->GetPos(), 0);
-    QTest::mouseRelease(seek, Qt::LeftButton, {}, thumb);
-
-    // A double click whose last release never reaches the application.
-    const int oneCamera = RowWithRear(w(), false);
-    const QPoint at = list->visualItemRect(list->topLevelItem(oneCamera)).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    ASSERT_TRUE(QGuiApplication::mouseButtons() & Qt::LeftButton);
-    ASSERT_EQ(w().CurrentRow(), oneCamera);
-    EXPECT_TRUE(WaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
-    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
-
-    // The transport, the seek bar and the keys.
-    const int row = RowWithRear(w(), true);
-    ASSERT_GE(row, 1);
-    ASSERT_LT(row, w().RowCount() - 1);
-    DoubleClickRow(row);
-    ASSERT_TRUE(WaitFor([&] { return Playing(); }));
-    Click(w(), ctl::kPause);
-    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
-
-    // Releasing the seek bar at p shows the picture of p + 1 s. The view may still hold the
-    // last recording's picture, which can bear the same number: the seek must have been made
-    // and its step ended before the picture tells anything.
-    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kSeekSlider, 0);
-    QCoreApplication::sendPostedEvents(&w());
-    ASSERT_TRUE(WaitFor([&] {
-        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
-               w().Player().GetShownPicture() == kFps && Marker(w().FrontView()) == kFps;
-    }));
-    // Jumps: back within the first 10 s and forward within the last 10 s do nothing (a seek
-    // while paused would move the time at once).
-    const int before = w().Player().GetCurTime();
-    Click(w(), ctl::kBack10);
-    Click(w(), ctl::kForward10);
-    EXPECT_EQ(w().Player().GetCurTime(), before);
-
-    // Space plays and pauses again.
-    QTest::keyClick(&w(), Qt::Key_Space);
-    EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
-    QTest::keyClick(&w(), Qt::Key_Space);
-    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
-
-    // Volume keys away from the list; down to 0 mutes.
-    QCursor::setPos(w().mapToGlobal(QPoint(10, 10)));
-    auto* volume = w().ControlAs<CBitmapSlider>(ctl::kVolumeSlider);
-    volume->SetPos(7);
-    QTest::keyClick(&w(), Qt::Key_Up);
-    EXPECT_EQ(volume->GetPos(), 12);
-    for (int i = 0; i < 3; ++i)
-        QTest::keyClick(&w(), Qt::Key_Down);
-    EXPECT_EQ(volume->GetPos(), 0);
-    EXPECT_EQ(w().WaveBox().GetVolume(), 0);
-
-    // PageUp is NEXT (newer), PageDown is PRE (older).
-    QTest::keyClick(&w(), Qt::Key_PageUp);
-    EXPECT_EQ(w().CurrentRow(), row - 1);
-    QTest::keyClick(&w(), Qt::Key_PageDown);
-    EXPECT_EQ(w().CurrentRow(), row);
-
-    // A refill by the card poll or a category keeps the open recording's row.
-    const QString open = w().RowName(row);
-    Click(w(), ctl::kCatAll);
-    EXPECT_EQ(w().RowName(w().CurrentRow()), open);
-
-    // STOP: closed, labels reset, graph back at its baseline.
-    Click(w(), ctl::kStop);
-    EXPECT_EQ(Text(w(), ctl::kTotalTime), "00:00:00");
-    EXPECT_FALSE(w().FrontView()->isVisible());
-    EXPECT_GT(NewestValue(w().Series(0)), NewestValue(w().Series(1)));
-    EXPECT_GT(NewestValue(w().Series(1)), NewestValue(w().Series(2)));
-    EXPECT_GT(NewestValue(w().Series(2)), 0);
-
-    // PLAY on the last row keeps its index.
-    const int last = w().RowCount() - 1;
-    list->setCurrentItem(list->topLevelItem(last));
-    Click(w(), ctl::kPlay);
-    EXPECT_EQ(w().CurrentRow(), last);
-    // PRE past the last row stops.
-    Click(w(), ctl::kPre);
-    EXPECT_EQ(w().CurrentRow(), -1);
-}
-
-TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
+    // The placement of pictures and map, with two cameras and with one.
     const QRect large(4, 64, 640, 360), small(650, 278, 320, 170), hidden(650, 268, 0, 0);
     struct Step {
         void (CRavuraVezedaDlg::*action)();
@@ -319,6 +225,98 @@ TEST_F(Playback, PlacementTransitionsAndSignalPanel) {
                                   {ctl::kTurnRight, 534},
                                   {ctl::kGear, 528}})
         EXPECT_TRUE(ShowsBitmap(w(), id, off)) << id;
+
+    // The tick leaves the seek bar alone only while the bar itself is held; a button the
+    // application still thinks is down (its release went elsewhere) must not freeze the clock.
+    auto* seek = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider);
+    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    DoubleClickRow(row);
+    const QPoint thumb(seek->PixelFromPos(0), seek->height() / 2);
+    QTest::mousePress(seek, Qt::LeftButton, {}, thumb);
+    ASSERT_TRUE(seek->IsDragging());
+    ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() >= 2000; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seek->GetPos(), 0);
+    QTest::mouseRelease(seek, Qt::LeftButton, {}, thumb);
+
+    // A double click whose last release never reaches the application.
+    const int oneCamera = RowWithRear(w(), false);
+    const QPoint at = list->visualItemRect(list->topLevelItem(oneCamera)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    ASSERT_TRUE(QGuiApplication::mouseButtons() & Qt::LeftButton);
+    ASSERT_EQ(w().CurrentRow(), oneCamera);
+    EXPECT_TRUE(WaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+
+    // The transport, the seek bar and the keys.
+    ASSERT_GE(row, 1);
+    ASSERT_LT(row, w().RowCount() - 1);
+    DoubleClickRow(row);
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }));
+    Click(w(), ctl::kPause);
+    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
+
+    // Releasing the seek bar at p shows the picture of p + 1 s. The view may still hold the
+    // last recording's picture, which can bear the same number: the seek must have been made
+    // and its step ended before the picture tells anything.
+    PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kSeekSlider, 0);
+    QCoreApplication::sendPostedEvents(&w());
+    ASSERT_TRUE(WaitFor([&] {
+        return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
+               w().Player().GetShownPicture() == kFps && Marker(w().FrontView()) == kFps;
+    }));
+    // Jumps: back within the first 10 s and forward within the last 10 s do nothing (a seek
+    // while paused would move the time at once).
+    const int before = w().Player().GetCurTime();
+    Click(w(), ctl::kBack10);
+    Click(w(), ctl::kForward10);
+    EXPECT_EQ(w().Player().GetCurTime(), before);
+
+    // Space plays and pauses again.
+    QTest::keyClick(&w(), Qt::Key_Space);
+    EXPECT_TRUE(w().Control(ctl::kPause)->isVisible());
+    QTest::keyClick(&w(), Qt::Key_Space);
+    EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
+
+    // Volume keys away from the list; down to 0 mutes.
+    QCursor::setPos(w().mapToGlobal(QPoint(10, 10)));
+    auto* volume = w().ControlAs<CBitmapSlider>(ctl::kVolumeSlider);
+    volume->SetPos(7);
+    QTest::keyClick(&w(), Qt::Key_Up);
+    EXPECT_EQ(volume->GetPos(), 12);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(&w(), Qt::Key_Down);
+    EXPECT_EQ(volume->GetPos(), 0);
+    EXPECT_EQ(w().WaveBox().GetVolume(), 0);
+
+    // PageUp is NEXT (newer), PageDown is PRE (older).
+    QTest::keyClick(&w(), Qt::Key_PageUp);
+    EXPECT_EQ(w().CurrentRow(), row - 1);
+    QTest::keyClick(&w(), Qt::Key_PageDown);
+    EXPECT_EQ(w().CurrentRow(), row);
+
+    // A refill by the card poll or a category keeps the open recording's row.
+    const QString open = w().RowName(row);
+    Click(w(), ctl::kCatAll);
+    EXPECT_EQ(w().RowName(w().CurrentRow()), open);
+
+    // STOP: closed, labels reset, graph back at its baseline.
+    Click(w(), ctl::kStop);
+    EXPECT_EQ(Text(w(), ctl::kTotalTime), "00:00:00");
+    EXPECT_FALSE(w().FrontView()->isVisible());
+    EXPECT_GT(NewestValue(w().Series(0)), NewestValue(w().Series(1)));
+    EXPECT_GT(NewestValue(w().Series(1)), NewestValue(w().Series(2)));
+    EXPECT_GT(NewestValue(w().Series(2)), 0);
+
+    // PLAY on the last row keeps its index.
+    const int last = w().RowCount() - 1;
+    list->setCurrentItem(list->topLevelItem(last));
+    Click(w(), ctl::kPlay);
+    EXPECT_EQ(w().CurrentRow(), last);
+    // PRE past the last row stops.
+    Click(w(), ctl::kPre);
+    EXPECT_EQ(w().CurrentRow(), -1);
 }
 
 }  // namespace
