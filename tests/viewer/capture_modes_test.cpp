@@ -22,7 +22,7 @@ protected:
         // may still have been on its way, and the new one decodes nothing for its preroll.
         const int front = w().FrontView()->DrawCount();
         const int back = w().RearView()->DrawCount();
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(qWaitFor([&] {
             return w().Player().GetShownPicture() >= 0 && w().FrontView()->DrawCount() > front &&
                    Marker(w().FrontView()) > 0 &&
                    (!rear || (w().RearView()->DrawCount() > back && Marker(w().RearView()) > 0));
@@ -95,14 +95,14 @@ TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
     // After a seek while paused: stays paused.
     Click(w(), ctl::kPause);
     w().Player().SeekTo(1000);
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(qWaitFor(
         [&] { return w().Player().m_captureGate.load() == CTRSMediaPlayer::kGateStepped; }));
     Click(w(), ctl::kCapture);
     EXPECT_FALSE(Playing());
 
     // Closed while the dialog was up: nothing plays.
     Click(w(), ctl::kPlay);
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(qWaitFor([&] {
         return Playing() && w().Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying;
     }));
     w().SetPathAnswer([&] {
@@ -131,7 +131,7 @@ TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
     QPointer<CZoomDlg> second = w().ZoomDlg();
     ASSERT_TRUE(second);
     QTest::keyClick(second, Qt::Key_Escape);
-    ASSERT_TRUE(WaitFor([&] { return second.isNull(); }));
+    ASSERT_TRUE(qWaitFor([&] { return second.isNull(); }));
     Click(w(), ctl::kZoom);
     ASSERT_NE(w().ZoomDlg(), nullptr);
     QTest::keyClick(w().ZoomDlg(), Qt::Key_Escape);
@@ -145,15 +145,15 @@ TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
     }
     Open(true);
     // Paused, no new signal record comes to put back values a layout switch would clear.
-    ASSERT_TRUE(WaitFor([&] { return w().Control(ctl::kMapTab)->isEnabled(); }));
+    ASSERT_TRUE(qWaitFor([&] { return w().Control(ctl::kMapTab)->isEnabled(); }));
     Click(w(), ctl::kPause);
-    ASSERT_TRUE(WaitFor([&] { return !Playing(); }));
+    ASSERT_TRUE(qWaitFor([&] { return !Playing(); }));
     ShowSignals(w(), "Brpm=1234");
     const QString rpm = "1234";
     w().OnMapEnlarge();
     ASSERT_EQ(w().MapPlace(), 1);
     Click(w(), ctl::kFullScreen);
-    ASSERT_TRUE(WaitFor([&] { return w().isFullScreen(); }));
+    ASSERT_TRUE(qWaitFor([&] { return w().isFullScreen(); }));
     EXPECT_EQ(Text(w(), ctl::kRpmValue), rpm);
     EXPECT_EQ(w().LayoutMode(), 2);
     EXPECT_NE(w().MapPlace(), 1);
@@ -175,7 +175,7 @@ TEST_F(Modes, CaptureJpegsMagnifierAndFullScreenWithTheMapLarge) {
     EXPECT_EQ(w().Evidence()->SpeedLabel()->pos(), QPoint(total.right() + 3, total.y()));
 
     QTest::keyClick(w().Control(ctl::kSeekSlider), Qt::Key_Return);
-    ASSERT_TRUE(WaitFor([&] { return !w().isFullScreen(); }));
+    ASSERT_TRUE(qWaitFor([&] { return !w().isFullScreen(); }));
     EXPECT_EQ(w().LayoutMode(), 1);
     EXPECT_EQ(w().size(), QSize(975, 712));
     EXPECT_TRUE(w().Control(ctl::kList)->isVisible());

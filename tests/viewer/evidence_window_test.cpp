@@ -23,14 +23,14 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     ASSERT_NE(nullptr, evidence);
     ASSERT_TRUE(w.OpenRecording(QString::fromStdString(name)));
     // Pause is taken only once the player plays.
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(qWaitFor(
         [&] {
             return !evidence->Knocks().empty() &&
                    w.Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying;
         },
         10000));
     w.OnPause();
-    ASSERT_TRUE(WaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    ASSERT_TRUE(qWaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
     ASSERT_TRUE(w.Player().StepFrames(-1000));
     // Chooses an entry of the picture's menu.
     const auto Choose = [&](int entry) {
@@ -40,7 +40,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     };
     // Waits for the player to stand still on picture `n` (at least `n` when `orLater`).
     const auto ShownPicture = [&](int n, bool orLater = false) {
-        return WaitFor([&] {
+        return qWaitFor([&] {
             const int shown = w.Player().GetShownPicture();
             return w.Player().GetState() == CTRSMediaPlayer::kPaused &&
                    (shown == n || (orLater && shown > n));
@@ -130,22 +130,22 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     Choose(0);
     const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
     const QString base = QString::fromStdString(name.substr(0, name.size() - 4));
-    ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
+    ASSERT_TRUE(qWaitFor([&] { return !w.ExportRunning(); }, 20000));
     std::string probe;
-    ASSERT_EQ(0, evidence_test::Shell(
-                     "ffprobe -v error -show_entries format=duration -of csv=p=0 " + stem + ".mp4",
-                     &probe));
+    ASSERT_EQ(0,
+              Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 " + stem + ".mp4",
+                    &probe));
     // From the key picture before the start mark (picture 24) to the end of picture 90.
     EXPECT_NEAR(std::stod(probe), (91 - 24) / 30.0, 0.05) << probe;
 
     Choose(1);
-    ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
+    ASSERT_TRUE(qWaitFor([&] { return !w.ExportRunning(); }, 20000));
     EXPECT_TRUE(std::filesystem::exists(stem + ".gpx"));
 
     // A folder that cannot take files: the window names what was not written.
     w.SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
     Choose(2);
-    ASSERT_TRUE(WaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
+    ASSERT_TRUE(qWaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
     EXPECT_TRUE(w.LastMessage().contains("missing/" + base + ".csv"))
         << w.LastMessage().toStdString();
 
@@ -158,7 +158,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     QTest::keyClick(&w, Qt::Key_Escape);
     Choose(0);
     const bool told =
-        WaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
+        qWaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
     ASSERT_TRUE(evidence_test::WriteText(source, recorded));
     ASSERT_TRUE(told) << w.LastMessage().toStdString();
     EXPECT_TRUE(w.LastMessage().contains(base + ".incomplete.mp4"))

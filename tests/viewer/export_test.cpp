@@ -13,7 +13,6 @@
 
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
-#include "support/external_command.h"
 #include "tat/tat_test_util.h"
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/evidence_controls.h"
@@ -25,8 +24,6 @@ namespace locket::viewertest {
 namespace {
 
 using Packets = std::vector<std::pair<int, std::vector<uint8_t>>>;  // AVI stream kind, payload
-
-using testsupport::RunCommand;
 
 // Front, rear and audio packets of a recording as the file reader delivers them.
 Packets SourcePackets(const std::string& card, const std::string& name) {
@@ -90,7 +87,7 @@ protected:
     // The batch is over and the window has taken every report of it.
     bool Finished() {
         const bool idle =
-            WaitFor([&] { return !w().ExportRunning() && !w().ExportWorker()->IsBusy(); }, 20000);
+            qWaitFor([&] { return !w().ExportRunning() && !w().ExportWorker()->IsBusy(); }, 20000);
         QCoreApplication::processEvents();
         return idle;
     }
@@ -139,7 +136,7 @@ TEST_F(Export, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
     }
 
     std::filesystem::rename(card, card + ".pulled");
-    ASSERT_TRUE(WaitFor([&] { return w().RowCount() == 0; }));
+    ASSERT_TRUE(qWaitFor([&] { return w().RowCount() == 0; }));
     EXPECT_TRUE(w().LastMessage().startsWith("Does not recognize SD Card."));
     Click(w(), ctl::kOpen);
     EXPECT_EQ(w().RowCount(), 0);
@@ -183,7 +180,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     ASSERT_TRUE(Finished());
     const std::string incomplete = IncompletePath(AviName(names[1]));
     ASSERT_TRUE(
-        WaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }));
+        qWaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }));
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(incomplete)));
     EXPECT_TRUE(std::filesystem::exists(out + "/" + incomplete));
     EXPECT_FALSE(std::filesystem::exists(out + "/" + AviName(names[1])));
@@ -195,7 +192,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     TickThree();
     Click(w(), ctl::kDownload);
     ASSERT_TRUE(Finished());
-    ASSERT_TRUE(WaitFor([&] { return w().LastMessage().startsWith("These recordings"); }));
+    ASSERT_TRUE(qWaitFor([&] { return w().LastMessage().startsWith("These recordings"); }));
     for (const std::string& name : names)
         EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(name))) << name;
 }
@@ -219,9 +216,9 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
         held.store(false);
         const auto names = TickThree();
         Click(w(), ctl::kDownload);
-        ASSERT_TRUE(WaitFor([&] { return held.load(); }));
+        ASSERT_TRUE(qWaitFor([&] { return held.load(); }));
         // The worker's start reaches the window as a queued signal.
-        EXPECT_TRUE(WaitFor([&] { return w().ProgressDlg()->isVisible(); }));
+        EXPECT_TRUE(qWaitFor([&] { return w().ProgressDlg()->isVisible(); }));
         // Inert while the batch runs.
         Click(w(), ctl::kDownload);
         w().OnListDoubleClick(0);
@@ -233,7 +230,7 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
             case Act::kPullCard:
             case Act::kPullCardAndOpen: {
                 std::filesystem::rename(card, card + ".pulled");
-                ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
+                ASSERT_TRUE(qWaitFor([&] { return !w().ExportRunning(); }));
                 EXPECT_FALSE(w().ProgressDlg()->isVisible());
                 // Back in, a clip or a recording asked for while the stopped copy still runs
                 // waits for it.
@@ -352,7 +349,7 @@ TEST(ExportCommand, WritesTheAskedFilesAndExitsByWhetherEveryOneIsWhole) {
         std::filesystem::remove_all(out);
         std::filesystem::create_directory(out);
         std::string printed;
-        EXPECT_EQ(RunCommand(c.command + " 2>&1", &printed), c.status) << printed;
+        EXPECT_EQ(Shell(c.command, &printed), c.status) << printed;
         std::set<std::string> files;
         for (const auto& entry : std::filesystem::directory_iterator(out)) {
             files.insert(entry.path().filename().string());
@@ -370,8 +367,7 @@ TEST(ExportCommand, WritesTheAskedFilesAndExitsByWhetherEveryOneIsWhole) {
             lines += line.size() > 1 && line[0] == '[' && std::isdigit(line[1]);
         EXPECT_EQ(lines, c.recordings);
         if (files.count(sha)) {
-            EXPECT_EQ(
-                RunCommand("cd " + out + " && sha256sum --quiet -c " + sha + " 2>&1", &printed), 0)
+            EXPECT_EQ(Shell("cd " + out + " && sha256sum --quiet -c " + sha, &printed), 0)
                 << printed;
         }
     }

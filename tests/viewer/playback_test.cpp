@@ -73,13 +73,14 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
     EXPECT_EQ(Text(w(), ctl::kTotalTime), "00:00:03");
 
     // Both cameras reach their views; the front one is scaled to the window layout's large place.
-    ASSERT_TRUE(WaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
+    ASSERT_TRUE(
+        qWaitFor([&] { return Marker(w().FrontView()) > 0 && Marker(w().RearView()) > 0; }));
     EXPECT_EQ(w().FrontView()->Picture().size(), QSize(640, 360));
     // What the view paints is the picture, not only what it holds.
     EXPECT_GT(Marker(w().FrontView()->grab().toImage().convertToFormat(QImage::Format_RGB32)), 0);
 
     // Time, seek bar, speed and graph move once a second.
-    ASSERT_TRUE(WaitFor([&] { return w().GraphShownSec() >= 1; }, 4000));
+    ASSERT_TRUE(qWaitFor([&] { return w().GraphShownSec() >= 1; }, 4000));
     EXPECT_EQ(w().CurrentRow(), row);
     const int position = w().ControlAs<CBitmapSlider>(ctl::kSeekSlider)->GetPos();
     EXPECT_GE(position, 1);
@@ -107,10 +108,10 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
 
     // Brightness and mirror show at once while paused.
     Click(w(), ctl::kPause);
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    ASSERT_TRUE(qWaitFor([&] { return w().Player().GetState() == CTRSMediaPlayer::kPaused; }));
     // The last picture of the player may still be on its way to the view.
     QImage front;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(qWaitFor([&] {
         const QImage now = w().FrontView()->Picture();
         const bool settled = now == front;
         front = now;
@@ -119,14 +120,14 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
 
     w().ControlAs<CBitmapSlider>(ctl::kBrightSlider)->SetPos(5);
     PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 5);
-    ASSERT_TRUE(WaitFor([&] { return w().FrontView()->Picture() != front; }));
+    ASSERT_TRUE(qWaitFor([&] { return w().FrontView()->Picture() != front; }));
     EXPECT_GT(Mean(w().FrontView()->Picture()), Mean(front) + 5);
     // Back to normal: the frame markers are read at the normal level.
     PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kBrightSlider, 0);
 
     const QImage rear = w().RearView()->Picture();
     Click(w(), ctl::kMirror);
-    EXPECT_TRUE(WaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
+    EXPECT_TRUE(qWaitFor([&] { return w().RearView()->Picture() == rear.mirrored(true, false); }));
     EXPECT_EQ(w().Player().GetState(), CTRSMediaPlayer::kPaused);
 
     // The placement of pictures and map, with two cameras and with one.
@@ -169,7 +170,7 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
         const int row = RowWithRear(w(), c.rear);
         ASSERT_GE(row, 0);
         DoubleClickRow(row);
-        ASSERT_TRUE(WaitFor([&] { return Playing(); }));
+        ASSERT_TRUE(qWaitFor([&] { return Playing(); }));
         EXPECT_EQ(w().RearPlace(), c.rear ? 2 : 0);
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& step = c.steps[i];
@@ -234,7 +235,7 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
     const QPoint thumb(seek->PixelFromPos(0), seek->height() / 2);
     QTest::mousePress(seek, Qt::LeftButton, {}, thumb);
     ASSERT_TRUE(seek->IsDragging());
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() >= 2000; }));
+    ASSERT_TRUE(qWaitFor([&] { return w().Player().GetCurTime() >= 2000; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(seek->GetPos(), 0);
     QTest::mouseRelease(seek, Qt::LeftButton, {}, thumb);
@@ -246,14 +247,14 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     ASSERT_TRUE(QGuiApplication::mouseButtons() & Qt::LeftButton);
     ASSERT_EQ(w().CurrentRow(), oneCamera);
-    EXPECT_TRUE(WaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
+    EXPECT_TRUE(qWaitFor([&] { return Text(w(), ctl::kCurrentTime) != "00:00:00"; }, 4000));
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
 
     // The transport, the seek bar and the keys.
     ASSERT_GE(row, 1);
     ASSERT_LT(row, w().RowCount() - 1);
     DoubleClickRow(row);
-    ASSERT_TRUE(WaitFor([&] { return Playing(); }));
+    ASSERT_TRUE(qWaitFor([&] { return Playing(); }));
     Click(w(), ctl::kPause);
     EXPECT_TRUE(w().Control(ctl::kPlay)->isVisible());
 
@@ -262,7 +263,7 @@ TEST_F(Playback, PicturesTimeSignalsGraphTransportKeysPlacementAndSignalPanel) {
     // and its step ended before the picture tells anything.
     PostWindowMessage(&w(), WM_BITMAPSLIDER_MOVED, ctl::kSeekSlider, 0);
     QCoreApplication::sendPostedEvents(&w());
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(qWaitFor([&] {
         return w().Player().GetState() == CTRSMediaPlayer::kPaused &&
                w().Player().GetShownPicture() == kFps && Marker(w().FrontView()) == kFps;
     }));

@@ -132,7 +132,7 @@ TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenT
     const std::string file = std::filesystem::canonical(card).string() + "/SETTING/blackbox.cfg";
 
     Window window(card);
-    ASSERT_TRUE(WaitFor([&] { return window->CardDrive() != 0; }));
+    ASSERT_TRUE(qWaitFor([&] { return window->CardDrive() != 0; }));
     Click(*window, ctl::kSettings);
     CSettingDlg* dlg = window->SettingsDialog();
     ASSERT_NE(dlg, nullptr);
@@ -140,14 +140,14 @@ TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenT
     EXPECT_EQ(dlg->ControlAs<QComboBox>(setting_ctl::kDrivingList)->currentText(), "40");
     dlg->ControlAs<QCheckBox>(setting_ctl::kMicOn)->click();
     dlg->ControlAs<QPushButton>(setting_ctl::kSave)->click();
-    ASSERT_TRUE(WaitFor([&] { return window->SettingsDialog() == nullptr; }));
+    ASSERT_TRUE(qWaitFor([&] { return window->SettingsDialog() == nullptr; }));
     EXPECT_EQ(GetPrivateProfileString("blackbox", "mic_in", "", 8, file), "1");
 
     // F3 opens the file now present; with neither file nor settings text, the message.
     window->HandleKey(Qt::Key_F3);
     ASSERT_NE(window->SettingsDialog(), nullptr);
     window->SettingsDialog()->reject();
-    ASSERT_TRUE(WaitFor([&] { return window->SettingsDialog() == nullptr; }));
+    ASSERT_TRUE(qWaitFor([&] { return window->SettingsDialog() == nullptr; }));
     EXPECT_EQ(window->LastMessage(), "");
     std::filesystem::remove(file);
     std::filesystem::remove(card + "/" + kSettingsCopyFile);
