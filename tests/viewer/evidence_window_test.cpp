@@ -46,11 +46,6 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
                    (shown == n || (orLater && shown > n));
         });
     };
-    // Seeks to 7 s and waits for the player to stand still there.
-    const auto SeekPastTheKnock = [&] {
-        w.Player().SeekTo(7000);
-        return ShownPicture(192, true);
-    };
 
     EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
 
@@ -58,10 +53,12 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     QTest::keyClick(&w, Qt::Key_K);
     ASSERT_TRUE(ShownPicture(48));
     // Shift+K from further on, and a click on the tick, land at the same place again.
-    ASSERT_TRUE(SeekPastTheKnock());
+    w.Player().SeekTo(7000);
+    ASSERT_TRUE(ShownPicture(192, true));
     QTest::keyClick(&w, Qt::Key_K, Qt::ShiftModifier);
     ASSERT_TRUE(ShownPicture(48));
-    ASSERT_TRUE(SeekPastTheKnock());
+    w.Player().SeekTo(7000);
+    ASSERT_TRUE(ShownPicture(192, true));
     auto* bar = w.ControlAs<CBitmapSlider>(ctl::kSeekSlider);
     const int tick = static_cast<int>(std::lround(evidence->SeekMarks()->PixelOf(4000)));
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(tick + 2, bar->height() / 2));
@@ -152,15 +149,13 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     // A clip over a damaged stretch is kept under its incomplete name, which the message after
     // the batch names.
     const std::string source = card.path() + "/EVENT/" + name;
-    const std::string recorded = evidence_test::ReadText(source);
     ASSERT_TRUE(DamageMiddle(source, 4096, 7));
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     QTest::keyClick(&w, Qt::Key_Escape);
     Choose(0);
-    const bool told =
-        qWaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
-    ASSERT_TRUE(evidence_test::WriteText(source, recorded));
-    ASSERT_TRUE(told) << w.LastMessage().toStdString();
+    ASSERT_TRUE(
+        qWaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000))
+        << w.LastMessage().toStdString();
     EXPECT_TRUE(w.LastMessage().contains(base + ".incomplete.mp4"))
         << w.LastMessage().toStdString();
     EXPECT_TRUE(std::filesystem::exists(stem + ".incomplete.mp4"));
