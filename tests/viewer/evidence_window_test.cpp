@@ -125,8 +125,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     TempDir out;
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     Choose(0);
-    const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
-    const QString base = QString::fromStdString(name.substr(0, name.size() - 4));
+    const std::string base = name.substr(0, name.size() - 4), stem = out.path() + "/" + base;
     ASSERT_TRUE(qWaitFor([&] { return !w.ExportRunning(); }, 20000));
     std::string probe;
     ASSERT_EQ(0,
@@ -143,8 +142,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     w.SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
     Choose(2);
     ASSERT_TRUE(qWaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
-    EXPECT_TRUE(w.LastMessage().contains("missing/" + base + ".csv"))
-        << w.LastMessage().toStdString();
+    EXPECT_THAT(w.LastMessage().toStdString(), testing::HasSubstr("missing/" + base + ".csv"));
 
     // A clip over a damaged stretch is kept under its incomplete name, which the message after
     // the batch names.
@@ -156,8 +154,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     ASSERT_TRUE(
         qWaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000))
         << w.LastMessage().toStdString();
-    EXPECT_TRUE(w.LastMessage().contains(base + ".incomplete.mp4"))
-        << w.LastMessage().toStdString();
+    EXPECT_THAT(w.LastMessage().toStdString(), testing::HasSubstr(base + ".incomplete.mp4"));
     EXPECT_TRUE(std::filesystem::exists(stem + ".incomplete.mp4"));
 }
 

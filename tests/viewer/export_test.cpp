@@ -73,8 +73,7 @@ protected:
         w().SetPathAnswer([this] { return QString::fromStdString(out); });
     }
 
-    // Ticks rows 0, 1 and 2 (two cameras, one camera, two cameras on the shared card) and
-    // returns their names.
+    // Ticks rows 0, 1 and 2 and returns their names.
     std::vector<std::string> TickThree() {
         std::vector<std::string> names;
         for (int row : {0, 1, 2}) {

@@ -14,8 +14,7 @@ namespace {
 constexpr int kTripColumn = 6;
 
 bool Record(std::vector<const char*> args, const std::string& card) {
-    for (const char* common : {"--size", "96x64", "--fps", "10", "--min-kib", "520"})
-        args.push_back(common);
+    args.insert(args.end(), {"--size", "96x64", "--fps", "10", "--min-kib", "520"});
     return MakeCard(card, args);
 }
 
@@ -131,15 +130,13 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     w().OnListDoubleClick(RowOf("REC_20240301_083100_F.tat"));
     EXPECT_EQ(QStringLiteral("mph"), Text(w(), ctl::kSpeed));
     ASSERT_TRUE(qWaitFor([&] { return Text(w(), ctl::kSpeed) != QStringLiteral("mph"); }, 5000));
-    EXPECT_TRUE(Text(w(), ctl::kSpeed).endsWith(QStringLiteral("mph")))
-        << Text(w(), ctl::kSpeed).toStdString();
+    EXPECT_THAT(Text(w(), ctl::kSpeed).toStdString(), testing::EndsWith("mph"));
     auto gauge = [&] { return w().ControlAs<TransBitmap>(ctl::kSpeedGauge)->GetBitmap(); };
     EXPECT_EQ(LoadSkinImage(541), gauge()) << "the gauge reads mph";
 
     Click(w(), ctl::kSpeedGauge);
     EXPECT_EQ(LoadSkinImage(522), gauge()) << "the gauge reads km/h";
-    EXPECT_TRUE(Text(w(), ctl::kSpeed).endsWith(QStringLiteral("km/h")))
-        << Text(w(), ctl::kSpeed).toStdString();
+    EXPECT_THAT(Text(w(), ctl::kSpeed).toStdString(), testing::EndsWith("km/h"));
     EXPECT_NE(std::string::npos, ReadText(window->ConfigPath()).find("speedunit=kmh"));
     Click(w(), ctl::kSpeedValue);
     EXPECT_EQ(QStringLiteral("62mph"), w().SpeedText(100.0));

@@ -2,7 +2,7 @@
 // it with a private config folder, and waiting on the event loop.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QApplication>
 #include <QLabel>
