@@ -23,14 +23,14 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     ASSERT_NE(nullptr, evidence);
     ASSERT_TRUE(w.OpenRecording(QString::fromStdString(name)));
     // Pause is taken only once the player plays.
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(qWaitFor(
         [&] {
             return !evidence->Knocks().empty() &&
                    w.Player().m_captureGate.load() == CTRSMediaPlayer::kGatePlaying;
         },
         10000));
     w.OnPause();
-    ASSERT_TRUE(WaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
+    ASSERT_TRUE(qWaitFor([&] { return w.Player().GetState() == CTRSMediaPlayer::kPaused; }));
     ASSERT_TRUE(w.Player().StepFrames(-1000));
     // Chooses an entry of the picture's menu.
     const auto Choose = [&](int entry) {
@@ -38,33 +38,27 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
         ASSERT_NE(nullptr, evidence->ContextMenu());
         evidence->ContextMenu()->actions().at(entry)->trigger();
     };
-    const auto Key = [&](int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(&w, static_cast<Qt::Key>(key), modifiers);
-    };
     // Waits for the player to stand still on picture `n` (at least `n` when `orLater`).
     const auto ShownPicture = [&](int n, bool orLater = false) {
-        return WaitFor([&] {
+        return qWaitFor([&] {
             const int shown = w.Player().GetShownPicture();
             return w.Player().GetState() == CTRSMediaPlayer::kPaused &&
                    (shown == n || (orLater && shown > n));
         });
     };
-    // Seeks to 7 s and waits for the player to stand still there.
-    const auto SeekPastTheKnock = [&] {
-        w.Player().SeekTo(7000);
-        return ShownPicture(192, true);
-    };
 
     EXPECT_EQ(std::vector<uint32_t>{4000}, evidence->Knocks());
 
     // K lands two seconds before the knock: the group of picture 60 starts at picture 48.
-    Key(Qt::Key_K);
+    QTest::keyClick(&w, Qt::Key_K);
     ASSERT_TRUE(ShownPicture(48));
     // Shift+K from further on, and a click on the tick, land at the same place again.
-    ASSERT_TRUE(SeekPastTheKnock());
-    Key(Qt::Key_K, Qt::ShiftModifier);
+    w.Player().SeekTo(7000);
+    ASSERT_TRUE(ShownPicture(192, true));
+    QTest::keyClick(&w, Qt::Key_K, Qt::ShiftModifier);
     ASSERT_TRUE(ShownPicture(48));
-    ASSERT_TRUE(SeekPastTheKnock());
+    w.Player().SeekTo(7000);
+    ASSERT_TRUE(ShownPicture(192, true));
     auto* bar = w.ControlAs<CBitmapSlider>(ctl::kSeekSlider);
     const int tick = static_cast<int>(std::lround(evidence->SeekMarks()->PixelOf(4000)));
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(tick + 2, bar->height() / 2));
@@ -72,27 +66,27 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
 
     // Picture steps; the time readout follows.
     for (int i = 0; i < 13; ++i)
-        Key(Qt::Key_Period);
+        QTest::keyClick(&w, Qt::Key_Period);
     ASSERT_TRUE(ShownPicture(61));
-    Key(Qt::Key_Comma);
+    QTest::keyClick(&w, Qt::Key_Comma);
     ASSERT_TRUE(ShownPicture(60));
     EXPECT_EQ("00:00:02", Text(w, ctl::kCurrentTime));
 
     // Clip marks: I here, O thirty pictures on; Esc clears them.
-    Key(Qt::Key_I);
+    QTest::keyClick(&w, Qt::Key_I);
     for (int i = 0; i < 30; ++i)
-        Key(Qt::Key_Period);
+        QTest::keyClick(&w, Qt::Key_Period);
     ASSERT_TRUE(ShownPicture(90));
-    Key(Qt::Key_O);
+    QTest::keyClick(&w, Qt::Key_O);
     EXPECT_EQ(60 * 1000 / 30, evidence->MarkIn());
     EXPECT_EQ(91 * 1000 / 30, evidence->MarkOut());
-    Key(Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(-1, evidence->MarkIn());
     EXPECT_EQ(-1, evidence->MarkOut());
 
     // Speeds: shown beside the time except at normal speed, bounded at both ends.
     const struct {
-        int key;
+        Qt::Key key;
         int speed;
         const char* shown;
     } speeds[] = {
@@ -102,7 +96,7 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
         {Qt::Key_BracketLeft, 25, "¼×"},     {Qt::Key_BracketLeft, 25, "¼×"},
     };
     for (const auto& s : speeds) {
-        Key(s.key);
+        QTest::keyClick(&w, s.key);
         EXPECT_EQ(s.speed, w.Player().GetSpeed());
         EXPECT_EQ(s.shown != nullptr, evidence->SpeedLabel()->isVisible()) << s.speed;
         if (s.shown) {
@@ -125,47 +119,42 @@ TEST(EvidenceWindowTest, KnockTicksKeysStepsSpeedMarksAndClipMenus) {
     evidence->ContextMenu()->close();
 
     ASSERT_TRUE(w.Player().StepFrames(30));
-    Key(Qt::Key_I);
+    QTest::keyClick(&w, Qt::Key_I);
     ASSERT_TRUE(w.Player().StepFrames(60));
-    Key(Qt::Key_O);
+    QTest::keyClick(&w, Qt::Key_O);
     TempDir out;
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
     Choose(0);
-    const std::string stem = out.path() + "/" + name.substr(0, name.size() - 4);
-    const QString base = QString::fromStdString(name.substr(0, name.size() - 4));
-    ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
+    const std::string base = name.substr(0, name.size() - 4), stem = out.path() + "/" + base;
+    ASSERT_TRUE(qWaitFor([&] { return !w.ExportRunning(); }, 20000));
     std::string probe;
-    ASSERT_EQ(0, evidence_test::Shell(
-                     "ffprobe -v error -show_entries format=duration -of csv=p=0 " + stem + ".mp4",
-                     &probe));
+    ASSERT_EQ(0,
+              Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 " + stem + ".mp4",
+                    &probe));
     // From the key picture before the start mark (picture 24) to the end of picture 90.
     EXPECT_NEAR(std::stod(probe), (91 - 24) / 30.0, 0.05) << probe;
 
     Choose(1);
-    ASSERT_TRUE(WaitFor([&] { return !w.ExportRunning(); }, 20000));
+    ASSERT_TRUE(qWaitFor([&] { return !w.ExportRunning(); }, 20000));
     EXPECT_TRUE(std::filesystem::exists(stem + ".gpx"));
 
     // A folder that cannot take files: the window names what was not written.
     w.SetPathAnswer([&] { return QString::fromStdString(out.path() + "/missing"); });
     Choose(2);
-    ASSERT_TRUE(WaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
-    EXPECT_TRUE(w.LastMessage().contains("missing/" + base + ".csv"))
-        << w.LastMessage().toStdString();
+    ASSERT_TRUE(qWaitFor([&] { return !w.LastMessage().isEmpty(); }, 20000));
+    EXPECT_THAT(w.LastMessage().toStdString(), testing::HasSubstr("missing/" + base + ".csv"));
 
     // A clip over a damaged stretch is kept under its incomplete name, which the message after
     // the batch names.
     const std::string source = card.path() + "/EVENT/" + name;
-    const std::string recorded = evidence_test::ReadText(source);
     ASSERT_TRUE(DamageMiddle(source, 4096, 7));
     w.SetPathAnswer([&] { return QString::fromStdString(out.path()); });
-    Key(Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Escape);
     Choose(0);
-    const bool told =
-        WaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000);
-    ASSERT_TRUE(evidence_test::WriteText(source, recorded));
-    ASSERT_TRUE(told) << w.LastMessage().toStdString();
-    EXPECT_TRUE(w.LastMessage().contains(base + ".incomplete.mp4"))
+    ASSERT_TRUE(
+        qWaitFor([&] { return w.LastMessage().startsWith("These files hold only part"); }, 20000))
         << w.LastMessage().toStdString();
+    EXPECT_THAT(w.LastMessage().toStdString(), testing::HasSubstr(base + ".incomplete.mp4"));
     EXPECT_TRUE(std::filesystem::exists(stem + ".incomplete.mp4"));
 }
 

@@ -1,17 +1,18 @@
-// Export of ticked recordings to AVI files, in the window and from the command line: the AVI
-// extractor must read back the recording's own packets.
+// The list on a copy of the shared card, and export of ticked recordings to AVI files, in the
+// window and from the command line: the AVI extractor must read back the recording's own packets.
+#include <QCheckBox>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <atomic>
+#include <map>
 #include <semaphore>
 #include <set>
 #include <thread>
 
 #include "export/output_file.h"
 #include "files/avi_extractor.h"
-#include "support/external_command.h"
 #include "tat/tat_test_util.h"
 #include "tools/locket-record/recording_writer.h"
 #include "viewer/evidence_controls.h"
@@ -23,8 +24,6 @@ namespace locket::viewertest {
 namespace {
 
 using Packets = std::vector<std::pair<int, std::vector<uint8_t>>>;  // AVI stream kind, payload
-
-using testsupport::RunCommand;
 
 // Front, rear and audio packets of a recording as the file reader delivers them.
 Packets SourcePackets(const std::string& card, const std::string& name) {
@@ -74,8 +73,7 @@ protected:
         w().SetPathAnswer([this] { return QString::fromStdString(out); });
     }
 
-    // Ticks rows 0, 1 and 2 (two cameras, one camera, two cameras on the shared card) and
-    // returns their names.
+    // Ticks rows 0, 1 and 2 and returns their names.
     std::vector<std::string> TickThree() {
         std::vector<std::string> names;
         for (int row : {0, 1, 2}) {
@@ -88,7 +86,7 @@ protected:
     // The batch is over and the window has taken every report of it.
     bool Finished() {
         const bool idle =
-            WaitFor([&] { return !w().ExportRunning() && !w().ExportWorker()->IsBusy(); }, 20000);
+            qWaitFor([&] { return !w().ExportRunning() && !w().ExportWorker()->IsBusy(); }, 20000);
         QCoreApplication::processEvents();
         return idle;
     }
@@ -100,6 +98,48 @@ protected:
     TempDir dir;
     std::string card, out;
 };
+
+TEST_F(Export, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
+    const auto& names = SharedCardNames();
+    ASSERT_EQ(names.size(), 8u);
+    auto* list = w().ControlAs<QTreeWidget>(ctl::kList);
+    const std::map<std::string, std::string> types = {
+        {"EVENT", "EVT"}, {"PARKING", "PAK"}, {"MANUAL", "MAN"}, {"REC", "REC"}};
+    for (int row = 0; row < w().RowCount(); ++row) {
+        const QTreeWidgetItem* item = list->topLevelItem(row);
+        const std::string name = names[static_cast<size_t>(row)];
+        EXPECT_EQ(item->text(1).toStdString(), name);
+        EXPECT_EQ(item->text(0).toStdString(), types.at(name.substr(0, name.find('_'))));
+        EXPECT_EQ(item->text(3), name.find("_D") != std::string::npos ? "O" : "X");
+        EXPECT_EQ(item->text(2).size(), 19);
+        EXPECT_EQ(item->foreground(0).color(), QColor(Qt::white)) << "rows are white on black";
+    }
+    EXPECT_TRUE(list->isColumnHidden(1));
+
+    // Select All ticks every row; unticking one row unticks it.
+    auto* selectAll = w().ControlAs<QCheckBox>(ctl::kSelectAll);
+    selectAll->click();
+    for (int row = 0; row < w().RowCount(); ++row)
+        EXPECT_TRUE(w().IsRowChecked(row));
+    w().SetRowChecked(3, false);
+    EXPECT_FALSE(selectAll->isChecked());
+    w().SetRowChecked(3, true);
+    EXPECT_TRUE(selectAll->isChecked());
+
+    // A category shows its own recordings only; a refill keeps the box's ticks.
+    Click(w(), ctl::kCatEvent);
+    EXPECT_EQ(w().RowCount(), 2);
+    for (int row = 0; row < w().RowCount(); ++row) {
+        EXPECT_TRUE(w().RowName(row).startsWith("EVENT_"));
+        EXPECT_TRUE(w().IsRowChecked(row));
+    }
+
+    std::filesystem::rename(card, card + ".pulled");
+    ASSERT_TRUE(qWaitFor([&] { return w().RowCount() == 0; }));
+    EXPECT_TRUE(w().LastMessage().startsWith("Does not recognize SD Card."));
+    Click(w(), ctl::kOpen);
+    EXPECT_EQ(w().RowCount(), 0);
+}
 
 TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     const auto names = TickThree();
@@ -139,7 +179,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     ASSERT_TRUE(Finished());
     const std::string incomplete = IncompletePath(AviName(names[1]));
     ASSERT_TRUE(
-        WaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }));
+        qWaitFor([&] { return w().LastMessage().startsWith("These files hold only part"); }));
     EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(incomplete)));
     EXPECT_TRUE(std::filesystem::exists(out + "/" + incomplete));
     EXPECT_FALSE(std::filesystem::exists(out + "/" + AviName(names[1])));
@@ -151,7 +191,7 @@ TEST_F(Export, TickedRecordingsBecomeAviFilesWithTheRecordingsPackets) {
     TickThree();
     Click(w(), ctl::kDownload);
     ASSERT_TRUE(Finished());
-    ASSERT_TRUE(WaitFor([&] { return w().LastMessage().startsWith("These recordings"); }));
+    ASSERT_TRUE(qWaitFor([&] { return w().LastMessage().startsWith("These recordings"); }));
     for (const std::string& name : names)
         EXPECT_TRUE(w().LastMessage().contains(QString::fromStdString(name))) << name;
 }
@@ -175,9 +215,9 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
         held.store(false);
         const auto names = TickThree();
         Click(w(), ctl::kDownload);
-        ASSERT_TRUE(WaitFor([&] { return held.load(); }));
+        ASSERT_TRUE(qWaitFor([&] { return held.load(); }));
         // The worker's start reaches the window as a queued signal.
-        EXPECT_TRUE(WaitFor([&] { return w().ProgressDlg()->isVisible(); }));
+        EXPECT_TRUE(qWaitFor([&] { return w().ProgressDlg()->isVisible(); }));
         // Inert while the batch runs.
         Click(w(), ctl::kDownload);
         w().OnListDoubleClick(0);
@@ -189,7 +229,7 @@ TEST_F(Export, InterruptionsDuringTheSecondFile) {
             case Act::kPullCard:
             case Act::kPullCardAndOpen: {
                 std::filesystem::rename(card, card + ".pulled");
-                ASSERT_TRUE(WaitFor([&] { return !w().ExportRunning(); }));
+                ASSERT_TRUE(qWaitFor([&] { return !w().ExportRunning(); }));
                 EXPECT_FALSE(w().ProgressDlg()->isVisible());
                 // Back in, a clip or a recording asked for while the stopped copy still runs
                 // waits for it.
@@ -308,7 +348,7 @@ TEST(ExportCommand, WritesTheAskedFilesAndExitsByWhetherEveryOneIsWhole) {
         std::filesystem::remove_all(out);
         std::filesystem::create_directory(out);
         std::string printed;
-        EXPECT_EQ(RunCommand(c.command + " 2>&1", &printed), c.status) << printed;
+        EXPECT_EQ(Shell(c.command, &printed), c.status) << printed;
         std::set<std::string> files;
         for (const auto& entry : std::filesystem::directory_iterator(out)) {
             files.insert(entry.path().filename().string());
@@ -326,8 +366,7 @@ TEST(ExportCommand, WritesTheAskedFilesAndExitsByWhetherEveryOneIsWhole) {
             lines += line.size() > 1 && line[0] == '[' && std::isdigit(line[1]);
         EXPECT_EQ(lines, c.recordings);
         if (files.count(sha)) {
-            EXPECT_EQ(
-                RunCommand("cd " + out + " && sha256sum --quiet -c " + sha + " 2>&1", &printed), 0)
+            EXPECT_EQ(Shell("cd " + out + " && sha256sum --quiet -c " + sha, &printed), 0)
                 << printed;
         }
     }

@@ -14,8 +14,7 @@ namespace {
 constexpr int kTripColumn = 6;
 
 bool Record(std::vector<const char*> args, const std::string& card) {
-    for (const char* common : {"--size", "96x64", "--fps", "10", "--min-kib", "520"})
-        args.push_back(common);
+    args.insert(args.end(), {"--size", "96x64", "--fps", "10", "--min-kib", "520"});
     return MakeCard(card, args);
 }
 
@@ -76,10 +75,10 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     w().OnListDoubleClick(RowOf("REC_20240301_083003_F.tat"));
     EXPECT_EQ("REC_20240301_083003_F.tat", OpenOnMap());
     EXPECT_EQ(4u, w().MapView()->Trip().size()) << "the map holds the whole trip";
-    EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "EVENT_20240301_083004_F.tat"; }, 15000));
-    EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "REC_20240301_083006_F.tat"; }, 15000));
+    EXPECT_TRUE(qWaitFor([&] { return OpenOnMap() == "EVENT_20240301_083004_F.tat"; }, 15000));
+    EXPECT_TRUE(qWaitFor([&] { return OpenOnMap() == "REC_20240301_083006_F.tat"; }, 15000));
     EXPECT_EQ(RowOf("REC_20240301_083006_F.tat"), w().CurrentRow());
-    EXPECT_TRUE(WaitFor([&] { return OpenOnMap() == "REC_20240301_083100_F.tat"; }, 15000));
+    EXPECT_TRUE(qWaitFor([&] { return OpenOnMap() == "REC_20240301_083100_F.tat"; }, 15000));
     EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
     EXPECT_EQ(1u, w().MapView()->Trip().size());
 
@@ -87,14 +86,14 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     PostWindowMessage(&w(), WM_MEDIA_END, w().OpenSerial() - 1);
     QCoreApplication::sendPostedEvents(&w());
     EXPECT_EQ(RowOf("REC_20240301_083100_F.tat"), w().CurrentRow());
-    ASSERT_TRUE(WaitFor([&] { return w().CurrentRow() == -1; }, 15000));
+    ASSERT_TRUE(qWaitFor([&] { return w().CurrentRow() == -1; }, 15000));
     EXPECT_EQ(QStringLiteral("00:00:00"), Text(w(), ctl::kCurrentTime));
 
     // A click on the route opens that recording at the nearest fix.
     Click(w(), ctl::kCatAll);
     ASSERT_EQ(5, w().RowCount());
     w().OnListDoubleClick(RowOf("REC_20240301_083000_F.tat"));
-    ASSERT_TRUE(WaitFor([&] { return w().Player().GetCurTime() > 0; }));
+    ASSERT_TRUE(qWaitFor([&] { return w().Player().GetCurTime() > 0; }));
     const std::vector<MapRoute> trip = w().MapView()->Trip();
     ASSERT_EQ(4u, trip.size());
     ASSERT_EQ("REC_20240301_083006_F.tat", trip[3].name);
@@ -105,7 +104,7 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     EXPECT_EQ("REC_20240301_083006_F.tat", OpenOnMap());
     EXPECT_EQ(RowOf("REC_20240301_083006_F.tat"), w().CurrentRow());
     // The seek lands on the key-frame group that holds the fix's moment.
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(qWaitFor([&] {
         const int now = w().Player().GetCurTime();
         return now >= target.timeMs - 2400 && now <= target.timeMs + 1000;
     })) << w().Player().GetCurTime()
@@ -130,16 +129,14 @@ TEST_F(Trips, ListNumbersTripsTheEndOpensTheTripsNextRouteClicksOpenAndSpeedUnit
     // The speed unit comes from the config, and the gauge switches it.
     w().OnListDoubleClick(RowOf("REC_20240301_083100_F.tat"));
     EXPECT_EQ(QStringLiteral("mph"), Text(w(), ctl::kSpeed));
-    ASSERT_TRUE(WaitFor([&] { return Text(w(), ctl::kSpeed) != QStringLiteral("mph"); }, 5000));
-    EXPECT_TRUE(Text(w(), ctl::kSpeed).endsWith(QStringLiteral("mph")))
-        << Text(w(), ctl::kSpeed).toStdString();
+    ASSERT_TRUE(qWaitFor([&] { return Text(w(), ctl::kSpeed) != QStringLiteral("mph"); }, 5000));
+    EXPECT_THAT(Text(w(), ctl::kSpeed).toStdString(), testing::EndsWith("mph"));
     auto gauge = [&] { return w().ControlAs<TransBitmap>(ctl::kSpeedGauge)->GetBitmap(); };
     EXPECT_EQ(LoadSkinImage(541), gauge()) << "the gauge reads mph";
 
     Click(w(), ctl::kSpeedGauge);
     EXPECT_EQ(LoadSkinImage(522), gauge()) << "the gauge reads km/h";
-    EXPECT_TRUE(Text(w(), ctl::kSpeed).endsWith(QStringLiteral("km/h")))
-        << Text(w(), ctl::kSpeed).toStdString();
+    EXPECT_THAT(Text(w(), ctl::kSpeed).toStdString(), testing::EndsWith("km/h"));
     EXPECT_NE(std::string::npos, ReadText(window->ConfigPath()).find("speedunit=kmh"));
     Click(w(), ctl::kSpeedValue);
     EXPECT_EQ(QStringLiteral("62mph"), w().SpeedText(100.0));

@@ -1,5 +1,5 @@
 locket_test(test_viewer_window OWN_MAIN
-  SOURCES window_test.cpp playback_test.cpp export_test.cpp capture_modes_test.cpp
+  SOURCES window_test.cpp playback_test.cpp export_test.cpp
     viewer_test_main.cpp
   DEPS viewer_lib locket_record_lib Qt6::Test
   LABELS gui)

@@ -2,10 +2,9 @@
 // it with a private config folder, and waiting on the event loop.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,20 +33,9 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace locket::viewertest {
 
-// Processes events until `done` holds or `timeoutMs` passes; returns `done()`.
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 using evidence_test::MakeCard;
+using evidence_test::Shell;
+using QTest::qWaitFor;  // processes events until its predicate holds or the time is up
 using testsupport::ReadText;
 using testsupport::TempDir;
 
@@ -111,7 +98,7 @@ public:
     const std::string& ConfigPath() const { return m_configPath; }
     // Waits for the card poll to fill the list.
     bool WaitForList(int rows) {
-        return WaitFor([&] { return m_window->RowCount() == rows; });
+        return qWaitFor([&] { return m_window->RowCount() == rows; });
     }
 
 private:

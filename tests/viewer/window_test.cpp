@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <map>
-
 #include "platform/private_profile.h"
 #include "settings/setting_dlg.h"
 #include "tat/card_layout.h"
@@ -124,54 +122,6 @@ TEST(ViewerStart, TextsFollowTheLanguageQuitCanBeDeclinedAndASecondViewerDoesNot
     EXPECT_FALSE(CRavuraVezedaApp({}).InitInstance());
 }
 
-TEST(RecordingList, CardInsertionListsNewestFirstAndRemovalEmptiesIt) {
-    TempDir dir;
-    const std::string card = dir.path() + "/card";
-    std::filesystem::copy(SharedCard(), card, std::filesystem::copy_options::recursive);
-    const auto& names = SharedCardNames();
-    ASSERT_EQ(names.size(), 8u);
-
-    Window window(card);
-    ASSERT_TRUE(window.WaitForList(static_cast<int>(names.size())));
-    auto* list = window->ControlAs<QTreeWidget>(ctl::kList);
-    const std::map<std::string, std::string> types = {
-        {"EVENT", "EVT"}, {"PARKING", "PAK"}, {"MANUAL", "MAN"}, {"REC", "REC"}};
-    for (int row = 0; row < window->RowCount(); ++row) {
-        const QTreeWidgetItem* item = list->topLevelItem(row);
-        const std::string name = names[static_cast<size_t>(row)];
-        EXPECT_EQ(item->text(1).toStdString(), name);
-        EXPECT_EQ(item->text(0).toStdString(), types.at(name.substr(0, name.find('_'))));
-        EXPECT_EQ(item->text(3), name.find("_D") != std::string::npos ? "O" : "X");
-        EXPECT_EQ(item->text(2).size(), 19);
-        EXPECT_EQ(item->foreground(0).color(), QColor(Qt::white)) << "rows are white on black";
-    }
-    EXPECT_TRUE(list->isColumnHidden(1));
-
-    // Select All ticks every row; unticking one row unticks it.
-    auto* selectAll = window->ControlAs<QCheckBox>(ctl::kSelectAll);
-    selectAll->click();
-    for (int row = 0; row < window->RowCount(); ++row)
-        EXPECT_TRUE(window->IsRowChecked(row));
-    window->SetRowChecked(3, false);
-    EXPECT_FALSE(selectAll->isChecked());
-    window->SetRowChecked(3, true);
-    EXPECT_TRUE(selectAll->isChecked());
-
-    // A category shows its own recordings only; a refill keeps the box's ticks.
-    Click(*window, ctl::kCatEvent);
-    EXPECT_EQ(window->RowCount(), 2);
-    for (int row = 0; row < window->RowCount(); ++row) {
-        EXPECT_TRUE(window->RowName(row).startsWith("EVENT_"));
-        EXPECT_TRUE(window->IsRowChecked(row));
-    }
-
-    std::filesystem::rename(card, card + ".pulled");
-    ASSERT_TRUE(WaitFor([&] { return window->RowCount() == 0; }));
-    EXPECT_TRUE(window->LastMessage().startsWith("Does not recognize SD Card."));
-    Click(*window, ctl::kOpen);
-    EXPECT_EQ(window->RowCount(), 0);
-}
-
 TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenThereIsNone) {
     TempDir dir;
     const std::string card = dir.path() + "/card";
@@ -182,7 +132,7 @@ TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenT
     const std::string file = std::filesystem::canonical(card).string() + "/SETTING/blackbox.cfg";
 
     Window window(card);
-    ASSERT_TRUE(WaitFor([&] { return window->CardDrive() != 0; }));
+    ASSERT_TRUE(qWaitFor([&] { return window->CardDrive() != 0; }));
     Click(*window, ctl::kSettings);
     CSettingDlg* dlg = window->SettingsDialog();
     ASSERT_NE(dlg, nullptr);
@@ -190,14 +140,14 @@ TEST(SettingsButton, OpensTheCardsFileRestoredFromTheCardWhenMissingAndSaysWhenT
     EXPECT_EQ(dlg->ControlAs<QComboBox>(setting_ctl::kDrivingList)->currentText(), "40");
     dlg->ControlAs<QCheckBox>(setting_ctl::kMicOn)->click();
     dlg->ControlAs<QPushButton>(setting_ctl::kSave)->click();
-    ASSERT_TRUE(WaitFor([&] { return window->SettingsDialog() == nullptr; }));
+    ASSERT_TRUE(qWaitFor([&] { return window->SettingsDialog() == nullptr; }));
     EXPECT_EQ(GetPrivateProfileString("blackbox", "mic_in", "", 8, file), "1");
 
     // F3 opens the file now present; with neither file nor settings text, the message.
     window->HandleKey(Qt::Key_F3);
     ASSERT_NE(window->SettingsDialog(), nullptr);
     window->SettingsDialog()->reject();
-    ASSERT_TRUE(WaitFor([&] { return window->SettingsDialog() == nullptr; }));
+    ASSERT_TRUE(qWaitFor([&] { return window->SettingsDialog() == nullptr; }));
     EXPECT_EQ(window->LastMessage(), "");
     std::filesystem::remove(file);
     std::filesystem::remove(card + "/" + kSettingsCopyFile);
