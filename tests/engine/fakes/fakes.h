@@ -94,7 +94,6 @@ struct DrawnPicture {
 
     // The frame number the recorder tool draws into its pictures.
     int Frame() const { return ReadFrameNumber(bgr.data(), width, height, stride, pixelBytes); }
-    // Mean of the blue, green and red bytes over a rectangle.
     double Mean(int x0, int y0, int w, int h) const {
         double sum = 0;
         for (int y = y0; y < y0 + h; ++y)
@@ -245,7 +244,6 @@ public:
     std::vector<Clock::time_point> times;  // read once the player has stopped
 };
 
-// Hands the player its parts and starts it.
 inline bool StartPlayer(CTRSMediaPlayer* player, VMediaParser* parser, VMediaDecoder* decoder,
                         VAudio* audio, CPlayerEvents* events = nullptr,
                         CFakeVideoWindow* front = nullptr, CFakeVideoWindow* rear = nullptr) {
