@@ -10,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/audio.h"
@@ -30,28 +29,13 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
 
 class CFakeAudio : public VAudio {
 public:
-    // With `realTime`, each write blocks for as long as a device would take to play it.
-    explicit CFakeAudio(bool realTime = false) : m_realTime(realTime) {}
-
-    bool Open(int bits, int rate) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bytesPerSecond = bits / 8 * rate;
-        return true;
-    }
+    bool Open(int, int) override { return true; }
     int Close() override { return 1; }
     void Write(const uint8_t* data, int size) override {
-        int bytesPerSecond = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bytes.insert(m_bytes.end(), data, data + size);
-            m_writes.push_back(size);
-            if (!firstWrite)
-                firstWrite = std::chrono::steady_clock::now();
-            bytesPerSecond = m_bytesPerSecond;
-        }
-        if (m_realTime && bytesPerSecond > 0)
-            std::this_thread::sleep_for(
-                std::chrono::microseconds(static_cast<int64_t>(size) * 1000000 / bytesPerSecond));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bytes.insert(m_bytes.end(), data, data + size);
+        if (!firstWrite)
+            firstWrite = std::chrono::steady_clock::now();
     }
     void SetVolume(int) override {}
 
@@ -59,18 +43,11 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_bytes;
     }
-    std::vector<int> Writes() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_writes;
-    }
     std::optional<std::chrono::steady_clock::time_point> firstWrite;  // read once writes ended
 
 private:
-    const bool m_realTime;
     mutable std::mutex m_mutex;
-    int m_bytesPerSecond = 0;
     std::vector<uint8_t> m_bytes;
-    std::vector<int> m_writes;
 };
 
 // Holds the threads that pass it while it is closed.
@@ -117,7 +94,6 @@ struct DrawnPicture {
 
     // The frame number the recorder tool draws into its pictures.
     int Frame() const { return ReadFrameNumber(bgr.data(), width, height, stride, pixelBytes); }
-    // Mean of the blue, green and red bytes over a rectangle.
     double Mean(int x0, int y0, int w, int h) const {
         double sum = 0;
         for (int y = y0; y < y0 + h; ++y)
@@ -268,7 +244,6 @@ public:
     std::vector<Clock::time_point> times;  // read once the player has stopped
 };
 
-// Hands the player its parts and starts it.
 inline bool StartPlayer(CTRSMediaPlayer* player, VMediaParser* parser, VMediaDecoder* decoder,
                         VAudio* audio, CPlayerEvents* events = nullptr,
                         CFakeVideoWindow* front = nullptr, CFakeVideoWindow* rear = nullptr) {
