@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -324,10 +325,23 @@ TEST_F(Converter, StopsAndFailuresLeaveNoFileAndAClipHasTheGroupsTracksSensorsAn
     const double duration = std::stod(probe.substr(probe.rfind(",audio\n") + 7));
     EXPECT_GE(duration, 3.5 - 0.05) << "never shorter than asked";
     EXPECT_LE(duration, 3.5 + 0.8 + 0.05) << "at most one group longer";
+    // The sound runs on without gaps: no 50 ms of the clip, its ends aside, is silent.
+    const std::string raw = dir.path() + "/sound.raw";
+    std::string printed;
+    ASSERT_EQ(0, evidence_test::Shell(
+                     "ffmpeg -v error -i " + mp4 + " -map 0:a -ac 1 -ar 8000 -f s16le -y " + raw,
+                     &printed));
+    const std::vector<uint8_t> pcm = testsupport::ReadBytes(raw);
+    ASSERT_GE(pcm.size(), 2u * 8000 * 3);
+    const auto* sample = reinterpret_cast<const int16_t*>(pcm.data());
+    int silent = 0;
+    for (size_t at = 2000; at + 2400 <= pcm.size() / 2; at += 400)
+        silent +=
+            std::all_of(sample + at, sample + at + 400, [](int16_t v) { return std::abs(v) < 64; });
+    EXPECT_EQ(0, silent);
     EXPECT_EQ(RecordedUnits(source, 0, 2400, 6000), Mp4Units(mp4, 0));
     EXPECT_EQ(RecordedUnits(source, 1, 2400, 6000), Mp4Units(mp4, 1));
 
-    std::string printed;
     EXPECT_TRUE(testsupport::ReadText(out + "/" + stem + ".gpx").ends_with("</gpx>\n"));
     ASSERT_EQ(0, evidence_test::Shell("grep -c '<trkpt' " + out + "/" + stem + ".gpx", &printed));
     EXPECT_EQ("3\n", printed) << "fixes at 3, 4 and 5 s";
